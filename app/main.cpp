@@ -1,0 +1,28 @@
+#include "dialog.h"
+#include "theme.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QIcon>
+#include <QStyleFactory>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (QStyle *style = QStyleFactory::create(QStringLiteral("fusion")))
+        QApplication::setStyle(style);
+
+    QFile sheetFile(QStringLiteral(":/zel_style/zel_style_dark.qss"));
+    QString sheet;
+    if (sheetFile.open(QIODevice::ReadOnly)) {
+        sheet = QString::fromUtf8(sheetFile.readAll());
+        sheetFile.close();
+    }
+    app.setStyleSheet(themedStyleSheet(sheet));
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+
+    Dialog dialog;
+    dialog.setWindowIcon(QIcon(QStringLiteral(":res/zellogging.ico")));
+    dialog.show();
+    return app.exec();
+}

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QString>
+
+// Makes sure the log file exists and gives it every permission flag (mode 0777 on POSIX).
+// An existing log keeps its contents; anything that is not a regular file is left alone.
+void ensureLogFile(const QString &path);

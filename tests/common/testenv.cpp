@@ -1,0 +1,79 @@
+#include "testenv.h"
+
+#include <QApplication>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+// As root, file modes do not stop writes; dropping the effective capabilities makes the
+// permission tests mean the same for root as for an ordinary user.
+void dropFileCapabilities()
+{
+    if (geteuid() != 0)
+        return;
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (syscall(SYS_capget, &header, data) != 0)
+        return;
+    data[0].effective = 0;
+    data[1].effective = 0;
+    syscall(SYS_capset, &header, data);
+}
+
+} // namespace
+
+LogFolderTest::LogFolderTest()
+{
+    QDir(root.path()).mkpath("shared/zel");
+    QDir(root.path()).mkpath("home");
+    qputenv("XDG_DATA_HOME", (root.path() + "/home").toUtf8());
+    qputenv("XDG_DATA_DIRS", (root.path() + "/shared").toUtf8());
+}
+
+LogFolderTest::~LogFolderTest()
+{
+    // Leave nothing read-only behind that would stop the temporary folder's removal.
+    QDirIterator it(root.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    QFile::setPermissions(root.path(), QFileDevice::Permissions(0x7777));
+    while (it.hasNext())
+        QFile::setPermissions(it.next(), QFileDevice::Permissions(0x7777));
+    qputenv("XDG_DATA_HOME", "/nonexistent/zel-test-home");
+    qputenv("XDG_DATA_DIRS", "/nonexistent/zel-test-shared");
+}
+
+void LogFolderTest::write(const QString &name, const QByteArray &bytes) const
+{
+    QFile file(path(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path(name).toStdString();
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+QByteArray LogFolderTest::read(const QString &name) const
+{
+    QFile file(path(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool LogFolderTest::exists(const QString &name) const
+{
+    return QFileInfo::exists(path(name));
+}
+
+int runQtTests(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Until a test points them elsewhere, the data locations lead nowhere real.
+    qputenv("XDG_DATA_HOME", "/nonexistent/zel-test-home");
+    qputenv("XDG_DATA_DIRS", "/nonexistent/zel-test-shared");
+    dropFileCapabilities();
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,40 @@
+#pragma once
+// Shared set-up of the Qt test programs: an offscreen application, data locations inside a
+// temporary folder (never the user's own), and file permissions that bind even for root.
+
+#include <QDir>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+// Readable failure messages for Qt strings.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList &list, std::ostream *out)
+{
+    *out << '[' << list.join(", ").toStdString() << ']';
+}
+
+// Points XDG_DATA_HOME and XDG_DATA_DIRS into a fresh temporary folder, so the dialog's log
+// folder is <root>/shared/zel/. Each test gets its own.
+class LogFolderTest : public ::testing::Test {
+protected:
+    LogFolderTest();
+    ~LogFolderTest() override;
+
+    QString logPath() const { return root.path() + "/shared/zel/"; }
+    QString path(const QString &name) const { return logPath() + name; }
+    void write(const QString &name, const QByteArray &bytes) const;
+    QByteArray read(const QString &name) const;
+    bool exists(const QString &name) const;
+
+    QTemporaryDir root;
+};
+
+// Runs all tests of a program inside a QApplication on the offscreen platform.
+int runQtTests(int argc, char **argv);

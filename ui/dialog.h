@@ -1,0 +1,53 @@
+#pragma once
+
+#include "catalogue.h"
+
+#include <QDialog>
+#include <QFileSystemWatcher>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+class QTreeWidgetItem;
+struct DialogForm;
+struct ZipAssemblerHandle;
+
+// The main window and the holder of all program state: the component tree, the level
+// selector and the four support buttons. Every user action arrives as one of its slots.
+class Dialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit Dialog(QWidget *parent = nullptr);
+    ~Dialog() override;
+
+private slots:
+    void on_pushButton_ClearLog_clicked();
+    void on_pushButton_ExploreLog_clicked();
+    void on_pushButton_CreateSupportFile_clicked();
+    void on_pushButton_SupportMail_clicked();
+    void on_treeWidget_itemClicked(QTreeWidgetItem *item, int column);
+    void on_comboBox_currentIndexChanged(int index);
+    void showModified_slot(QString str);
+
+private:
+    void refreshCheckStates();
+    void switchLogFiles(const QStringList &logFiles, bool enable);
+    void collectCheckedFiles(QStringList &paramFiles, QStringList &logFiles);
+    void writeLoggingIni(const QStringList &paramFiles, const QStringList &logFiles);
+    void runSystemTool(ZipAssemblerHandle *archive, const QString &program, const QString &arguments,
+                       const QString &outputName, bool capture);
+
+    DialogForm *form;
+    QString logPath;
+    QString paramPath;
+    QString logLevel;
+    QStringList folderEntries;
+    QFileSystemWatcher folderWatcher;
+    QMap<QTreeWidgetItem *, ComponentEntry> components;
+    bool ready;
+
+    // Lets the tests look at the state that has no other outlet (the construction gate).
+    friend struct DialogProbe;
+};

@@ -1,0 +1,103 @@
+#include "dialogform.h"
+
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QMetaObject>
+
+namespace {
+
+// Index of the interface group among the top-level items.
+constexpr int groupIndex = 4;
+constexpr int groupChildren = 7;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("Dialog", text);
+}
+
+} // namespace
+
+void DialogForm::setupUi(QDialog *dialog)
+{
+    if (dialog->objectName().isEmpty())
+        dialog->setObjectName("Dialog");
+    dialog->resize(420, 402);
+    QSizePolicy policy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    policy.setHorizontalStretch(0);
+    policy.setVerticalStretch(0);
+    policy.setHeightForWidth(dialog->sizePolicy().hasHeightForWidth());
+    dialog->setSizePolicy(policy);
+    dialog->setMinimumSize(QSize(420, 402));
+    dialog->setMaximumSize(QSize(420, 402));
+
+    treeWidget = new QTreeWidget(dialog);
+    auto *header = new QTreeWidgetItem();
+    header->setText(0, QString::fromUtf8("Enable Logging:"));
+    treeWidget->setHeaderItem(header);
+    for (int i = 0; i < groupIndex; ++i)
+        (new QTreeWidgetItem(treeWidget))->setCheckState(0, Qt::Unchecked);
+    auto *group = new QTreeWidgetItem(treeWidget);
+    group->setFlags(Qt::ItemFlags(125)); // selectable, drag, drop, checkable, enabled, auto-tristate
+    group->setCheckState(0, Qt::Unchecked);
+    for (int i = 0; i < groupChildren; ++i)
+        (new QTreeWidgetItem(group))->setCheckState(0, Qt::Unchecked);
+    treeWidget->setObjectName("treeWidget");
+    treeWidget->setEnabled(true);
+    treeWidget->setGeometry(QRect(10, 10, 241, 301));
+    treeWidget->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    treeWidget->setIndentation(20);
+    treeWidget->setRootIsDecorated(true);
+    treeWidget->setItemsExpandable(true);
+    treeWidget->header()->setStretchLastSection(true);
+
+    pushButton_ClearLog = new QPushButton(dialog);
+    pushButton_ClearLog->setObjectName("pushButton_ClearLog");
+    pushButton_ClearLog->setGeometry(QRect(260, 20, 145, 35));
+    pushButton_ExploreLog = new QPushButton(dialog);
+    pushButton_ExploreLog->setObjectName("pushButton_ExploreLog");
+    pushButton_ExploreLog->setGeometry(QRect(260, 65, 145, 35));
+    label_2 = new QLabel(dialog);
+    label_2->setObjectName("label_2");
+    label_2->setGeometry(QRect(260, 120, 145, 21));
+    comboBox = new QComboBox(dialog);
+    for (int i = 0; i < 4; ++i)
+        comboBox->addItem(QString());
+    comboBox->setObjectName("comboBox");
+    comboBox->setGeometry(QRect(260, 150, 145, 31));
+    pushButton_CreateSupportFile = new QPushButton(dialog);
+    pushButton_CreateSupportFile->setObjectName("pushButton_CreateSupportFile");
+    pushButton_CreateSupportFile->setGeometry(QRect(10, 320, 395, 31));
+    pushButton_SupportMail = new QPushButton(dialog);
+    pushButton_SupportMail->setObjectName("pushButton_SupportMail");
+    pushButton_SupportMail->setGeometry(QRect(10, 360, 395, 31));
+
+    retranslateUi(dialog);
+    QMetaObject::connectSlotsByName(dialog);
+}
+
+void DialogForm::retranslateUi(QDialog *dialog)
+{
+    dialog->setWindowTitle(tr("zel.logging"));
+
+    const bool sorting = treeWidget->isSortingEnabled();
+    treeWidget->setSortingEnabled(false);
+    static const char *const topLevel[] = {"zel.device manager", "zel.sdk", "zel.recorder",
+                                           "zel.matlab adaptor", "zel.interface"};
+    for (int i = 0; i <= groupIndex; ++i)
+        treeWidget->topLevelItem(i)->setText(0, tr(topLevel[i]));
+    static const char *const interfaces[] = {"FireWire", "Camera Link", "Camera Link HS", "USB",
+                                             "USB3", "GigE", "GeniCam"};
+    QTreeWidgetItem *group = treeWidget->topLevelItem(groupIndex);
+    for (int i = 0; i < groupChildren; ++i)
+        group->child(i)->setText(0, tr(interfaces[i]));
+    treeWidget->setSortingEnabled(sorting);
+
+    pushButton_ClearLog->setText(tr("Clear Logfiles"));
+    pushButton_ExploreLog->setText(tr("Explore Logfiles"));
+    label_2->setText(tr("Logging Level"));
+    static const char *const levels[] = {"Error", "Standard", "High", "Full"};
+    for (int i = 0; i < 4; ++i)
+        comboBox->setItemText(i, tr(levels[i]));
+    pushButton_CreateSupportFile->setText(tr("Create Support File"));
+    pushButton_SupportMail->setText(tr("Support Mail (+Support File)"));
+}
