@@ -108,8 +108,3 @@ TEST(FolderDiff, onlyATextEndingInLowerCaseLogConcernsLogFiles)
     EXPECT_TRUE(touchesLogFiles("a.txt b.log"));
     EXPECT_FALSE(touchesLogFiles("b.log a.txt"));
 }
-
-int main(int argc, char **argv)
-{
-    return runQtTests(argc, argv);
-}

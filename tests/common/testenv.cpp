@@ -66,7 +66,8 @@ bool LogFolderTest::exists(const QString &name) const
     return QFileInfo::exists(path(name));
 }
 
-int runQtTests(int argc, char **argv)
+// Every Qt test program runs inside a QApplication on the offscreen platform.
+int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // Until a test points them elsewhere, the data locations lead nowhere real.

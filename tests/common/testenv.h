@@ -35,6 +35,3 @@ protected:
 
     QTemporaryDir root;
 };
-
-// Runs all tests of a program inside a QApplication on the offscreen platform.
-int runQtTests(int argc, char **argv);

@@ -253,8 +253,3 @@ TEST_F(DialogTest, notificationBeforeReadyChangesNothing)
     DialogProbe::notify(dialog);
     EXPECT_EQ(driver.state("USB"), Qt::Checked);
 }
-
-int main(int argc, char **argv)
-{
-    return runQtTests(argc, argv);
-}
