@@ -1,0 +1,456 @@
+// The archive writer on POSIX: exact bytes with pinned file times and time zone, time clamping,
+// attribute mapping, pipes and devices as sources, write failures on /dev/full, and the
+// format's 4 GiB limits with sparse files.
+
+#include "archive_view.h"
+#include "assembler.h"
+#include "zipassembler.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+
+using namespace archive_view;
+using Result = ZipAssemblerResult;
+
+namespace {
+
+// Runs a test in a fixed time zone and restores the caller's afterwards.
+class PinnedZone {
+public:
+    explicit PinnedZone(const char *zone)
+    {
+        if (const char *old = std::getenv("TZ"))
+            previous = old;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~PinnedZone()
+    {
+        if (previous)
+            setenv("TZ", previous->c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+    PinnedZone(const PinnedZone &) = delete;
+    PinnedZone &operator=(const PinnedZone &) = delete;
+
+private:
+    std::optional<std::string> previous;
+};
+
+void setTimes(const std::filesystem::path &path, time_t modification, time_t access)
+{
+    const timespec times[2] = {{access, 0}, {modification, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+// What the writer takes as a file's creation time: its birth time, else min(ctime, mtime).
+time_t creationTime(const std::filesystem::path &path)
+{
+    struct statx status {};
+    EXPECT_EQ(statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &status), 0);
+    if (status.stx_mask & STATX_BTIME)
+        return status.stx_btime.tv_sec;
+    return std::min(status.stx_ctime.tv_sec, status.stx_mtime.tv_sec);
+}
+
+void appendLe(Bytes &bytes, uint64_t value, int size)
+{
+    for (int i = 0; i < size; ++i)
+        bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+Result addFile(ZipAssemblerHandle *handle, const char *name, const std::filesystem::path &path)
+{
+    return zipAssemblerAdd(handle, name, path.c_str(), 0, ZipSourceKind::FileName);
+}
+
+Archive finishMemory(ZipAssemblerHandle *handle)
+{
+    const Bytes bytes = memoryBytes(handle);
+    EXPECT_EQ(zipAssemblerClose(handle), Result::Ok);
+    return parse(bytes);
+}
+
+void makeSparse(const std::filesystem::path &path, uint64_t size)
+{
+    const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, static_cast<off_t>(size)), 0);
+    close(fd);
+}
+
+} // namespace
+
+TEST(ExactBytes, emptyLogMakesThe136ByteArchive)
+{
+    PinnedZone zone("UTC0");
+    TempDir dir;
+    const auto path = dir / "a.log";
+    writeFile(path, {});
+    chmod(path.c_str(), 0644);
+    setTimes(path, 1622536200, 1622624400); // 2021-06-01 08:30:00 and 2021-06-02 09:00:00 UTC
+    const auto archivePath = dir / "x.zip";
+    ZipAssemblerHandle *archive = zipAssemblerCreate(archivePath.c_str(), 0, ZipTargetKind::FileName);
+    ASSERT_NE(archive, nullptr);
+    ASSERT_EQ(addFile(archive, "a.log", path), Result::Ok);
+    ASSERT_EQ(zipAssemblerClose(archive), Result::Ok);
+
+    Bytes expected;
+    const auto text = [&](const std::string &value) { expected.insert(expected.end(), value.begin(), value.end()); };
+    // Local header, 52 bytes.
+    appendLe(expected, 0x04034B50, 4);
+    appendLe(expected, 20, 2);         // version needed
+    appendLe(expected, 0x0002, 2);     // flags: deflated at level 8
+    appendLe(expected, 8, 2);          // method
+    appendLe(expected, 0x43C0, 2);     // 08:30:00
+    appendLe(expected, 0x52C1, 2);     // 2021-06-01
+    appendLe(expected, 0, 4);          // CRC of no bytes
+    appendLe(expected, 2, 4);          // compressed size
+    appendLe(expected, 0, 4);          // uncompressed size
+    appendLe(expected, 5, 2);          // name length
+    appendLe(expected, 17, 2);         // extra length
+    text("a.log");
+    appendLe(expected, 0x5455, 2);
+    appendLe(expected, 13, 2);
+    appendLe(expected, 7, 1);
+    appendLe(expected, 1622536200, 4); // modification
+    appendLe(expected, 1622624400, 4); // access
+    appendLe(expected, static_cast<uint32_t>(creationTime(path)), 4);
+    // Data: one empty fixed block.
+    appendLe(expected, 0x0003, 2);
+    // Central header, 60 bytes.
+    appendLe(expected, 0x02014B50, 4);
+    appendLe(expected, 0x0B17, 2);     // version made by
+    appendLe(expected, 20, 2);
+    appendLe(expected, 0x0002, 2);
+    appendLe(expected, 8, 2);
+    appendLe(expected, 0x43C0, 2);
+    appendLe(expected, 0x52C1, 2);
+    appendLe(expected, 0, 4);
+    appendLe(expected, 2, 4);
+    appendLe(expected, 0, 4);
+    appendLe(expected, 5, 2);
+    appendLe(expected, 9, 2);          // extra length
+    appendLe(expected, 0, 2);          // comment length
+    appendLe(expected, 0, 2);          // disk number start
+    appendLe(expected, 0, 2);          // internal attributes
+    appendLe(expected, 0x81800020, 4); // regular file rw-, archive bit
+    appendLe(expected, 0, 4);          // local header offset
+    text("a.log");
+    appendLe(expected, 0x5455, 2);
+    appendLe(expected, 5, 2);
+    appendLe(expected, 7, 1);
+    appendLe(expected, 1622536200, 4);
+    // End record, 22 bytes.
+    appendLe(expected, 0x06054B50, 4);
+    appendLe(expected, 0, 2);
+    appendLe(expected, 0, 2);
+    appendLe(expected, 1, 2);
+    appendLe(expected, 1, 2);
+    appendLe(expected, 60, 4);         // directory size
+    appendLe(expected, 54, 4);         // directory offset
+    appendLe(expected, 0, 2);
+
+    ASSERT_EQ(expected.size(), 136u);
+    const Bytes written = readFile(archivePath);
+    ASSERT_EQ(written.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(written[i], expected[i]) << "byte " << i;
+}
+
+struct TimeRow {
+    const char *zone;
+    time_t fileTime;       // UTC
+    uint32_t unixTime;     // low 32 bits written
+    uint32_t dosDateTime;
+};
+
+class FileTimes : public testing::TestWithParam<TimeRow> {};
+
+TEST_P(FileTimes, areShiftedToLocalClampedAndKeepTheirTimeOfDay)
+{
+    PinnedZone zone(GetParam().zone);
+    TempDir dir;
+    const auto path = dir / "t.log";
+    writeFile(path, textOf("t"));
+    setTimes(path, GetParam().fileTime, GetParam().fileTime);
+    ZipAssemblerHandle *archive = zipAssemblerCreate(nullptr, 64, ZipTargetKind::Memory);
+    ASSERT_EQ(addFile(archive, "t.log", path), Result::Ok);
+    const Entry entry = finishMemory(archive).entries.at(0);
+    EXPECT_EQ(entry.modification, GetParam().unixTime);
+    EXPECT_EQ(entry.access, GetParam().unixTime);
+    EXPECT_EQ(entry.dosDateTime, GetParam().dosDateTime);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Zones, FileTimes,
+    testing::Values(
+        // 1969-01-01 01:02:03 UTC: Unix 1970-01-01 01:02:03, DOS 1980-01-01 01:02:03.
+        TimeRow{"UTC0", -31532277, 3723, 0x00210841},
+        // 2040-06-15 12:34:56 UTC: Unix 2037-12-31 12:34:56, DOS keeps 2040.
+        TimeRow{"UTC0", 2223376496, 2145875696, 0x78CF645C},
+        // 2024-03-15 10:20:30 UTC is 19:20:30 local at +9.
+        TimeRow{"XST-9", 1710498030, 1710498030, 0x586F9A8F},
+        // 1969-12-31 10:00 UTC is 19:00 local, clamped to 1970-01-01 19:00 local = 10:00 UTC.
+        TimeRow{"XST-9", -50400, 36000, 0x00219800},
+        // 1969-12-31 20:00 UTC is already 1970-01-01 05:00 local: not clamped, before the epoch.
+        TimeRow{"XST-9", -14400, 0xFFFFC7C0, 0x00212800},
+        // 2038-01-01 03:00 UTC is still 2037-12-31 22:00 local at -5.
+        TimeRow{"XST+5", 2145927600, 2145927600, 0x739FB000},
+        // 2040-06-15 12:34:56 UTC is 07:34:56 local, clamped to 2037-12-31 07:34:56 local.
+        TimeRow{"XST+5", 2223376496, 2145875696, 0x78CF3C5C}));
+
+TEST(FileTimes, accessAndCreationTimesHaveTheirOwnFields)
+{
+    PinnedZone zone("UTC0");
+    TempDir dir;
+    const auto path = dir / "t.log";
+    writeFile(path, textOf("t"));
+    setTimes(path, 1622536200, 1622624400);
+    ZipAssemblerHandle *archive = zipAssemblerCreate(nullptr, 64, ZipTargetKind::Memory);
+    ASSERT_EQ(addFile(archive, "t.log", path), Result::Ok);
+    const Entry entry = finishMemory(archive).entries.at(0);
+    EXPECT_EQ(entry.modification, 1622536200u);
+    EXPECT_EQ(entry.access, 1622624400u);
+    EXPECT_EQ(entry.creation, static_cast<uint32_t>(creationTime(path)));
+}
+
+TEST(FileTimes, sourcesWithoutTimesTakeTheCurrentLocalTime)
+{
+    PinnedZone zone("XST-9");
+    ZipAssemblerHandle *archive = zipAssemblerCreate(nullptr, 64, ZipTargetKind::Memory);
+    const time_t before = std::time(nullptr);
+    ASSERT_EQ(zipAssemblerAdd(archive, "m.log", "m", 1, ZipSourceKind::Memory), Result::Ok);
+    const time_t after = std::time(nullptr);
+    const Entry entry = finishMemory(archive).entries.at(0);
+    EXPECT_GE(entry.modification, static_cast<uint32_t>(before));
+    EXPECT_LE(entry.modification, static_cast<uint32_t>(after));
+    EXPECT_EQ(entry.access, entry.modification);
+    EXPECT_EQ(entry.creation, entry.modification);
+    const time_t local = static_cast<time_t>(entry.modification) + 9 * 3600;
+    std::tm fields{};
+    gmtime_r(&local, &fields);
+    const uint32_t date = (fields.tm_year - 80) << 9 | (fields.tm_mon + 1) << 5 | fields.tm_mday;
+    const uint32_t time = fields.tm_hour << 11 | fields.tm_min << 5 | fields.tm_sec / 2;
+    EXPECT_EQ(entry.dosDateTime, date << 16 | time);
+}
+
+struct AttributeRow {
+    const char *name;
+    mode_t mode;
+    Bytes contents;
+    uint32_t attributes;
+};
+
+Bytes executable(size_t size, uint32_t headerOffset, const char *signature)
+{
+    Bytes bytes(size, 0);
+    bytes[0] = 'M';
+    bytes[1] = 'Z';
+    for (int i = 0; i < 4; ++i) {
+        bytes[0x3C + i] = static_cast<uint8_t>(headerOffset >> (8 * i));
+        if (headerOffset + i < size)
+            bytes[headerOffset + i] = static_cast<uint8_t>(signature[i]);
+    }
+    return bytes;
+}
+
+class Attributes : public testing::TestWithParam<AttributeRow> {};
+
+TEST_P(Attributes, mapModeNameAndHeaderToExternalAttributes)
+{
+    TempDir dir;
+    const auto path = dir / GetParam().name;
+    writeFile(path, GetParam().contents);
+    ASSERT_EQ(chmod(path.c_str(), GetParam().mode), 0);
+    ZipAssemblerHandle *archive = zipAssemblerCreate(nullptr, 64, ZipTargetKind::Memory);
+    ASSERT_EQ(addFile(archive, GetParam().name, path), Result::Ok);
+    const Entry entry = finishMemory(archive).entries.at(0);
+    EXPECT_EQ(entry.externalAttributes, GetParam().attributes);
+    EXPECT_EQ(contents(entry), GetParam().contents) << "the header test leaves the file at its start";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, Attributes,
+    testing::Values(AttributeRow{"plain.log", 0644, textOf("plain text log line\r\n"), 0x81800020},
+                    AttributeRow{"readonly.log", 0444, textOf("read-only\r\n"), 0x81000021},
+                    AttributeRow{".hidden.ini", 0644, textOf("[LOGGING]\r\n"), 0x81800022},
+                    AttributeRow{"script.sh", 0755, textOf("#!/bin/sh\necho not marked by its mode\n"), 0x81800020},
+                    AttributeRow{"elf", 0755, Bytes{0x7F, 'E', 'L', 'F', 2, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0x81800020},
+                    AttributeRow{"pe.exe", 0644, executable(0x200, 0x80, "PE\0\0"), 0x81C00020},
+                    AttributeRow{"ne.exe", 0644, executable(0x200, 0x80, "NE\0\0"), 0x81C00020},
+                    AttributeRow{"le.exe", 0644, executable(0x200, 0x80, "LE\0\0"), 0x81C00020},
+                    AttributeRow{"mz.exe", 0644, executable(0x200, 0x40, "MZ\0\0"), 0x81C00020},
+                    AttributeRow{"readonly.exe", 0444, executable(0x200, 0x80, "PE\0\0"), 0x81400021},
+                    AttributeRow{"header-at-end.exe", 0644, executable(0x80 + 52, 0x80, "PE\0\0"), 0x81800020},
+                    AttributeRow{"header-fits.exe", 0644, executable(0x80 + 53, 0x80, "PE\0\0"), 0x81C00020},
+                    AttributeRow{"pe-upper-half.exe", 0644, executable(0x200, 0x80, "PE\0\1"), 0x81800020},
+                    AttributeRow{"header-beyond.exe", 0644, executable(0x200, 0xFFFFFFF0, "PE\0\0"), 0x81800020},
+                    AttributeRow{"tiny.exe", 0644, Bytes{'M', 'Z', 0, 0}, 0x81800020}));
+
+TEST(MemoryTarget, pageAlignedCallerBufferStaysMappedAfterTheArchiveOutgrowsIt)
+{
+    const size_t size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    void *buffer = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(buffer, MAP_FAILED);
+    ZipAssemblerHandle *archive = zipAssemblerCreate(buffer, static_cast<uint32_t>(size), ZipTargetKind::Memory);
+    const Bytes data = randomBytes(3 * size, 24);
+    ASSERT_EQ(zipAssemblerAdd(archive, "x.gz", data.data(), static_cast<uint32_t>(data.size()), ZipSourceKind::Memory),
+              Result::Ok);
+    EXPECT_EQ(contents(finishMemory(archive).entries.at(0)), data);
+    EXPECT_EQ(msync(buffer, size, MS_ASYNC), 0) << "the caller's buffer was unmapped";
+    munmap(buffer, size);
+}
+
+TEST(Sources, folderGivenAsAFileIsRefused)
+{
+    TempDir dir;
+    ZipAssemblerHandle *archive = zipAssemblerCreate(nullptr, 64, ZipTargetKind::Memory);
+    EXPECT_EQ(addFile(archive, "dir.log", dir.path()), Result::OpenFailed);
+    std::FILE *stream = std::fopen(dir.path().c_str(), "rb");
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(zipAssemblerAdd(archive, "dir.log", stream, 0, ZipSourceKind::Stream), Result::OpenFailed);
+    EXPECT_EQ(std::fclose(stream), 0);
+    EXPECT_EQ(finishMemory(archive).count, 0u);
+}
+
+TEST(Sources, pipeHasUnknownSizeNoFileAttributesAndTheCurrentTime)
+{
+    const Bytes text = logText(10000, 20);
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    ASSERT_EQ(write(ends[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    close(ends[1]);
+    std::FILE *stream = fdopen(ends[0], "rb");
+    ZipAssemblerHandle *archive = zipAssemblerCreate(nullptr, 64, ZipTargetKind::Memory);
+    const time_t before = std::time(nullptr);
+    ASSERT_EQ(zipAssemblerAdd(archive, "p.log", stream, 0, ZipSourceKind::Stream), Result::Ok);
+    std::fclose(stream);
+    const Entry entry = finishMemory(archive).entries.at(0);
+    EXPECT_EQ(entry.externalAttributes, 0x80000000u);
+    EXPECT_EQ(entry.uncompressedSize, text.size());
+    EXPECT_EQ(contents(entry), text);
+    EXPECT_GE(entry.modification, static_cast<uint32_t>(before));
+}
+
+// Devices as endless sources, with the format's ceiling lowered so that tests reach it quickly.
+class EndlessSource : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (access("/dev/zero", R_OK) != 0)
+            GTEST_SKIP() << "no /dev/zero";
+        archive = zipAssemblerCreate(nullptr, 64, ZipTargetKind::Memory);
+        archive->writer->sizeLimit = 40000;
+    }
+    ZipAssemblerHandle *archive = nullptr;
+};
+
+TEST_F(EndlessSource, storedEntryIsCutOffBeforeTheArchivePassesTheLimit)
+{
+    EXPECT_EQ(addFile(archive, "zero.gz", "/dev/zero"), Result::CapacityTooSmall);
+    ASSERT_EQ(zipAssemblerAdd(archive, "after.log", "after", 5, ZipSourceKind::Memory), Result::Ok);
+    const Bytes bytes = memoryBytes(archive);
+    EXPECT_EQ(zipAssemblerClose(archive), Result::Ok);
+    EXPECT_LE(bytes.size(), 40000u);
+
+    // The cut entry keeps its provisional header and two whole 16 KiB chunks, outside the directory.
+    EXPECT_EQ(le32(bytes, 0), 0x04034B50u);
+    EXPECT_EQ(le16(bytes, 6), 0x0008u);     // provisional flags
+    EXPECT_EQ(le16(bytes, 8), 0u);          // stored
+    EXPECT_EQ(le32(bytes, 14), 0u);         // CRC
+    EXPECT_EQ(le32(bytes, 18), 0u);         // compressed size: not known
+    EXPECT_EQ(le32(bytes, 22), 0xFFFFFFFFu); // uncompressed size: not known
+    const Archive parsed = parse(bytes);
+    ASSERT_EQ(parsed.count, 1u);
+    EXPECT_EQ(parsed.entries[0].offset, 30 + 7 + 17 + 2 * 16384u);
+    EXPECT_EQ(contents(parsed.entries[0]), textOf("after"));
+}
+
+TEST_F(EndlessSource, deflatedEntryStopsWhenTheSourcePassesTheSizeLimit)
+{
+    EXPECT_EQ(addFile(archive, "zero.log", "/dev/zero"), Result::OpenFailed);
+    ASSERT_EQ(zipAssemblerAdd(archive, "after.log", "after", 5, ZipSourceKind::Memory), Result::Ok);
+    const Archive parsed = finishMemory(archive);
+    ASSERT_EQ(parsed.count, 1u);
+    EXPECT_EQ(contents(parsed.entries[0]), textOf("after"));
+}
+
+class FullDevice : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        archive = zipAssemblerCreate("/dev/full", 0, ZipTargetKind::FileName);
+        if (!archive)
+            GTEST_SKIP() << "no /dev/full";
+    }
+    TempDir dir;
+    ZipAssemblerHandle *archive = nullptr;
+};
+
+TEST_F(FullDevice, failedWriteFailsTheAddEveryLaterAddAndTheClose)
+{
+    writeFile(dir / "a.log", logText(1000, 21));
+    EXPECT_EQ(addFile(archive, "a.log", dir / "a.log"), Result::WriteFailed);
+    EXPECT_EQ(addFile(archive, "a.log", dir / "a.log"), Result::PreviouslyFailed);
+    EXPECT_EQ(zipAssemblerClose(archive), Result::WriteFailed);
+}
+
+TEST_F(FullDevice, largeStoredEntryFailsOnItsDataAndLaterAddsAreRefused)
+{
+    writeFile(dir / "big.gz", randomBytes(100000, 22));
+    EXPECT_EQ(addFile(archive, "big.gz", dir / "big.gz"), Result::WriteFailed);
+    EXPECT_EQ(zipAssemblerAdd(archive, "m.log", "m", 1, ZipSourceKind::Memory), Result::PreviouslyFailed);
+    EXPECT_EQ(zipAssemblerClose(archive), Result::WriteFailed);
+}
+
+TEST_F(FullDevice, largeDeflatedEntryFailsOnItsData)
+{
+    writeFile(dir / "big.bin", randomBytes(100000, 23));
+    EXPECT_EQ(addFile(archive, "big.bin", dir / "big.bin"), Result::WriteFailed);
+    EXPECT_EQ(zipAssemblerClose(archive), Result::WriteFailed);
+}
+
+TEST_F(FullDevice, closeOfAnEmptyArchiveFailsWhenTheEndRecordCannotBeFlushed)
+{
+    EXPECT_EQ(zipAssemblerClose(archive), Result::WriteFailed);
+}
+
+TEST(SparseSources, sourcesOf4GiBOrMoreOrTooLargeForTheArchiveAreRefusedBeforeWriting)
+{
+    TempDir dir;
+    const struct {
+        uint64_t size;
+        const char *name;
+        Result result;
+    } rows[] = {
+        {0x100000005, "huge.log", Result::OpenFailed},
+        {0x100000000, "huge.gz", Result::OpenFailed},
+        {0xFFFFFFFF, "huge.gz", Result::OpenFailed},       // the size field's ZIP64 mark
+        {0xFFFFFFFE, "huge.gz", Result::CapacityTooSmall}, // fits the field, not the archive
+        {4000000000, "huge.log", Result::CapacityTooSmall}, // deflate's worst case passes 4 GiB
+    };
+    const auto archivePath = dir / "x.zip";
+    ZipAssemblerHandle *archive = zipAssemblerCreate(archivePath.c_str(), 0, ZipTargetKind::FileName);
+    for (const auto &row : rows) {
+        makeSparse(dir / "sparse", row.size);
+        EXPECT_EQ(addFile(archive, row.name, dir / "sparse"), row.result) << row.size;
+    }
+    writeFile(dir / "small.log", textOf("small"));
+    ASSERT_EQ(addFile(archive, "small.log", dir / "small.log"), Result::Ok);
+    ASSERT_EQ(zipAssemblerClose(archive), Result::Ok);
+    const Archive parsed = parse(readFile(archivePath));
+    ASSERT_EQ(parsed.count, 1u);
+    EXPECT_EQ(parsed.entries[0].offset, 0u);
+    EXPECT_EQ(contents(parsed.entries[0]), textOf("small"));
+}

@@ -1,0 +1,597 @@
+#include "assembler.h"
+
+#include "crc32.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+
+using Result = ZipAssemblerResult;
+
+namespace zip {
+
+namespace {
+
+constexpr size_t maxNameLength = 260;
+constexpr size_t maxEntries = 0xFFFF; // the end record's 16-bit count
+constexpr uint32_t localSignature = 0x04034B50;
+constexpr uint32_t centralSignature = 0x02014B50;
+constexpr uint32_t endSignature = 0x06054B50;
+constexpr uint16_t versionMadeBy = 0x0B17;
+constexpr uint16_t versionNeeded = 20;
+constexpr uint16_t timestampId = 0x5455;
+constexpr uint8_t timestampFlags = 0x07; // modification, access and creation time
+constexpr uint16_t localExtraSize = 17;
+constexpr uint16_t centralExtraSize = 9;
+constexpr uint32_t endRecordSize = 22;
+constexpr uint16_t stored = 0;
+constexpr uint16_t deflated = 8;
+constexpr uint16_t provisionalFlag = 0x0008;
+constexpr uint32_t unknownAttributes = 0x80000000; // regular file, no permissions known
+constexpr uint32_t folderAttributes = 0x41C00010;  // directory, owner rwx, MS-DOS directory
+
+uint64_t localHeaderSize(const ZipEntryRecord &entry)
+{
+    return 30 + entry.name.size() + localExtraSize;
+}
+
+uint64_t centralHeaderSize(const ZipEntryRecord &entry)
+{
+    return 46 + entry.name.size() + centralExtraSize;
+}
+
+// Deflated data can outgrow its input only in a block coded with fixed or dynamic codes, which
+// cost at most 9 bits per input byte (a literal of 144..255, or any match); every block adds at
+// most 5 bytes of header and padding, and every block but the last covers 4,096 bytes or more.
+uint64_t deflateBound(uint64_t size)
+{
+    return size + size / 8 + (size / 4096 + 1) * 8;
+}
+
+std::string normalisedName(const char *entryName)
+{
+    std::string name(entryName, strnlen(entryName, maxNameLength));
+    std::replace(name.begin(), name.end(), '\\', '/');
+    return name;
+}
+
+// Names whose data is compressed already are stored: the text from the last "." on, in any case.
+bool hasStoredSuffix(const std::string &name)
+{
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos)
+        return false;
+    std::string suffix = name.substr(dot);
+    std::transform(suffix.begin(), suffix.end(), suffix.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    for (const char *known : {".z", ".zip", ".zoo", ".arc", ".lzh", ".arj", ".gz", ".tgz"})
+        if (suffix == known)
+            return true;
+    return false;
+}
+
+uint32_t externalAttributes(uint32_t dosAttributes, bool executable)
+{
+    uint32_t mode = (dosAttributes & directoryAttribute) ? 0x4000 : 0x8000;
+    mode |= 0x0100;
+    if (!(dosAttributes & readOnlyAttribute))
+        mode |= 0x0080;
+    if (executable)
+        mode |= 0x0040;
+    constexpr uint32_t kept = readOnlyAttribute | hiddenAttribute | systemAttribute
+        | directoryAttribute | archiveAttribute;
+    return mode << 16 | (dosAttributes & kept);
+}
+
+class RecordBytes {
+public:
+    RecordBytes &u8(uint32_t value) { return put(value, 1); }
+    RecordBytes &u16(uint32_t value) { return put(value, 2); }
+    RecordBytes &u32(uint32_t value) { return put(value, 4); }
+    RecordBytes &text(const std::string &value)
+    {
+        bytes.insert(bytes.end(), value.begin(), value.end());
+        return *this;
+    }
+    const std::vector<uint8_t> &data() const { return bytes; }
+
+private:
+    RecordBytes &put(uint32_t value, int size)
+    {
+        for (int i = 0; i < size; ++i)
+            bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
+        return *this;
+    }
+    std::vector<uint8_t> bytes;
+};
+
+// The fields local and central headers share, from "version needed" to the name length.
+RecordBytes &entryFields(RecordBytes &record, const ZipEntryRecord &entry)
+{
+    return record.u16(versionNeeded)
+        .u16(entry.flags)
+        .u16(entry.method)
+        .u16(entry.times.dosDateTime & 0xFFFF)
+        .u16(entry.times.dosDateTime >> 16)
+        .u32(entry.crc)
+        .u32(entry.compressedSize)
+        .u32(entry.uncompressedSize)
+        .u16(static_cast<uint32_t>(entry.name.size()));
+}
+
+// Unix times go into the 32-bit fields as their low 32 bits.
+uint32_t low32(int64_t seconds)
+{
+    return static_cast<uint32_t>(seconds);
+}
+
+std::vector<uint8_t> localHeader(const ZipEntryRecord &entry)
+{
+    RecordBytes record;
+    record.u32(localSignature);
+    entryFields(record, entry)
+        .u16(localExtraSize)
+        .text(entry.name)
+        .u16(timestampId)
+        .u16(13)
+        .u8(timestampFlags)
+        .u32(low32(entry.times.modification))
+        .u32(low32(entry.times.access))
+        .u32(low32(entry.times.creation));
+    return record.data();
+}
+
+std::vector<uint8_t> centralHeader(const ZipEntryRecord &entry)
+{
+    RecordBytes record;
+    record.u32(centralSignature).u16(versionMadeBy);
+    entryFields(record, entry)
+        .u16(centralExtraSize)
+        .u16(0) // comment length
+        .u16(0) // disk number
+        .u16(0) // internal attributes
+        .u32(entry.externalAttributes)
+        .u32(entry.localHeaderOffset)
+        .text(entry.name)
+        .u16(timestampId)
+        .u16(5)
+        .u8(timestampFlags)
+        .u32(low32(entry.times.modification));
+    return record.data();
+}
+
+std::vector<uint8_t> endRecord(size_t count, uint32_t centralBytes, uint32_t centralOffset)
+{
+    RecordBytes record;
+    record.u32(endSignature)
+        .u16(0) // this disk
+        .u16(0) // disk of the central directory
+        .u16(static_cast<uint32_t>(count))
+        .u16(static_cast<uint32_t>(count))
+        .u32(centralBytes)
+        .u32(centralOffset)
+        .u16(0); // comment length
+    return record.data();
+}
+
+} // namespace
+
+ZipAssembler::~ZipAssembler()
+{
+    closeSource();
+    if (output)
+        std::fclose(output);
+    if (ownsMemory)
+        releaseMemory(memory);
+}
+
+ZipAssemblerResult ZipAssembler::openFile(const char *path)
+{
+    if (!path)
+        return Result::BadArgument;
+    output = zip::openFile(path, "w+b");
+    return output ? Result::Ok : Result::OpenFailed;
+}
+
+ZipAssemblerResult ZipAssembler::openMemory(void *buffer, uint32_t capacity)
+{
+    if (capacity == 0)
+        return Result::CapacityTooSmall;
+    if (buffer) {
+        memory = {static_cast<uint8_t *>(buffer), capacity, nullptr};
+        return Result::Ok;
+    }
+    ownsMemory = obtainMemory(capacity, memory);
+    return ownsMemory ? Result::Ok : Result::MapFailed;
+}
+
+ZipAssemblerResult ZipAssembler::add(const char *entryName, const void *source, uint32_t sourceLength,
+                                     ZipSourceKind kind)
+{
+    if (stickyError != Result::Ok)
+        return Result::PreviouslyFailed;
+    if (closed)
+        return Result::AlreadyClosed;
+
+    ZipEntryRecord entry;
+    if (entryName)
+        entry.name = normalisedName(entryName);
+    if (entry.name.empty())
+        return Result::BadArgument;
+    if (kind == ZipSourceKind::Folder && entry.name.back() != '/')
+        entry.name += '/';
+    entry.method = kind == ZipSourceKind::Folder || hasStoredSuffix(entry.name) ? stored : deflated;
+
+    Result result = openSource(source, sourceLength, kind);
+    if (result == Result::Ok)
+        result = checkRoom(entry);
+    if (result != Result::Ok) {
+        closeSource();
+        return result;
+    }
+
+    entry.times = input.times;
+    entry.externalAttributes = input.attributes;
+    entry.uncompressedSize = static_cast<uint32_t>(input.declaredSize);
+    if (entry.method == stored && input.declaredSize >= 0)
+        entry.compressedSize = entry.uncompressedSize;
+    entry.localHeaderOffset = written;
+    entryReserve = static_cast<uint32_t>(centralHeaderSize(entry));
+    entryBytes = 0;
+    entryError = Result::Ok;
+
+    if (!writeRecord(localHeader(entry))) {
+        closeSource();
+        return archiveResult(Result::WriteFailed);
+    }
+    written += static_cast<uint32_t>(localHeaderSize(entry));
+
+    result = writeData(entry, kind);
+    closeSource();
+    written += entryBytes;
+    entry.crc = input.crc;
+    entry.compressedSize = entryBytes;
+    entry.uncompressedSize = input.bytesRead;
+    result = archiveResult(result);
+    if (result != Result::Ok)
+        return result;
+
+    // Bit 0 (encryption) is never set, so the provisional bit is always cleared.
+    entry.flags &= ~provisionalFlag;
+    result = rewriteLocalHeader(entry);
+    if (result != Result::Ok)
+        return result;
+
+    centralSize += entryReserve;
+    entries.push_back(std::move(entry));
+    return Result::Ok;
+}
+
+ZipAssemblerResult ZipAssembler::openSource(const void *source, uint32_t sourceLength, ZipSourceKind kind)
+{
+    input = EntrySource{};
+    switch (kind) {
+    case ZipSourceKind::FileName: {
+        if (!source)
+            return Result::BadArgument;
+        const char *path = static_cast<const char *>(source);
+        input.stream = zip::openFile(path, "rb");
+        if (!input.stream)
+            return Result::OpenFailed;
+        input.closeStream = true;
+        return takeStream(path, 0);
+    }
+    case ZipSourceKind::Stream:
+        if (!source)
+            return Result::BadArgument;
+        input.stream = static_cast<std::FILE *>(const_cast<void *>(source));
+        return takeStream(nullptr, sourceLength);
+    case ZipSourceKind::Memory:
+        if (!source || sourceLength == 0)
+            return Result::BadArgument;
+        input.memory = static_cast<const uint8_t *>(source);
+        input.memoryLength = sourceLength;
+        input.attributes = unknownAttributes;
+        input.declaredSize = static_cast<int32_t>(sourceLength);
+        input.sizeKnown = true;
+        input.size = sourceLength;
+        input.times = currentTimes();
+        return Result::Ok;
+    case ZipSourceKind::Folder:
+        input.attributes = folderAttributes;
+        input.declaredSize = 0;
+        input.sizeKnown = true;
+        input.times = currentTimes();
+        return Result::Ok;
+    }
+    return Result::BadArgument;
+}
+
+ZipAssemblerResult ZipAssembler::takeStream(const char *path, uint32_t sourceLength)
+{
+    DiskFileInfo info;
+    switch (querySource(input.stream, path, info)) {
+    case SourceType::Unreadable:
+        return Result::OpenFailed;
+    case SourceType::Device:
+        input.attributes = unknownAttributes;
+        input.declaredSize = sourceLength ? static_cast<int32_t>(sourceLength) : -1;
+        input.times = currentTimes();
+        return Result::Ok;
+    case SourceType::DiskFile:
+        break;
+    }
+    input.attributes = externalAttributes(info.attributes, looksExecutable(input.stream, info.size));
+    input.declaredSize = static_cast<int32_t>(static_cast<uint32_t>(info.size));
+    input.sizeKnown = true;
+    input.size = info.size;
+    input.times = info.times;
+    return Result::Ok;
+}
+
+void ZipAssembler::closeSource()
+{
+    if (input.closeStream)
+        std::fclose(input.stream);
+    input.stream = nullptr;
+    input.closeStream = false;
+}
+
+// Refuses an entry that could carry a size, an offset or the entry count past what the format
+// holds, before anything of it is written. Sources of unknown size are cut off while written.
+ZipAssemblerResult ZipAssembler::checkRoom(const ZipEntryRecord &entry) const
+{
+    if (input.sizeKnown && input.size >= sizeLimit)
+        return Result::OpenFailed;
+    if (entries.size() >= maxEntries)
+        return Result::CapacityTooSmall;
+    const uint64_t data = !input.sizeKnown ? 0 : entry.method == deflated ? deflateBound(input.size) : input.size;
+    if (committed() + localHeaderSize(entry) + data + centralHeaderSize(entry) > sizeLimit)
+        return Result::CapacityTooSmall;
+    return Result::Ok;
+}
+
+ZipAssemblerResult ZipAssembler::writeData(ZipEntryRecord &entry, ZipSourceKind kind)
+{
+    if (kind == ZipSourceKind::Folder)
+        return Result::Ok;
+    if (entry.method == deflated) {
+        const DeflateResult deflate = deflateEntry(*this, entry.flags);
+        if (entryError != Result::Ok)
+            return entryError;
+        // The compressor's own count must match what reached the archive.
+        return deflate.failed || deflate.compressedSize != entryBytes ? Result::WriteFailed : Result::Ok;
+    }
+    for (uint32_t count; (count = readEntrySource(ioBuffer.data(), ioBufferSize)) > 0;)
+        if (write(ioBuffer.data(), count) < count)
+            break;
+    return entryError;
+}
+
+ZipAssemblerResult ZipAssembler::rewriteLocalHeader(const ZipEntryRecord &entry)
+{
+    if (seekArchive(entry.localHeaderOffset) && writeRecord(localHeader(entry)) && seekArchive(written))
+        return Result::Ok;
+    return archiveResult(Result::WriteFailed);
+}
+
+// A failure that leaves the archive's bytes in doubt outranks the current operation's result.
+ZipAssemblerResult ZipAssembler::archiveResult(ZipAssemblerResult result) const
+{
+    return stickyError != Result::Ok ? stickyError : result;
+}
+
+uint32_t ZipAssembler::readEntrySource(uint8_t *bytes, uint32_t maxBytes)
+{
+    if (entryError != Result::Ok)
+        return 0;
+    const uint32_t room = sizeLimit - 1 - input.bytesRead;
+    const uint32_t count = fetch(bytes, std::min(maxBytes, room));
+    if (count == 0 && room == 0 && maxBytes > 0) {
+        uint8_t probe;
+        if (fetch(&probe, 1) == 1)
+            entryError = Result::OpenFailed; // the source outgrew what an entry can hold
+        return 0;
+    }
+    input.bytesRead += count;
+    input.crc = crc32Update(input.crc, bytes, count);
+    return count;
+}
+
+uint32_t ZipAssembler::fetch(uint8_t *bytes, uint32_t maxBytes)
+{
+    if (input.stream)
+        return static_cast<uint32_t>(std::fread(bytes, 1, maxBytes, input.stream));
+    const uint32_t count = std::min(maxBytes, input.memoryLength - input.memoryPosition);
+    if (count > 0)
+        std::memcpy(bytes, input.memory + input.memoryPosition, count);
+    input.memoryPosition += count;
+    return count;
+}
+
+// Entry data out: refused whole when it would leave no room for the directory, and nothing more
+// is written for the entry after a refusal or a short write, so that written stays exact.
+uint32_t ZipAssembler::write(const uint8_t *bytes, uint32_t count)
+{
+    if (entryError != Result::Ok)
+        return 0;
+    if (committed() + entryReserve + entryBytes + count > sizeLimit) {
+        entryError = Result::CapacityTooSmall;
+        return 0;
+    }
+    const uint32_t done = writeArchiveBytes(bytes, count);
+    entryBytes += done;
+    if (done < count)
+        entryError = Result::WriteFailed;
+    return done;
+}
+
+uint32_t ZipAssembler::writeArchiveBytes(const uint8_t *bytes, uint32_t count)
+{
+    if (output) {
+        const uint32_t done = static_cast<uint32_t>(std::fwrite(bytes, 1, count, output));
+        // What part of a failed write reached the file is unknown.
+        if (done < count)
+            fail(Result::WriteFailed);
+        return done;
+    }
+    if (uint64_t{position} + count >= memory.size && !growMemory(uint64_t{position} + count))
+        return 0;
+    if (count > 0)
+        std::memcpy(memory.bytes + position, bytes, count);
+    position += count;
+    return count;
+}
+
+bool ZipAssembler::writeRecord(const std::vector<uint8_t> &record)
+{
+    return writeArchiveBytes(record.data(), static_cast<uint32_t>(record.size())) == record.size();
+}
+
+bool ZipAssembler::seekArchive(uint32_t target)
+{
+    if (output) {
+        // Flush first so that a failed write is told apart from a failed seek.
+        if (std::fflush(output) != 0) {
+            fail(Result::WriteFailed);
+            return false;
+        }
+        if (!seekFile(output, target)) {
+            fail(Result::SeekFailed);
+            return false;
+        }
+        return true;
+    }
+    // The end of the block is a valid place too: the next write grows it.
+    if (target > memory.size) {
+        fail(Result::CapacityTooSmall);
+        return false;
+    }
+    position = target;
+    return true;
+}
+
+// Grows the memory archive to max(needed, twice its size). A caller's buffer is left as it is.
+bool ZipAssembler::growMemory(uint64_t needed)
+{
+    const uint64_t size = std::min<uint64_t>(std::max<uint64_t>(needed, uint64_t{memory.size} * 2), UINT32_MAX);
+    MemoryBlock grown;
+    if (needed > size || !obtainMemory(static_cast<uint32_t>(size), grown))
+        return false;
+    std::memcpy(grown.bytes, memory.bytes, memory.size);
+    if (ownsMemory)
+        releaseMemory(memory);
+    memory = grown;
+    ownsMemory = true;
+    return true;
+}
+
+// The archive's length once the entries so far have their central headers and the end record.
+uint64_t ZipAssembler::committed() const
+{
+    return uint64_t{written} + centralSize + endRecordSize;
+}
+
+void ZipAssembler::fail(ZipAssemblerResult error)
+{
+    if (stickyError == Result::Ok)
+        stickyError = error;
+}
+
+ZipAssemblerResult ZipAssembler::finish()
+{
+    if (closed)
+        return finishResult;
+    closed = true;
+    finishResult = Result::WriteFailed;
+    const uint32_t start = written;
+    for (const ZipEntryRecord &entry : entries) {
+        if (!writeRecord(centralHeader(entry)))
+            return finishResult;
+        written += static_cast<uint32_t>(centralHeaderSize(entry));
+    }
+    if (!writeRecord(endRecord(entries.size(), written - start, start)))
+        return finishResult;
+    written += endRecordSize;
+    finishResult = Result::Ok;
+    return finishResult;
+}
+
+ZipAssemblerResult ZipAssembler::close()
+{
+    Result result = finish();
+    if (output) {
+        const bool flushed = std::fflush(output) == 0;
+        const bool closedWell = std::fclose(output) == 0;
+        output = nullptr;
+        if (!flushed || !closedWell)
+            fail(Result::WriteFailed);
+    }
+    return archiveResult(result);
+}
+
+ZipAssemblerResult ZipAssembler::memoryArchive(const uint8_t **bytes, uint32_t *length)
+{
+    if (output || !bytes || !length)
+        return Result::BadArgument;
+    const Result result = finish();
+    *bytes = memory.bytes;
+    *length = written;
+    return archiveResult(result);
+}
+
+} // namespace zip
+
+namespace {
+
+zip::ZipAssembler *writerOf(ZipAssemblerHandle *handle, Result &result)
+{
+    result = !handle ? Result::BadArgument
+        : handle->kind != ZipAssemblerHandle::archiveWriter ? Result::WrongHandle
+                                                           : Result::Ok;
+    return result == Result::Ok ? handle->writer.get() : nullptr;
+}
+
+} // namespace
+
+ZipAssemblerHandle *zipAssemblerCreate(const void *target, uint32_t capacity, ZipTargetKind targetKind)
+{
+    tzset();
+    auto writer = std::make_unique<zip::ZipAssembler>();
+    Result result = Result::BadArgument;
+    if (targetKind == ZipTargetKind::FileName)
+        result = writer->openFile(static_cast<const char *>(target));
+    else if (targetKind == ZipTargetKind::Memory)
+        result = writer->openMemory(const_cast<void *>(target), capacity);
+    if (result != Result::Ok)
+        return nullptr;
+    auto *handle = new ZipAssemblerHandle;
+    handle->writer = std::move(writer);
+    return handle;
+}
+
+ZipAssemblerResult zipAssemblerAdd(ZipAssemblerHandle *handle, const char *entryName, const void *source,
+                                   uint32_t sourceLength, ZipSourceKind sourceKind)
+{
+    Result result;
+    zip::ZipAssembler *writer = writerOf(handle, result);
+    return writer ? writer->add(entryName, source, sourceLength, sourceKind) : result;
+}
+
+ZipAssemblerResult zipAssemblerMemory(ZipAssemblerHandle *handle, const uint8_t **bytes, uint32_t *length)
+{
+    Result result;
+    zip::ZipAssembler *writer = writerOf(handle, result);
+    return writer ? writer->memoryArchive(bytes, length) : result;
+}
+
+ZipAssemblerResult zipAssemblerClose(ZipAssemblerHandle *handle)
+{
+    Result result;
+    zip::ZipAssembler *writer = writerOf(handle, result);
+    if (!writer)
+        return result;
+    result = writer->close();
+    delete handle;
+    return result;
+}

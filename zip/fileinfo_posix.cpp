@@ -1,0 +1,139 @@
+// POSIX platform layer. A source's MS-DOS attributes are derived from its mode and name:
+// read-only when its owner has no write permission (the mode, not who runs the writer, so the
+// bit does not depend on the user), hidden when its name starts with ".", and the archive bit
+// for every regular file. Its creation time is the birth time where the file system reports
+// one, else the earlier of its change and modification times.
+
+#include "fileinfo.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zip {
+
+namespace {
+
+struct FileStatus {
+    mode_t mode = 0;
+    uint64_t size = 0;
+    time_t modified = 0, accessed = 0, created = 0;
+};
+
+bool fileStatus(int fd, FileStatus &status)
+{
+    struct statx extended {};
+    if (statx(fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &extended) == 0) {
+        status.mode = extended.stx_mode;
+        status.size = extended.stx_size;
+        status.modified = extended.stx_mtime.tv_sec;
+        status.accessed = extended.stx_atime.tv_sec;
+        status.created = (extended.stx_mask & STATX_BTIME)
+            ? extended.stx_btime.tv_sec
+            : std::min(extended.stx_ctime.tv_sec, extended.stx_mtime.tv_sec);
+        return true;
+    }
+    // Kernels and sandboxes without statx.
+    struct stat basic {};
+    if (errno != ENOSYS || fstat(fd, &basic) != 0)
+        return false;
+    status.mode = basic.st_mode;
+    status.size = static_cast<uint64_t>(basic.st_size);
+    status.modified = basic.st_mtim.tv_sec;
+    status.accessed = basic.st_atim.tv_sec;
+    status.created = std::min(basic.st_ctim.tv_sec, basic.st_mtim.tv_sec);
+    return true;
+}
+
+CalendarTime calendarOf(const std::tm &fields)
+{
+    return {fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday,
+            fields.tm_hour, fields.tm_min, fields.tm_sec};
+}
+
+// Wall-clock fields of a UTC time moved by `offset` seconds.
+CalendarTime shifted(time_t utc, long offset)
+{
+    const time_t moved = utc + offset;
+    std::tm fields{};
+    gmtime_r(&moved, &fields);
+    return calendarOf(fields);
+}
+
+bool hiddenName(const char *path)
+{
+    if (!path)
+        return false;
+    const char *slash = std::strrchr(path, '/');
+    return (slash ? slash[1] : path[0]) == '.';
+}
+
+} // namespace
+
+std::FILE *openFile(const char *path, const char *mode)
+{
+    return std::fopen(path, mode);
+}
+
+bool seekFile(std::FILE *stream, uint64_t offset)
+{
+    return offset <= uint64_t{INT64_MAX} && fseeko(stream, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+SourceType querySource(std::FILE *stream, const char *path, DiskFileInfo &info)
+{
+    FileStatus status;
+    if (!fileStatus(fileno(stream), status) || S_ISDIR(status.mode))
+        return SourceType::Unreadable;
+    if (!S_ISREG(status.mode))
+        return SourceType::Device;
+
+    info.attributes = archiveAttribute;
+    if (!(status.mode & S_IWUSR))
+        info.attributes |= readOnlyAttribute;
+    if (hiddenName(path))
+        info.attributes |= hiddenAttribute;
+    info.size = status.size;
+
+    const time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const CalendarTime modified = shifted(status.modified, local.tm_gmtoff);
+    info.times.dosDateTime = dosDateTime(modified);
+    info.times.modification = unixTime(modified);
+    info.times.access = unixTime(shifted(status.accessed, local.tm_gmtoff));
+    info.times.creation = unixTime(shifted(status.created, local.tm_gmtoff));
+    return SourceType::DiskFile;
+}
+
+EntryTimes currentTimes()
+{
+    const time_t now = std::time(nullptr);
+    std::tm fields{};
+    localtime_r(&now, &fields);
+    const CalendarTime local = calendarOf(fields);
+    const int64_t seconds = unixTime(local);
+    return {dosDateTime(local), seconds, seconds, seconds};
+}
+
+bool obtainMemory(uint32_t size, MemoryBlock &block)
+{
+    void *bytes = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (bytes == MAP_FAILED)
+        return false;
+    block = {static_cast<uint8_t *>(bytes), size, nullptr};
+    return true;
+}
+
+void releaseMemory(MemoryBlock &block)
+{
+    munmap(block.bytes, block.size);
+    block = {};
+}
+
+} // namespace zip

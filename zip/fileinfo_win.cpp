@@ -1,0 +1,137 @@
+// Win32 platform layer: the file's own attribute bits, size and times from its handle, times
+// shifted by the current local-minus-UTC offset, and paging-file-backed memory for memory archives.
+
+#include "fileinfo.h"
+
+#include <io.h>
+#include <windows.h>
+
+#include <string>
+
+namespace zip {
+
+namespace {
+
+constexpr int64_t ticksPerMinute = 600000000; // FILETIME counts 100 ns
+
+int64_t ticksOf(const FILETIME &time)
+{
+    return static_cast<int64_t>(uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime);
+}
+
+FILETIME fileTimeOf(int64_t ticks)
+{
+    const uint64_t value = static_cast<uint64_t>(ticks < 0 ? 0 : ticks);
+    return {static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+}
+
+// Local minus UTC now, in FILETIME ticks. The two clocks are read one after the other, so the
+// difference is rounded to whole minutes to drop the moment that passes between the reads.
+int64_t localOffset()
+{
+    SYSTEMTIME utc, local;
+    GetSystemTime(&utc);
+    GetLocalTime(&local);
+    FILETIME utcTime, localTime;
+    if (!SystemTimeToFileTime(&utc, &utcTime) || !SystemTimeToFileTime(&local, &localTime))
+        return 0;
+    const int64_t offset = ticksOf(localTime) - ticksOf(utcTime);
+    const int64_t half = offset < 0 ? -ticksPerMinute / 2 : ticksPerMinute / 2;
+    return (offset + half) / ticksPerMinute * ticksPerMinute;
+}
+
+CalendarTime calendarOf(const FILETIME &time)
+{
+    SYSTEMTIME fields;
+    if (!FileTimeToSystemTime(&time, &fields))
+        return {1970, 1, 1, 0, 0, 0};
+    return {fields.wYear, fields.wMonth, fields.wDay, fields.wHour, fields.wMinute, fields.wSecond};
+}
+
+uint32_t dosDateTimeOf(const FILETIME &time)
+{
+    WORD date = 0, clock = 0;
+    if (!FileTimeToDosDateTime(&time, &date, &clock))
+        return dosDateTime(calendarOf(time)); // outside 1980..2107
+    return uint32_t{date} << 16 | clock;
+}
+
+} // namespace
+
+std::FILE *openFile(const char *path, const char *mode)
+{
+    const auto wide = [](const char *text) {
+        const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+        std::wstring result(length > 0 ? length : 0, L'\0');
+        if (length > 0)
+            MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, result.data(), length);
+        return result;
+    };
+    const std::wstring widePath = wide(path);
+    if (widePath.empty())
+        return nullptr;
+    return _wfopen(widePath.c_str(), wide(mode).c_str());
+}
+
+bool seekFile(std::FILE *stream, uint64_t offset)
+{
+    return offset <= uint64_t{INT64_MAX} && _fseeki64(stream, static_cast<int64_t>(offset), SEEK_SET) == 0;
+}
+
+SourceType querySource(std::FILE *stream, const char *, DiskFileInfo &info)
+{
+    const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    if (GetFileType(file) != FILE_TYPE_DISK)
+        return SourceType::Device;
+    BY_HANDLE_FILE_INFORMATION facts;
+    if (!GetFileInformationByHandle(file, &facts) || (facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return SourceType::Unreadable;
+    DWORD high = 0;
+    const DWORD low = GetFileSize(file, &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
+        return SourceType::Unreadable;
+
+    info.attributes = facts.dwFileAttributes;
+    info.size = uint64_t{high} << 32 | low;
+    const int64_t offset = localOffset();
+    const FILETIME written = fileTimeOf(ticksOf(facts.ftLastWriteTime) + offset);
+    info.times.dosDateTime = dosDateTimeOf(written);
+    info.times.modification = unixTime(calendarOf(written));
+    info.times.access = unixTime(calendarOf(fileTimeOf(ticksOf(facts.ftLastAccessTime) + offset)));
+    info.times.creation = unixTime(calendarOf(fileTimeOf(ticksOf(facts.ftCreationTime) + offset)));
+    return SourceType::DiskFile;
+}
+
+EntryTimes currentTimes()
+{
+    SYSTEMTIME local;
+    GetLocalTime(&local);
+    FILETIME now;
+    if (!SystemTimeToFileTime(&local, &now))
+        return {};
+    const int64_t seconds = unixTime(calendarOf(now));
+    return {dosDateTimeOf(now), seconds, seconds, seconds};
+}
+
+bool obtainMemory(uint32_t size, MemoryBlock &block)
+{
+    const HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, nullptr);
+    if (!mapping)
+        return false;
+    void *bytes = MapViewOfFile(mapping, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, size);
+    if (!bytes) {
+        CloseHandle(mapping);
+        return false;
+    }
+    block = {static_cast<uint8_t *>(bytes), size, mapping};
+    return true;
+}
+
+void releaseMemory(MemoryBlock &block)
+{
+    UnmapViewOfFile(block.bytes);
+    CloseHandle(block.mapping);
+    block = {};
+}
+
+} // namespace zip

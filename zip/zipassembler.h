@@ -1,0 +1,99 @@
+#pragma once
+// ZIP archive writer: entries stored or deflated, with extended timestamps; no ZIP64, no
+// encryption, no comments. Create a writer, add entries one at a time, close it.
+//
+// Limits of the 32-bit format: every size and offset stays below 0xFFFFFFFF (readers take
+// that value as a ZIP64 mark) and an archive holds at most 65,535 entries. An add that would
+// pass them is refused (see OpenFailed and CapacityTooSmall) and later, smaller adds go on.
+
+#include <cstdint>
+
+// What an operation returns. The values are part of the interface.
+enum class ZipAssemblerResult : uint32_t {
+    Ok = 0x00000000,
+    // Create: the archive file cannot be created. Add: the source cannot be opened, its file
+    // information cannot be read, or it holds 0xFFFFFFFF bytes or more (refused before anything
+    // is written when its size is known; when it is not, found while reading, which leaves the
+    // entry's bytes without a directory record).
+    OpenFailed = 0x00000200,
+    // Create with a memory target: the memory cannot be obtained. (An add whose data cannot
+    // grow the memory archive reports WriteFailed.)
+    MapFailed = 0x00000300,
+    // Add: a header or the entry data could not be written whole. Close: the central directory
+    // or the end record could not be written, or the file could not be flushed and closed.
+    // A short write to an archive file leaves its contents in doubt, so it also fails every
+    // later add (PreviouslyFailed) and the close.
+    WriteFailed = 0x00000400,
+    // A null handle or output pointer, an empty entry name, a null source for FileName, Stream
+    // or Memory, a zero length for Memory, an unknown kind, or a memory query on a file target.
+    BadArgument = 0x00010000,
+    // Memory target: capacity 0 at create. Add: the archive has no room left for the entry
+    // (65,535 entries, or its worst-case size would carry the archive past 0xFFFFFFFF bytes);
+    // refused before anything is written when the source's size is known, and the entry is cut
+    // off cleanly when it is not. Not sticky: a smaller add can still succeed.
+    CapacityTooSmall = 0x00030000,
+    // Add after a failure that leaves the archive's bytes in doubt (a failed seek or a short
+    // write to the file); the close then reports that failure.
+    PreviouslyFailed = 0x00040000,
+    // Add after zipAssemblerMemory has completed the archive.
+    AlreadyClosed = 0x00050000,
+    // Internal codes, never returned: a short stored chunk and a compressor consistency
+    // failure are both reported as WriteFailed.
+    ShortStore = 0x00060000,
+    // The handle is not an archive writer's.
+    WrongHandle = 0x00080000,
+    // Reserved: every target of this writer has an output and every source an input.
+    NotReady = 0x01000000,
+    // Add: the archive could not be positioned to complete an entry's header. Sticky.
+    SeekFailed = 0x02000000,
+    // Reserved: every target of this writer can seek, so no entry needs a data descriptor.
+    CannotPatch = 0x04000000,
+    // Internal, never returned (see ShortStore).
+    CompressFailed = 0x05000000,
+};
+
+enum class ZipTargetKind : uint32_t {
+    FileName = 2, // target: NUL-terminated UTF-8 path; the file is created or truncated
+    Memory = 3,   // target: optional caller buffer of `capacity` bytes, or null
+};
+
+enum class ZipSourceKind : uint32_t {
+    Stream = 1,   // source: an open `std::FILE *` read from its start; the caller keeps and
+                  // closes it. sourceLength: the size to assume for a pipe or device (0: unknown)
+    FileName = 2, // source: NUL-terminated UTF-8 path, opened and closed by the writer
+    Memory = 3,   // source: a block of sourceLength bytes, copied out during the add
+    Folder = 4,   // source: ignored; a folder entry, name ending with "/"
+};
+
+// One archive being written. Opaque; owned by the caller from create to close.
+struct ZipAssemblerHandle;
+
+// Creates an archive writer and returns its handle, or null when the file cannot be created
+// (FileName), the capacity is 0 or the memory cannot be had (Memory), or the kind is unknown.
+// A caller buffer (Memory) stays the caller's: it is written in place until the archive
+// outgrows it, then copied into a block the writer owns; it is never released by the writer.
+ZipAssemblerHandle *zipAssemblerCreate(const void *target, uint32_t capacity,
+                                       ZipTargetKind targetKind);
+
+// Adds one entry read from `source` under `entryName` and returns Ok, or the first failure.
+// The name is cut to 260 bytes and backslashes become "/". Names ending in .Z, .zip, .zoo,
+// .arc, .lzh, .arj, .gz or .tgz (any case) and folders are stored; the rest are deflated.
+// A failure before any byte is written (BadArgument, WrongHandle, PreviouslyFailed,
+// AlreadyClosed, OpenFailed, CapacityTooSmall) leaves the archive unchanged; after one, the
+// entry's bytes stay in the archive without a directory record. Later adds go on either way,
+// except after PreviouslyFailed and AlreadyClosed.
+ZipAssemblerResult zipAssemblerAdd(ZipAssemblerHandle *handle, const char *entryName,
+                                   const void *source, uint32_t sourceLength,
+                                   ZipSourceKind sourceKind);
+
+// Memory target: completes the archive (central directory and end record, once; later adds
+// return AlreadyClosed) and points `bytes` and `length` at it. The bytes stay owned by the
+// writer and valid until zipAssemblerClose. Returns the result of completing the archive,
+// BadArgument for a file target or null pointers, or WrongHandle.
+ZipAssemblerResult zipAssemblerMemory(ZipAssemblerHandle *handle, const uint8_t **bytes,
+                                      uint32_t *length);
+
+// Writes the central directory and end record unless already done, closes the target, frees
+// the writer and the handle (invalid afterwards, even on failure) and returns Ok, or the first
+// failure of the archive: a sticky one, WriteFailed for the directory or the file's close.
+ZipAssemblerResult zipAssemblerClose(ZipAssemblerHandle *handle);
