@@ -1,15 +1,25 @@
 #include "dialog.h"
 
+#include "archive.h"
+#include "clearing.h"
 #include "dialogform.h"
 #include "inisettings.h"
 #include "levels.h"
 #include "logfiles.h"
 #include "logfolder.h"
+#include "supportmail.h"
+#include "systemtools.h"
+#include "zipassembler.h"
 
+#include <QDateTime>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QMessageBox>
+#include <QProcess>
+#include <QUrl>
 
 namespace {
 
@@ -148,22 +158,92 @@ void Dialog::writeLoggingIni(const QStringList &paramFiles, const QStringList &l
 
 void Dialog::on_pushButton_ClearLog_clicked()
 {
+    // The watch rests while the logs are copied, emptied and moved, so none of it refreshes the tree.
+    folderWatcher.removePath(logPath);
+    QStringList paramFiles;
+    QStringList logFiles;
+    collectCheckedFiles(paramFiles, logFiles);
+    const QString backup = backupFolder(logPath);
+    makeBackupFolder(backup);
+    for (const QString &logFile : logFiles)
+        backUpAndEmpty(logFile, backup);
+    const QStringList patterns = olderLogPatterns(logFiles);
+    if (hasOlderLogs(logPath, patterns) &&
+        QMessageBox::question(this, tr("Delete old log files"), tr("Do you also want to delete older log files?"),
+                              QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
+        moveOlderLogs(logPath, patterns, backup);
+    folderWatcher.addPath(logPath);
+    switchLogFiles(logFiles, true);
 }
 
 void Dialog::on_pushButton_ExploreLog_clicked()
 {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(logPath));
 }
 
 void Dialog::on_pushButton_CreateSupportFile_clicked()
 {
+    const QString archivePath = supportArchivePath(logPath);
+    QStringList paramFiles;
+    QStringList logFiles;
+    collectCheckedFiles(paramFiles, logFiles);
+    if (logsAreEmpty(logFiles)) {
+        QMessageBox::warning(this, tr("Warning"), tr("All log files are empty. Please log another session and try again"));
+        return;
+    }
+    QFile::remove(archivePath);
+    ZipAssemblerHandle *archive = zipAssemblerCreate(archivePath.toUtf8().constData(), 0, ZipTargetKind::FileName);
+    if (!archive)
+        return;
+    const QString backup = backupFolder(logPath);
+    makeBackupFolder(backup);
+    for (const ArchiveEntry &entry : archiveEntries(logFiles, paramFiles, backup))
+        addToArchive(archive, entry.name, entry.source);
+
+    const auto run = [&](const SystemTool &tool) {
+        runSystemTool(archive, tool.program, tool.arguments, tool.outputName, tool.capture);
+    };
+    // A report younger than two hours is reused; the network listing is taken every time.
+    if (reportIsFresh(logPath + reportName, QDateTime::currentDateTime()))
+        addToArchive(archive, reportName, logPath + reportName);
+    else if (const std::optional<SystemTool> reportTool = systemReportTool(logPath))
+        run(*reportTool);
+    run(networkTool());
+    zipAssemblerClose(archive);
 }
 
 void Dialog::on_pushButton_SupportMail_clicked()
 {
+    const std::unique_ptr<MailHandOff> handOff = openMailHandOff();
+    if (!handOff)
+        return;
+    const QString archivePath = supportArchivePath(logPath);
+    const bool exists = QFile::exists(archivePath);
+    const QString title = exists ? tr("Support File Exists") : tr("Support File Does Not Exist");
+    const QString question = exists ? tr("Re-create support file?") : tr("Create support file?");
+    const QMessageBox::StandardButton answer =
+        QMessageBox::question(this, title, question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (answer == QMessageBox::Yes) {
+        QFile::remove(archivePath);
+        on_pushButton_CreateSupportFile_clicked();
+    } else if (answer != QMessageBox::No) {
+        return;
+    }
+    handOff->send(supportMail(archivePath), winId());
 }
 
 void Dialog::runSystemTool(ZipAssemblerHandle *archive, const QString &program, const QString &arguments,
                            const QString &outputName, bool capture)
 {
-    Q_UNUSED(archive) Q_UNUSED(program) Q_UNUSED(arguments) Q_UNUSED(outputName) Q_UNUSED(capture)
+    const QString name = toolOutputName(program, outputName);
+    const QString output = logPath + name;
+    QProcess tool;
+    if (capture)
+        tool.setStandardOutputFile(output, QIODevice::Truncate);
+    setCursor(Qt::WaitCursor);
+    tool.start(program, toolArguments(arguments));
+    const bool finished = tool.waitForFinished(-1);
+    if (archive && toolSucceeded(finished, tool.exitStatus(), tool.exitCode()))
+        addToArchive(archive, name, output);
+    setCursor(Qt::ArrowCursor);
 }

@@ -10,7 +10,7 @@ mkdir -p "$work/shared/zel" "$work/home"
 touch "$work/shared/zel/kv4_usb.log"
 export XDG_DATA_DIRS="$work/shared" XDG_DATA_HOME="$work/home"
 
-"$program" &
+QT_QPA_PLATFORM=xcb "$program" &
 pid=$!
 fail() { echo "FAIL: $*"; kill "$pid" 2>/dev/null; exit 1; }
 

@@ -1,0 +1,76 @@
+#include "mapimail.h"
+
+#include <cstdio>
+
+MapiMail::MapiMail(const MailMessage &mail)
+    : subject(mail.subject), recipientName(mail.recipient), body{}, path{}, recipient{}, attachment{},
+      message{}
+{
+    std::snprintf(body, sizeof body, "%s", mail.body.c_str());
+
+    // Only the name is given; the mail program resolves it to an address.
+    recipient.ulRecipClass = MAPI_TO;
+    recipient.lpszName = recipientName.data();
+
+    message.lpszSubject = subject.data();
+    message.lpszNoteText = body;
+    message.nRecipCount = 1;
+    message.lpRecips = &recipient;
+
+    // A path cut at the buffer's end would name another file, and the mail program would
+    // refuse the whole message; such a mail goes out without the attachment instead.
+    if (mail.attachmentPath.empty() || mail.attachmentPath.size() >= sizeof path)
+        return;
+    std::snprintf(path, sizeof path, "%s", mail.attachmentPath.c_str());
+    char *name = path;
+    for (char *at = path; *at; ++at) {
+        if (*at == '/' || *at == '\\')
+            name = at + 1;
+    }
+    attachment.lpszPathName = path;
+    attachment.lpszFileName = name;
+    message.nFileCount = 1;
+    message.lpFiles = &attachment;
+}
+
+ULONG sendMapiMail(LPMAPISENDMAIL sendMail, const MailMessage &mail, ULONG_PTR window)
+{
+    MapiMail prepared(mail);
+    return sendMail(0, window, &prepared.message, MAPI_LOGON_UI | MAPI_DIALOG, 0);
+}
+
+namespace {
+
+class SimpleMapi : public MailHandOff {
+public:
+    SimpleMapi(HMODULE library, LPMAPISENDMAIL sendMail) : library(library), sendMail(sendMail) {}
+    SimpleMapi(const SimpleMapi &) = delete;
+    SimpleMapi &operator=(const SimpleMapi &) = delete;
+    ~SimpleMapi() override { FreeLibrary(library); }
+
+    bool send(const MailMessage &mail, std::uintptr_t window) override
+    {
+        return sendMapiMail(sendMail, mail, window) == SUCCESS_SUCCESS;
+    }
+
+private:
+    HMODULE library;
+    LPMAPISENDMAIL sendMail;
+};
+
+} // namespace
+
+std::unique_ptr<MailHandOff> openMailHandOff()
+{
+    HMODULE library = LoadLibraryW(L"MAPI32.DLL");
+    if (!library)
+        return nullptr;
+    // Through a plain function pointer type, which converts to any other without a warning.
+    auto sendMail = reinterpret_cast<LPMAPISENDMAIL>(
+        reinterpret_cast<void (*)()>(GetProcAddress(library, "MAPISendMail")));
+    if (!sendMail) {
+        FreeLibrary(library);
+        return nullptr;
+    }
+    return std::make_unique<SimpleMapi>(library, sendMail);
+}

@@ -1,0 +1,52 @@
+#include "supportmail.h"
+
+#include <QFile>
+#include <QStringList>
+
+namespace {
+
+// The support desk's address, handed to the mail program as the recipient's name.
+const char supportDesk[] = "support@zel.example.com";
+
+} // namespace
+
+QString supportMailBody()
+{
+    const QStringList lines = {
+        QStringLiteral("Dear ZEL support,"),
+        QString(),
+        QStringLiteral("We've got a problem. Here is the description:"),
+        QString(),
+        QStringLiteral("PLEASE MAKE SURE TO FILL OUT THE FOLLOWING FIELDS CAREFULLY AND COMPLETELY. "
+                       "MISSING INFORMATION CAUSES DELAYS AS ADDITIONAL MAILS TO IDENTIFY YOUR ERROR "
+                       "ARE REQUIRED."),
+        QString(),
+        QStringLiteral("**********PLEASE fill in the following fields*****"),
+        QStringLiteral("First name: "),
+        QStringLiteral("Last name : "),
+        QStringLiteral("Company/Institution: "),
+        QStringLiteral("Telephone : "),
+        QStringLiteral("Operating system : <W11, W10, etc.; Linux (Ubuntu, etc.)?>"),
+        QStringLiteral("Camera type : <zel.sigma, zel.tau, zel.rho, etc.>"),
+        QStringLiteral("Serial number : <See sticker on your camera>"),
+        QStringLiteral("Interface : <USB, CLHS, USB3, GigE, etc."),
+        QString(),
+        QStringLiteral("**********PLEASE describe the error here**********"),
+        QString(),
+        QStringLiteral("Regards,"),
+        QString(),
+        QStringLiteral("*** Application generated email. ***"),
+    };
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+MailMessage supportMail(const QString &archivePath)
+{
+    MailMessage mail;
+    mail.subject = "ZEL we've got a problem";
+    mail.body = supportMailBody().toStdString();
+    mail.recipient = supportDesk;
+    if (QFile::exists(archivePath))
+        mail.attachmentPath = archivePath.toUtf8().toStdString();
+    return mail;
+}

@@ -1,0 +1,12 @@
+#pragma once
+// The mail to the support desk: a form for the user to fill in, with the support archive.
+
+#include "mail.h"
+
+#include <QString>
+
+// The body: a form of 21 lines joined with CR LF, without a line end after the last.
+QString supportMailBody();
+
+// The mail to the support desk, with the archive attached when it exists at this moment.
+MailMessage supportMail(const QString &archivePath);

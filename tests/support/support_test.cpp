@@ -1,0 +1,918 @@
+#include "archive.h"
+#include "clearing.h"
+#include "dialogdriver.h"
+#include "supportmail.h"
+#include "systemtools.h"
+#include "testenv.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <optional>
+
+// Takes the place of the file manager.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl &url) { opened << url; }
+};
+
+namespace {
+
+// --- stand-in programs, message boxes and archive readers ---
+
+// Stand-in programs in a folder that is the whole PATH while a test runs, so that no tool of
+// the machine itself can ever be started. Each records its arguments and counts its runs.
+class StandIns {
+public:
+    explicit StandIns(const QString &folder) : folder(folder), savedPath(qgetenv("PATH"))
+    {
+        QDir().mkpath(folder);
+        qputenv("PATH", folder.toUtf8());
+    }
+    ~StandIns() { qputenv("PATH", savedPath); }
+
+    // Writes the program `name`: it records itself, then runs `script` (shell built-ins only,
+    // since PATH holds nothing else).
+    void add(const QString &name, const QByteArray &script) const
+    {
+        const QByteArray record = "printf '%s\\n' \"$#\" > '" + argumentsFile(name) +
+                                  "'\nfor a in \"$@\"; do printf '%s\\0' \"$a\" >> '" + argumentsFile(name) +
+                                  "'; done\necho run >> '" + runsFile(name) + "'\n";
+        QFile file(folder + "/" + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("#!/bin/sh\n" + record + script + "\n");
+        file.close();
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    int runs(const QString &name) const
+    {
+        QFile file(runsFile(name));
+        return file.open(QIODevice::ReadOnly) ? int(file.readAll().count('\n')) : 0;
+    }
+
+    // The arguments of the last run.
+    QStringList arguments(const QString &name) const
+    {
+        QFile file(argumentsFile(name));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        const int count = file.readLine().trimmed().toInt();
+        QStringList arguments;
+        for (const QByteArray &argument : file.readAll().split('\0').mid(0, count))
+            arguments << QString::fromUtf8(argument);
+        return arguments;
+    }
+
+private:
+    QByteArray argumentsFile(const QString &name) const { return (folder + "/" + name + ".args").toUtf8(); }
+    QByteArray runsFile(const QString &name) const { return (folder + "/" + name + ".runs").toUtf8(); }
+
+    QString folder;
+    QByteArray savedPath;
+};
+
+struct SeenBox {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon;
+    QMessageBox::StandardButtons buttons;
+};
+
+// Answers the message boxes that come up, one answer each in turn, and records what they
+// showed. NoButton closes the box's window instead of clicking. A box beyond the answers is
+// recorded and dismissed, so that an unexpected question shows as a failure, not a hang.
+class BoxAnswers {
+public:
+    explicit BoxAnswers(QList<QMessageBox::StandardButton> answers = {}) : answers(answers)
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this] { answerOpenBoxes(); });
+        timer.start(10);
+    }
+
+    QList<SeenBox> seen;
+
+private:
+    void answerOpenBoxes()
+    {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            auto *box = qobject_cast<QMessageBox *>(widget);
+            if (!box || !box->isVisible() || box->property("answered").toBool())
+                continue;
+            box->setProperty("answered", true);
+            seen.append({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
+            const QMessageBox::StandardButton answer = answers.isEmpty() ? QMessageBox::Abort : answers.takeFirst();
+            if (answer == QMessageBox::NoButton)
+                box->close();
+            else if (QAbstractButton *button = box->button(answer))
+                button->click();
+            else
+                box->done(0);
+        }
+    }
+
+    QList<QMessageBox::StandardButton> answers;
+    QTimer timer;
+};
+
+// The independent archive readers, found on the PATH the test program started with.
+struct Readers {
+    QString python;
+    QString unzip;
+    QProcessEnvironment environment;
+};
+
+// Taken while the program starts, before any test narrows PATH.
+Readers findReaders()
+{
+    return {QStandardPaths::findExecutable("python3"), QStandardPaths::findExecutable("unzip"),
+            QProcessEnvironment::systemEnvironment()};
+}
+
+const Readers readers = findReaders();
+
+bool haveReaders()
+{
+    return !readers.python.isEmpty() && !readers.unzip.isEmpty();
+}
+
+struct Entry {
+    QString name;
+    QByteArray data;
+    bool operator==(const Entry &other) const { return name == other.name && data == other.data; }
+};
+
+void PrintTo(const Entry &entry, std::ostream *out)
+{
+    *out << entry.name.toStdString() << '=' << entry.data.toStdString();
+}
+
+QByteArray runReader(const QString &program, const QStringList &arguments, int &exitCode)
+{
+    QProcess reader;
+    reader.setProcessEnvironment(readers.environment);
+    reader.start(program, arguments);
+    exitCode = reader.waitForFinished(-1) && reader.exitStatus() == QProcess::NormalExit ? reader.exitCode() : -1;
+    return reader.readAllStandardOutput() + reader.readAllStandardError();
+}
+
+// The archive's entries as Python's zipfile reads them (checking every CRC), after `unzip -t`
+// found no error. Adds a failure and returns nothing when either reader refuses the archive.
+std::optional<QList<Entry>> readArchive(const QString &path)
+{
+    int exitCode = 0;
+    const QByteArray tested = runReader(readers.unzip, {"-t", path}, exitCode);
+    if (exitCode != 0) {
+        ADD_FAILURE() << "unzip -t: " << tested.toStdString();
+        return std::nullopt;
+    }
+    const char *script = "import base64, json, sys, zipfile\n"
+                         "with zipfile.ZipFile(sys.argv[1]) as archive:\n"
+                         "    print(json.dumps([[i.filename, base64.b64encode(archive.read(i)).decode()]"
+                         " for i in archive.infolist()]))\n";
+    const QByteArray listing = runReader(readers.python, {"-c", script, path}, exitCode);
+    if (exitCode != 0) {
+        ADD_FAILURE() << "zipfile: " << listing.toStdString();
+        return std::nullopt;
+    }
+    QList<Entry> entries;
+    for (const QJsonValue &item : QJsonDocument::fromJson(listing).array()) {
+        const QJsonArray pair = item.toArray();
+        entries.append({pair.at(0).toString(), QByteArray::fromBase64(pair.at(1).toString().toLatin1())});
+    }
+    return entries;
+}
+
+QStringList names(const QList<Entry> &entries)
+{
+    QStringList names;
+    for (const Entry &entry : entries)
+        names << entry.name;
+    return names;
+}
+
+QByteArray data(const QList<Entry> &entries, const QString &name)
+{
+    for (const Entry &entry : entries)
+        if (entry.name == name)
+            return entry.data;
+    return "<no entry>";
+}
+
+const QString archiveName = "zel_support.zip";
+
+// The support mail's body, line by line.
+const QStringList mailForm = {
+    "Dear ZEL support,",
+    "",
+    "We've got a problem. Here is the description:",
+    "",
+    "PLEASE MAKE SURE TO FILL OUT THE FOLLOWING FIELDS CAREFULLY AND COMPLETELY. MISSING INFORMATION "
+    "CAUSES DELAYS AS ADDITIONAL MAILS TO IDENTIFY YOUR ERROR ARE REQUIRED.",
+    "",
+    "**********PLEASE fill in the following fields*****",
+    "First name: ",
+    "Last name : ",
+    "Company/Institution: ",
+    "Telephone : ",
+    "Operating system : <W11, W10, etc.; Linux (Ubuntu, etc.)?>",
+    "Camera type : <zel.sigma, zel.tau, zel.rho, etc.>",
+    "Serial number : <See sticker on your camera>",
+    "Interface : <USB, CLHS, USB3, GigE, etc.",
+    "",
+    "**********PLEASE describe the error here**********",
+    "",
+    "Regards,",
+    "",
+    "*** Application generated email. ***",
+};
+
+
+// Each test runs with its own log folder and with PATH holding only its stand-ins.
+class SupportTest : public LogFolderTest {
+protected:
+    SupportTest() : tools(root.path() + "/bin") {}
+
+    static void click(Dialog &dialog, const char *button)
+    {
+        QPushButton *found = dialog.findChild<QPushButton *>(button);
+        ASSERT_TRUE(found) << button;
+        found->click();
+    }
+
+    // The two tools of the archive, printing what they are named after.
+    void addSystemTools() const
+    {
+        tools.add("zel-sysreport", "echo system report");
+        tools.add("ip", "echo network");
+    }
+
+    void makeFolder(const QString &name) const { ASSERT_TRUE(QDir().mkpath(path(name))); }
+
+    QStringList folderNames(const QString &folder = QString()) const
+    {
+        return QDir(path(folder)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    }
+
+    StandIns tools;
+};
+
+// --- the support logic on its own ---
+
+TEST(OlderLogPatterns, oneForEveryLogWithABaseName)
+{
+    EXPECT_EQ(olderLogPatterns({"/f/kv4_usb.log", "/f/.log", "/f/zel_conv.log", "/f/a.b.log"}),
+              QStringList({"kv4_usb_*.log", "zel_conv_*.log", "a.b_*.log"}));
+    EXPECT_TRUE(olderLogPatterns({}).isEmpty());
+}
+
+TEST(ToolArguments, splitAtEveryCommaKeepingEmptyParts)
+{
+    const struct {
+        QString text;
+        QStringList arguments;
+    } rows[] = {
+        {"", {}},
+        {"/all", {"/all"}},
+        {"-details,address,show", {"-details", "address", "show"}},
+        {"a,,b", {"a", "", "b"}},
+        {",", {"", ""}},
+        {"a,", {"a", ""}},
+        {" ", {" "}},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(toolArguments(row.text), row.arguments) << row.text.toStdString();
+}
+
+TEST(ToolOutputName, emptyNameBecomesProgramDotTxt)
+{
+    EXPECT_EQ(toolOutputName("ipconfig.exe", ""), "ipconfig.exe.txt");
+    EXPECT_EQ(toolOutputName("ip", "network.txt"), "network.txt");
+}
+
+TEST(ToolSuccess, onlyAStartedToolThatEndedNormallyWithZeroCounts)
+{
+    EXPECT_TRUE(toolSucceeded(true, QProcess::NormalExit, 0));
+    EXPECT_FALSE(toolSucceeded(true, QProcess::NormalExit, 1));
+    EXPECT_FALSE(toolSucceeded(true, QProcess::NormalExit, 255));
+    // What some platforms report for a tool that could not be started.
+    EXPECT_FALSE(toolSucceeded(false, QProcess::NormalExit, 0));
+    EXPECT_FALSE(toolSucceeded(true, QProcess::CrashExit, 0));
+}
+
+TEST(ReportAge, reportIsFreshForLessThanTwoHoursAfterItsMetadataChanged)
+{
+    QTemporaryDir folder;
+    const QString report = folder.filePath("conflicts.nfo");
+    EXPECT_FALSE(reportIsFresh(report, QDateTime::currentDateTime())) << "a missing report";
+    QFile file(report);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QDateTime changed = QFileInfo(report).fileTime(QFileDevice::FileMetadataChangeTime);
+    ASSERT_TRUE(changed.isValid());
+    const struct {
+        qint64 offset;
+        bool fresh;
+    } rows[] = {
+        {0, true},
+        {60 * 60 * 1000, true},
+        {7'199'999, true},
+        {7'200'000, false},
+        {7'200'001, false},
+        {-60 * 60 * 1000, true}, // a change time in the future
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(reportIsFresh(report, changed.addMSecs(row.offset)), row.fresh) << row.offset;
+}
+
+TEST(ReportAge, aFolderIsNoReport)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(QDir(folder.path()).mkdir("conflicts.nfo"));
+    EXPECT_FALSE(reportIsFresh(folder.filePath("conflicts.nfo"), QDateTime::currentDateTime()));
+}
+
+TEST(EmptyLogs, onlyAFileWithContentCounts)
+{
+    QTemporaryDir folder;
+    const auto make = [&](const QString &name, const QByteArray &bytes) {
+        QFile file(folder.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return folder.filePath(name);
+    };
+    const QString empty = make("empty.log", "");
+    const QString full = make("full.log", "x");
+    ASSERT_TRUE(QDir(folder.path()).mkdir("folder.log"));
+    const QString missing = folder.filePath("missing.log");
+    EXPECT_TRUE(logsAreEmpty({}));
+    EXPECT_TRUE(logsAreEmpty({empty, missing, folder.filePath("folder.log")}));
+    EXPECT_FALSE(logsAreEmpty({empty, missing, full}));
+}
+
+TEST(MailBody, isTheFormOfTwentyOneLines)
+{
+    ASSERT_EQ(mailForm.size(), 21);
+    EXPECT_EQ(supportMailBody(), mailForm.join("\r\n"));
+    EXPECT_FALSE(supportMailBody().endsWith("\n"));
+}
+
+TEST(SystemReportScript, printsEverySectionAndSaysWhichToolsAreMissing)
+{
+    QTemporaryDir folder;
+    const QString bin = folder.filePath("bin");
+    QDir().mkpath(bin);
+    QFile lspci(bin + "/lspci");
+    ASSERT_TRUE(lspci.open(QIODevice::WriteOnly));
+    lspci.write("#!/bin/sh\necho \"pci stand-in $*\"\n");
+    lspci.close();
+    lspci.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+
+    QProcess script;
+    QProcessEnvironment environment;
+    environment.insert("PATH", bin);
+    script.setProcessEnvironment(environment);
+    script.start("/bin/sh", {ZEL_SYSREPORT});
+    ASSERT_TRUE(script.waitForFinished(-1));
+    EXPECT_EQ(script.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(script.exitCode(), 0);
+    const QString report = QString::fromUtf8(script.readAllStandardOutput());
+
+    const QStringList sections = {"Operating system", "Kernel", "Processor", "Memory", "PCI devices",
+                                  "USB devices", "USB device tree", "Loaded kernel modules"};
+    qsizetype at = 0;
+    for (const QString &section : sections) {
+        const qsizetype found = report.indexOf("=== " + section + " ===\n", at);
+        EXPECT_GT(found, at - 1) << section.toStdString() << " missing or out of order";
+        at = found < 0 ? at : found;
+    }
+    EXPECT_TRUE(report.contains("=== PCI devices ===\npci stand-in -nnk\n"));
+    EXPECT_TRUE(report.contains("=== USB devices ===\nnot available\n"));
+    EXPECT_TRUE(report.contains("=== Loaded kernel modules ===\nnot available\n"));
+    EXPECT_EQ(report.count("not available"), sections.size() - 1);
+}
+
+// --- Clear Logfiles ---
+
+TEST_F(SupportTest, clearingBacksUpNonEmptyLogsEmptiesThemAndRecreatesMissingOnes)
+{
+    write("kv4_cam.log", "sdk log"); // zel.sdk is on; its zel_conv.log is missing
+    write("kv4_usb.log", "");        // USB is on with an empty log
+    makeFolder("backup");
+    write("backup/kv4_usb.log", "earlier backup");
+    write("kv4_cam.ini", "[LOGGING]\r\nLogging=0x0000FFFF\r\n");
+    write("notes.txt", "mine");
+    Dialog dialog;
+    DialogDriver driver(dialog);
+    BoxAnswers boxes;
+    click(dialog, "pushButton_ClearLog");
+
+    EXPECT_TRUE(boxes.seen.isEmpty());
+    EXPECT_EQ(read("backup/kv4_cam.log"), "sdk log");
+    EXPECT_EQ(read("backup/kv4_usb.log"), "earlier backup");
+    EXPECT_FALSE(exists("backup/zel_conv.log"));
+    for (const char *log : {"kv4_cam.log", "zel_conv.log", "kv4_usb.log"}) {
+        EXPECT_TRUE(QFileInfo(path(log)).isFile()) << log;
+        EXPECT_EQ(read(log), "") << log;
+    }
+    EXPECT_EQ(read("kv4_cam.ini"), "[LOGGING]\r\nLogging=0x0000FFFF\r\n");
+    EXPECT_EQ(read("notes.txt"), "mine");
+    EXPECT_EQ(folderNames("backup"), QStringList({"kv4_cam.log", "kv4_usb.log"}));
+
+    // The watch is back: a log created by another program now shows in the tree.
+    write("kv4_usb3.log", "");
+    QTRY_COMPARE_WITH_TIMEOUT(driver.state("USB3"), Qt::Checked, 5000);
+}
+
+TEST_F(SupportTest, clearingWithNothingSwitchedOnOnlyCreatesTheBackupFolder)
+{
+    write("kv4_gige_1.log", "older log of a component that is off");
+    Dialog dialog;
+    BoxAnswers boxes;
+    click(dialog, "pushButton_ClearLog");
+    EXPECT_TRUE(boxes.seen.isEmpty());
+    EXPECT_EQ(folderNames(), QStringList({"backup", "kv4_gige_1.log"}));
+    EXPECT_TRUE(folderNames("backup").isEmpty());
+}
+
+TEST_F(SupportTest, secondClearKeepsTheFirstBackupsAndALaterOneReplacesThem)
+{
+    write("kv4_usb.log", "first session");
+    Dialog dialog;
+    click(dialog, "pushButton_ClearLog");
+    click(dialog, "pushButton_ClearLog");
+    EXPECT_EQ(read("backup/kv4_usb.log"), "first session");
+    EXPECT_EQ(read("kv4_usb.log"), "");
+
+    write("kv4_usb.log", "second session");
+    click(dialog, "pushButton_ClearLog");
+    EXPECT_EQ(read("backup/kv4_usb.log"), "second session");
+    EXPECT_EQ(folderNames("backup"), QStringList({"kv4_usb.log"}));
+}
+
+TEST_F(SupportTest, logWhoseBackupCannotBeWrittenKeepsItsContents)
+{
+    write("kv4_usb.log", "precious");
+    write("kv4_cam.log", "sdk log");
+    // A folder of the backup's name, with something in it, cannot be replaced by a copy.
+    makeFolder("backup/kv4_usb.log");
+    write("backup/kv4_usb.log/inside", "x");
+    Dialog dialog;
+    click(dialog, "pushButton_ClearLog");
+    EXPECT_EQ(read("kv4_usb.log"), "precious");
+    EXPECT_EQ(read("backup/kv4_usb.log/inside"), "x");
+    EXPECT_EQ(read("backup/kv4_cam.log"), "sdk log");
+    EXPECT_EQ(read("kv4_cam.log"), "");
+}
+
+TEST_F(SupportTest, logsKeepTheirContentsWhenTheBackupFolderCannotBeMade)
+{
+    write("kv4_usb.log", "precious");
+    write("backup", "a file where the folder should be");
+    Dialog dialog;
+    click(dialog, "pushButton_ClearLog");
+    EXPECT_EQ(read("kv4_usb.log"), "precious");
+    EXPECT_EQ(read("backup"), "a file where the folder should be");
+}
+
+TEST_F(SupportTest, exploreOpensTheLogFolder)
+{
+    UrlRecorder recorder;
+    // A handler for the scheme is asked before the desktop's file manager.
+    QDesktopServices::setUrlHandler("file", &recorder, "open");
+    Dialog dialog;
+    click(dialog, "pushButton_ExploreLog");
+    QDesktopServices::unsetUrlHandler("file");
+    EXPECT_EQ(recorder.opened, QList<QUrl>({QUrl::fromLocalFile(logPath())}));
+}
+
+// --- older logs ---
+
+struct OlderLogCase {
+    const char *name;
+    QStringList files;                   // besides the current logs; a name ending in "/" is a folder
+    QMessageBox::StandardButton answer;  // to the one question, where it comes
+    bool asked;
+    QStringList moved; // into the backup folder
+    QStringList kept;  // in the log folder
+};
+
+void PrintTo(const OlderLogCase &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+class OlderLogs : public SupportTest, public ::testing::WithParamInterface<OlderLogCase> {};
+
+TEST_P(OlderLogs, areMovedOnlyOnYesAfterOneQuestion)
+{
+    const OlderLogCase &row = GetParam();
+    write("kv4_usb.log", "usb now"); // USB and zel.sdk are on
+    write("kv4_cam.log", "sdk now");
+    makeFolder("backup");
+    write("backup/kv4_usb_1.log", "backup of the same name");
+    for (const QString &file : row.files) {
+        if (file.endsWith('/'))
+            makeFolder(file);
+        else
+            write(file, file.toUtf8());
+    }
+    Dialog dialog;
+    BoxAnswers boxes({row.answer});
+    click(dialog, "pushButton_ClearLog");
+
+    ASSERT_EQ(boxes.seen.size(), row.asked ? 1 : 0);
+    if (row.asked) {
+        EXPECT_EQ(boxes.seen[0].title, "Delete old log files");
+        EXPECT_EQ(boxes.seen[0].text, "Do you also want to delete older log files?");
+        EXPECT_EQ(boxes.seen[0].icon, QMessageBox::Question);
+        EXPECT_EQ(boxes.seen[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    }
+    for (const QString &file : row.moved) {
+        EXPECT_FALSE(exists(file)) << file.toStdString();
+        EXPECT_EQ(read("backup/" + file), file.toUtf8()) << file.toStdString();
+    }
+    for (const QString &file : row.kept)
+        EXPECT_TRUE(exists(file)) << file.toStdString();
+    if (!row.moved.contains("kv4_usb_1.log")) {
+        EXPECT_EQ(read("backup/kv4_usb_1.log"), "backup of the same name");
+    }
+    // The current logs are backed up and emptied whatever the answer.
+    EXPECT_EQ(read("backup/kv4_usb.log"), "usb now");
+    EXPECT_EQ(read("kv4_usb.log"), "");
+    EXPECT_EQ(read("kv4_cam.log"), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Clearing, OlderLogs,
+    ::testing::Values(
+        OlderLogCase{"yesMovesThemReplacingNamesakes", {"kv4_usb_1.log", "kv4_usb_2.log"}, QMessageBox::Yes, true,
+                     {"kv4_usb_1.log", "kv4_usb_2.log"}, {}},
+        OlderLogCase{"noKeepsThem", {"kv4_usb_1.log", "kv4_usb_2.log"}, QMessageBox::No, true, {},
+                     {"kv4_usb_1.log", "kv4_usb_2.log"}},
+        OlderLogCase{"closingTheBoxKeepsThem", {"kv4_usb_1.log"}, QMessageBox::NoButton, true, {}, {"kv4_usb_1.log"}},
+        OlderLogCase{"severalPatternsAskOnceAndAllMove",
+                     {"kv4_usb_1.log", "kv4_cam_2020.log", "zel_conv_old.log"}, QMessageBox::Yes, true,
+                     {"kv4_usb_1.log", "kv4_cam_2020.log", "zel_conv_old.log"}, {}},
+        OlderLogCase{"letterCaseIsIgnored", {"KV4_USB_OLD.LOG", "Kv4_Cam_1.Log"}, QMessageBox::Yes, true,
+                     {"KV4_USB_OLD.LOG", "Kv4_Cam_1.Log"}, {}},
+        OlderLogCase{"aFolderAloneRaisesNoQuestion", {"kv4_usb_old.log/"}, QMessageBox::Yes, false, {},
+                     {"kv4_usb_old.log/"}},
+        OlderLogCase{"foldersStayWhenFilesMove", {"kv4_usb_old.log/", "kv4_usb_2.log"}, QMessageBox::Yes, true,
+                     {"kv4_usb_2.log"}, {"kv4_usb_old.log/"}},
+        OlderLogCase{"componentsThatAreOffKeepTheirs", {"kv4_gige_1.log", "kv4_usb3_1.log", "kv4_usb1.log"},
+                     QMessageBox::Yes, false, {}, {"kv4_gige_1.log", "kv4_usb3_1.log", "kv4_usb1.log"}},
+        OlderLogCase{"onlyLogsMatch", {"kv4_usb_1.txt", "kv4_usb_1.log.bak"}, QMessageBox::Yes, false, {},
+                     {"kv4_usb_1.txt", "kv4_usb_1.log.bak"}}),
+    [](const ::testing::TestParamInfo<OlderLogCase> &info) { return std::string(info.param.name); });
+
+// --- Create Support File ---
+
+void expectEmptyLogsWarning(const QList<SeenBox> &seen)
+{
+    ASSERT_EQ(seen.size(), 1);
+    EXPECT_EQ(seen[0].title, "Warning");
+    EXPECT_EQ(seen[0].text, "All log files are empty. Please log another session and try again");
+    EXPECT_EQ(seen[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(seen[0].buttons, QMessageBox::Ok);
+}
+
+TEST_F(SupportTest, warningWithoutATickedComponentKeepsTheOldArchive)
+{
+    write(archiveName, "old archive");
+    write("kv4_usb_param.ini", "[LOGGING]\r\n");
+    addSystemTools();
+    Dialog dialog;
+    BoxAnswers boxes({QMessageBox::Ok});
+    click(dialog, "pushButton_CreateSupportFile");
+    expectEmptyLogsWarning(boxes.seen);
+    EXPECT_EQ(read(archiveName), "old archive");
+    EXPECT_EQ(tools.runs("zel-sysreport") + tools.runs("ip"), 0);
+}
+
+TEST_F(SupportTest, warningWhenEveryLogIsEmptyOrAFolder)
+{
+    write(archiveName, "old archive");
+    write("kv4_usb.log", "");
+    write("kv4_cam.log", "");
+    makeFolder("kv4_cl_nat.log"); // Camera Link counts as on, but a folder holds no log
+    write("kv4_usb_param.ini", "[LOGGING]\r\nLogging=0x0000FC03\r\n");
+    makeFolder("backup");
+    write("backup/kv4_usb.log", "an earlier session");
+    addSystemTools();
+    Dialog dialog;
+    BoxAnswers boxes({QMessageBox::Ok});
+    click(dialog, "pushButton_CreateSupportFile");
+    expectEmptyLogsWarning(boxes.seen);
+    EXPECT_EQ(read(archiveName), "old archive");
+    EXPECT_EQ(tools.runs("zel-sysreport") + tools.runs("ip"), 0);
+}
+
+TEST_F(SupportTest, oneNonEmptyLogAmongEmptyAndMissingOnesBuildsTheArchive)
+{
+    if (!haveReaders())
+        GTEST_SKIP() << "python3 or unzip is missing";
+    write("kv4_cam.log", "sdk log"); // zel.sdk is on; zel_conv.log is missing
+    write("kv4_usb.log", "");
+    Dialog dialog;
+    BoxAnswers boxes;
+    click(dialog, "pushButton_CreateSupportFile");
+    EXPECT_TRUE(boxes.seen.isEmpty());
+    const std::optional<QList<Entry>> entries = readArchive(path(archiveName));
+    ASSERT_TRUE(entries);
+    QStringList found = names(*entries);
+    found.sort();
+    // No tool is on PATH here, so neither report is in the archive.
+    EXPECT_EQ(found, QStringList({"kv4_cam.log", "kv4_usb.log"}));
+    EXPECT_EQ(data(*entries, "kv4_cam.log"), "sdk log");
+    EXPECT_EQ(data(*entries, "kv4_usb.log"), "");
+    EXPECT_TRUE(QFileInfo(path("backup")).isDir()) << "a missing backup folder is created";
+}
+
+TEST_F(SupportTest, entriesComeInOrderLogsIniFilesBackupsReportNetwork)
+{
+    if (!haveReaders())
+        GTEST_SKIP() << "python3 or unzip is missing";
+    write("kv4_cam.log", "camera log");
+    write("zel_conv.log", "");
+    write("kv4_cam.ini", "[LOGGING]\r\nLogging=0x0000FC03\r\n");
+    write("zel_conv.ini", "[OTHER]\r\n");
+    makeFolder("backup");
+    const QStringList backups = {"b.txt", "A.log", "c.ini", "D.LOG", "e.Txt", "old.zip", "conflicts.nfo",
+                                 "notes.txt", "kv4_cam.log", "f.log.bak"};
+    for (const QString &name : backups)
+        write("backup/" + name, "backup " + name.toUtf8());
+    addSystemTools();
+    Dialog dialog;
+    BoxAnswers boxes;
+    click(dialog, "pushButton_CreateSupportFile");
+    EXPECT_TRUE(boxes.seen.isEmpty());
+    const std::optional<QList<Entry>> entries = readArchive(path(archiveName));
+    ASSERT_TRUE(entries);
+    const QList<Entry> expected = {
+        {"kv4_cam.log", "camera log"},
+        {"zel_conv.log", ""},
+        {"kv4_cam.ini", "[LOGGING]\r\nLogging=0x0000FC03\r\n"},
+        {"zel_conv.ini", "[OTHER]\r\n"},
+        {"backup/A.log", "backup A.log"},
+        {"backup/b.txt", "backup b.txt"},
+        {"backup/c.ini", "backup c.ini"},
+        {"backup/kv4_cam.log", "backup kv4_cam.log"},
+        {"backup/notes.txt", "backup notes.txt"},
+        {"conflicts.nfo", "system report\n"},
+        {"network.txt", "network\n"},
+    };
+    EXPECT_EQ(*entries, expected);
+    EXPECT_EQ(read("conflicts.nfo"), "system report\n");
+    EXPECT_EQ(read("network.txt"), "network\n");
+}
+
+TEST_F(SupportTest, secondRunHoldsOnlyItsOwnEntriesAndReusesTheReport)
+{
+    if (!haveReaders())
+        GTEST_SKIP() << "python3 or unzip is missing";
+    write("kv4_usb.log", "first session");
+    makeFolder("backup");
+    write("backup/one.txt", "one");
+    addSystemTools();
+    Dialog dialog;
+    click(dialog, "pushButton_CreateSupportFile");
+    std::optional<QList<Entry>> entries = readArchive(path(archiveName));
+    ASSERT_TRUE(entries);
+    EXPECT_EQ(names(*entries), QStringList({"kv4_usb.log", "backup/one.txt", "conflicts.nfo", "network.txt"}));
+
+    QFile::remove(path("backup/one.txt"));
+    write("backup/two.log", "two");
+    write("kv4_usb.log", "second session");
+    click(dialog, "pushButton_CreateSupportFile");
+    entries = readArchive(path(archiveName));
+    ASSERT_TRUE(entries);
+    EXPECT_EQ(names(*entries), QStringList({"kv4_usb.log", "backup/two.log", "conflicts.nfo", "network.txt"}));
+    EXPECT_EQ(data(*entries, "kv4_usb.log"), "second session");
+    EXPECT_EQ(tools.runs("zel-sysreport"), 1) << "the report of the first run is younger than two hours";
+    EXPECT_EQ(tools.runs("ip"), 2);
+}
+
+TEST_F(SupportTest, archiveThatCannotBeWrittenEndsTheRunSilently)
+{
+    write("kv4_usb.log", "usb log");
+    makeFolder(archiveName);
+    write(archiveName + "/inside", "x");
+    addSystemTools();
+    Dialog dialog;
+    BoxAnswers boxes;
+    click(dialog, "pushButton_CreateSupportFile");
+    EXPECT_TRUE(boxes.seen.isEmpty());
+    EXPECT_TRUE(QFileInfo(path(archiveName)).isDir());
+    EXPECT_EQ(tools.runs("zel-sysreport") + tools.runs("ip"), 0);
+}
+
+// --- the system tools ---
+
+TEST_F(SupportTest, youngReportIsReusedWithoutRunningTheTool)
+{
+    if (!haveReaders())
+        GTEST_SKIP() << "python3 or unzip is missing";
+    write("kv4_usb.log", "usb log");
+    write("conflicts.nfo", "earlier report");
+    addSystemTools();
+    Dialog dialog;
+    click(dialog, "pushButton_CreateSupportFile");
+    const std::optional<QList<Entry>> entries = readArchive(path(archiveName));
+    ASSERT_TRUE(entries);
+    EXPECT_EQ(tools.runs("zel-sysreport"), 0);
+    EXPECT_EQ(data(*entries, "conflicts.nfo"), "earlier report");
+    EXPECT_EQ(read("conflicts.nfo"), "earlier report");
+}
+
+TEST_F(SupportTest, missingReportIsRenewedByTheToolStartedWithoutArguments)
+{
+    if (!haveReaders())
+        GTEST_SKIP() << "python3 or unzip is missing";
+    write("kv4_usb.log", "usb log");
+    addSystemTools();
+    Dialog dialog;
+    dialog.setCursor(Qt::CrossCursor);
+    click(dialog, "pushButton_CreateSupportFile");
+    EXPECT_EQ(dialog.cursor().shape(), Qt::ArrowCursor) << "the tools end with the arrow, not the earlier cursor";
+    const std::optional<QList<Entry>> entries = readArchive(path(archiveName));
+    ASSERT_TRUE(entries);
+    EXPECT_EQ(tools.runs("zel-sysreport"), 1);
+    EXPECT_EQ(tools.arguments("zel-sysreport"), QStringList());
+    EXPECT_EQ(data(*entries, "conflicts.nfo"), "system report\n");
+}
+
+TEST_F(SupportTest, networkToolGetsItsArgumentsAndReplacesTheEarlierListing)
+{
+    if (!haveReaders())
+        GTEST_SKIP() << "python3 or unzip is missing";
+    write("kv4_usb.log", "usb log");
+    write("network.txt", QByteArray(5000, 's'));
+    addSystemTools();
+    Dialog dialog;
+    click(dialog, "pushButton_CreateSupportFile");
+    const std::optional<QList<Entry>> entries = readArchive(path(archiveName));
+    ASSERT_TRUE(entries);
+    EXPECT_EQ(tools.arguments("ip"), QStringList({"-details", "address", "show"}));
+    EXPECT_EQ(read("network.txt"), "network\n");
+    EXPECT_EQ(data(*entries, "network.txt"), "network\n");
+}
+
+TEST_F(SupportTest, toolThatFailsCrashesOrCannotStartLeavesNoEntry)
+{
+    if (!haveReaders())
+        GTEST_SKIP() << "python3 or unzip is missing";
+    write("kv4_usb.log", "usb log");
+    Dialog dialog;
+    const struct {
+        const char *tool;
+        const char *entry;
+        const char *script;   // null: the tool is not on PATH
+        const char *leftOver; // what the output file then holds, where that is certain
+    } rows[] = {
+        {"zel-sysreport", "conflicts.nfo", "echo partial report; exit 3", "partial report\n"},
+        {"zel-sysreport", "conflicts.nfo", "echo partial report; kill -TERM $$", "partial report\n"},
+        {"zel-sysreport", "conflicts.nfo", nullptr, nullptr},
+        {"ip", "network.txt", "echo partial listing; exit 1", "partial listing\n"},
+        {"ip", "network.txt", "echo partial listing; kill -KILL $$", "partial listing\n"},
+        {"ip", "network.txt", nullptr, nullptr},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(std::string(row.tool) + ": " + (row.script ? row.script : "missing"));
+        addSystemTools();
+        if (row.script)
+            tools.add(row.tool, row.script);
+        else
+            QFile::remove(root.path() + "/bin/" + row.tool);
+        // A renewed report each time; an output file of an earlier run stays as a stale copy.
+        QFile::remove(path("conflicts.nfo"));
+        write("network.txt", "stale listing");
+        click(dialog, "pushButton_CreateSupportFile");
+        const std::optional<QList<Entry>> entries = readArchive(path(archiveName));
+        ASSERT_TRUE(entries);
+        const QStringList found = names(*entries);
+        EXPECT_FALSE(found.contains(row.entry));
+        EXPECT_TRUE(found.contains(QString(row.entry) == "network.txt" ? "conflicts.nfo" : "network.txt"));
+        EXPECT_TRUE(found.contains("kv4_usb.log"));
+        if (row.leftOver) {
+            EXPECT_EQ(read(row.entry), row.leftOver) << "what a failing tool wrote stays in the log folder";
+        }
+    }
+}
+
+// --- Support Mail ---
+
+enum class ArchiveAfter { Unchanged, Rebuilt, Absent };
+
+struct MailCase {
+    const char *name;
+    bool archiveBefore;
+    bool logs; // whether the switched-on component's log has content
+    QMessageBox::StandardButton answer; // NoButton: the box is closed
+    bool sent;
+    bool attached;
+    ArchiveAfter archiveAfter;
+};
+
+void PrintTo(const MailCase &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+class SupportMail : public SupportTest, public ::testing::WithParamInterface<MailCase> {};
+
+TEST_P(SupportMail, asksThenOpensTheMailWithTheArchiveWhenItExists)
+{
+    const MailCase &row = GetParam();
+    if (row.archiveAfter == ArchiveAfter::Rebuilt && !haveReaders())
+        GTEST_SKIP() << "python3 or unzip is missing";
+    write("kv4_usb.log", row.logs ? "usb log" : "");
+    if (row.archiveBefore)
+        write(archiveName, "old archive");
+    addSystemTools();
+    tools.add("xdg-email", "exit 0");
+    Dialog dialog;
+    BoxAnswers boxes({row.answer, QMessageBox::Ok});
+    click(dialog, "pushButton_SupportMail");
+
+    ASSERT_FALSE(boxes.seen.isEmpty());
+    const SeenBox &question = boxes.seen[0];
+    EXPECT_EQ(question.title, row.archiveBefore ? "Support File Exists" : "Support File Does Not Exist");
+    EXPECT_EQ(question.text, row.archiveBefore ? "Re-create support file?" : "Create support file?");
+    EXPECT_EQ(question.icon, QMessageBox::Question);
+    EXPECT_EQ(question.buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (row.answer == QMessageBox::Yes && !row.logs)
+        expectEmptyLogsWarning(boxes.seen.mid(1));
+    else
+        EXPECT_EQ(boxes.seen.size(), 1);
+
+    ASSERT_EQ(tools.runs("xdg-email"), row.sent ? 1 : 0);
+    if (row.sent) {
+        QStringList expected = {"--subject", "ZEL we've got a problem", "--body", mailForm.join("\r\n")};
+        if (row.attached)
+            expected << "--attach" << path(archiveName);
+        expected << "support@zel.example.com";
+        EXPECT_EQ(tools.arguments("xdg-email"), expected);
+    }
+    switch (row.archiveAfter) {
+    case ArchiveAfter::Unchanged:
+        EXPECT_EQ(read(archiveName), "old archive");
+        break;
+    case ArchiveAfter::Absent:
+        EXPECT_FALSE(exists(archiveName));
+        break;
+    case ArchiveAfter::Rebuilt: {
+        const std::optional<QList<Entry>> entries = readArchive(path(archiveName));
+        ASSERT_TRUE(entries);
+        EXPECT_EQ(data(*entries, "kv4_usb.log"), "usb log");
+        break;
+    }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, SupportMail,
+    ::testing::Values(
+        MailCase{"presentNoSendsTheArchiveUnchanged", true, true, QMessageBox::No, true, true, ArchiveAfter::Unchanged},
+        MailCase{"presentYesRebuildsAndSendsIt", true, true, QMessageBox::Yes, true, true, ArchiveAfter::Rebuilt},
+        MailCase{"presentYesWithEmptyLogsWarnsAndSendsNoAttachment", true, false, QMessageBox::Yes, true, false,
+                 ArchiveAfter::Absent},
+        MailCase{"presentCancelSendsNothing", true, true, QMessageBox::Cancel, false, false, ArchiveAfter::Unchanged},
+        MailCase{"presentClosedSendsNothing", true, true, QMessageBox::NoButton, false, false, ArchiveAfter::Unchanged},
+        MailCase{"absentNoSendsNoAttachment", false, true, QMessageBox::No, true, false, ArchiveAfter::Absent},
+        MailCase{"absentYesBuildsAndSendsIt", false, true, QMessageBox::Yes, true, true, ArchiveAfter::Rebuilt},
+        MailCase{"absentYesWithEmptyLogsWarnsAndSendsNoAttachment", false, false, QMessageBox::Yes, true, false,
+                 ArchiveAfter::Absent},
+        MailCase{"absentCancelSendsNothing", false, true, QMessageBox::Cancel, false, false, ArchiveAfter::Absent},
+        MailCase{"absentClosedSendsNothing", false, true, QMessageBox::NoButton, false, false, ArchiveAfter::Absent}),
+    [](const ::testing::TestParamInfo<MailCase> &info) { return std::string(info.param.name); });
+
+TEST_F(SupportTest, withoutAMailProgramNothingHappensNotEvenAQuestion)
+{
+    write("kv4_usb.log", "usb log");
+    write(archiveName, "old archive");
+    addSystemTools();
+    Dialog dialog;
+    BoxAnswers boxes({QMessageBox::Yes});
+    click(dialog, "pushButton_SupportMail");
+    EXPECT_TRUE(boxes.seen.isEmpty());
+    EXPECT_EQ(read(archiveName), "old archive");
+    EXPECT_EQ(tools.runs("zel-sysreport") + tools.runs("ip"), 0);
+}
+
+} // namespace
+
+#include "support_test.moc"

@@ -1,0 +1,88 @@
+#!/bin/sh
+# The support archive made in the real window, as a user makes it: tick "zel.sdk", let a session
+# write into its log, click "Create Support File", and find a valid zel_support.zip in the log
+# folder. Usage: window_flow.sh PROGRAM (run inside xvfb-run). Exit code 77: a tool is missing.
+# With ZEL_SCREENSHOT set, a picture of the screen after the flow is saved there.
+set -u
+program=$1
+for tool in xdotool python3 unzip; do
+    command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is missing"; exit 77; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+logs="$work/shared/zel"
+mkdir -p "$logs" "$work/home" "$work/bin"
+# Stand-ins for the two system tools; the program's PATH holds nothing else.
+printf '#!/bin/sh\necho "system report stand-in"\n' > "$work/bin/zel-sysreport"
+printf '#!/bin/sh\necho "network stand-in $*"\n' > "$work/bin/ip"
+chmod 755 "$work/bin/zel-sysreport" "$work/bin/ip"
+
+# On the X server, even where the test suite asks Qt for its offscreen platform.
+QT_QPA_PLATFORM=xcb XDG_DATA_DIRS="$work/shared" XDG_DATA_HOME="$work/home" PATH="$work/bin" "$program" &
+pid=$!
+fail() { echo "FAIL: $*"; kill "$pid" 2>/dev/null; exit 1; }
+
+# Polls `test ARGS` for up to ten seconds.
+await() {
+    for _ in $(seq 50); do
+        test "$@" && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
+wid=""
+for _ in $(seq 50); do
+    wid=$(xdotool search --name '^zel\.logging$' 2>/dev/null | head -n 1)
+    [ -n "$wid" ] && break
+    sleep 0.2
+done
+[ -n "$wid" ] || fail "no window titled zel.logging"
+sleep 1
+
+# The tree starts at 10,10 with a 30-pixel header; the hidden device manager leaves "zel.sdk" in
+# the first row, 16 pixels high, its check box after the 20-pixel branch column.
+xdotool mousemove --window "$wid" 41 49 click 1
+await -e "$logs/kv4_cam.log" || fail "ticking zel.sdk created no kv4_cam.log"
+await -e "$logs/zel_conv.log" || fail "ticking zel.sdk created no zel_conv.log"
+printf 'camera session\n' > "$logs/kv4_cam.log"
+
+# "Create Support File" lies at 10,320, 395 by 31 pixels.
+xdotool mousemove --window "$wid" 207 335 click 1
+archive="$logs/zel_support.zip"
+for _ in $(seq 50); do
+    [ -f "$archive" ] && unzip -t -q "$archive" >/dev/null 2>&1 && break
+    sleep 0.2
+done
+unzip -t "$archive" || fail "no valid zel_support.zip"
+
+python3 - "$archive" <<'PYTHON' || fail "unexpected archive contents"
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as archive:
+    names = archive.namelist()
+    expected = ["kv4_cam.log", "zel_conv.log", "conflicts.nfo", "network.txt"]
+    if names != expected:
+        sys.exit(f"entries {names}, expected {expected}")
+    contents = {
+        "kv4_cam.log": b"camera session\n",
+        "zel_conv.log": b"",
+        "conflicts.nfo": b"system report stand-in\n",
+        "network.txt": b"network stand-in -details address show\n",
+    }
+    for name, data in contents.items():
+        if archive.read(name) != data:
+            sys.exit(f"{name} holds {archive.read(name)!r}")
+PYTHON
+
+if [ -n "${ZEL_SCREENSHOT:-}" ]; then
+    import -window root "$ZEL_SCREENSHOT" || fail "no screenshot"
+fi
+xdotool key --window "$wid" Escape 2>/dev/null
+# The program ends with Escape; a guard ends it after ten seconds otherwise.
+(sleep 10; kill "$pid" 2>/dev/null) &
+guard=$!
+wait "$pid"
+status=$?
+kill "$guard" 2>/dev/null
+[ "$status" -eq 0 ] || fail "the program ended with $status after Escape"
+echo "window flow passed"
