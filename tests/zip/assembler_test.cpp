@@ -285,6 +285,17 @@ TEST(Handles, createFailsWithoutATarget)
     EXPECT_FALSE(std::filesystem::exists(dir / "x.zip"));
 }
 
+// Reading a source can move its access time (the archives here read the same files one after
+// the other), so the access times in the local extended timestamps are set aside.
+static Bytes withoutAccessTimes(Bytes bytes)
+{
+    for (const Entry &entry : parse(bytes).entries) {
+        const size_t access = entry.offset + 30 + entry.name.size() + 9;
+        std::fill(bytes.begin() + std::ptrdiff_t(access), bytes.begin() + std::ptrdiff_t(access + 4), 0);
+    }
+    return bytes;
+}
+
 TEST(MemoryTarget, archiveEqualsTheFileTargetsBytes)
 {
     TempDir dir;
@@ -299,18 +310,18 @@ TEST(MemoryTarget, archiveEqualsTheFileTargetsBytes)
     ZipAssemblerHandle *file = zipAssemblerCreate((dir / "out.zip").string().c_str(), 0, ZipTargetKind::FileName);
     build(file);
     ASSERT_EQ(zipAssemblerClose(file), Result::Ok);
-    const Bytes fromFile = readFile(dir / "out.zip");
+    const Bytes fromFile = withoutAccessTimes(readFile(dir / "out.zip"));
     ASSERT_EQ(parse(fromFile).count, 3u);
 
     Bytes callerBuffer(100);
     ZipAssemblerHandle *inCallerBuffer = zipAssemblerCreate(callerBuffer.data(), 100, ZipTargetKind::Memory);
     build(inCallerBuffer);
-    EXPECT_EQ(memoryBytes(inCallerBuffer), fromFile);
+    EXPECT_EQ(withoutAccessTimes(memoryBytes(inCallerBuffer)), fromFile);
     EXPECT_EQ(zipAssemblerClose(inCallerBuffer), Result::Ok);
 
     ZipAssemblerHandle *growing = memoryTarget(1);
     build(growing);
-    EXPECT_EQ(memoryBytes(growing), fromFile);
+    EXPECT_EQ(withoutAccessTimes(memoryBytes(growing)), fromFile);
     EXPECT_EQ(zipAssemblerClose(growing), Result::Ok);
 }
 
