@@ -23,7 +23,15 @@ int64_t unixTime(CalendarTime local)
     fields.tm_min = local.minute;
     fields.tm_sec = local.second;
     fields.tm_isdst = 0;
-    return static_cast<int64_t>(std::mktime(&fields));
+    std::tm nextDay = fields;
+    const std::time_t seconds = std::mktime(&fields);
+    if (seconds != -1)
+        return seconds;
+    // The Windows C library refuses moments before 1970-01-01 00:00 UTC, which the first hours
+    // of 1970-01-01 are in zones east of UTC: count them back from the next day.
+    ++nextDay.tm_mday;
+    const std::time_t later = std::mktime(&nextDay);
+    return later == -1 ? -1 : static_cast<int64_t>(later) - 86400;
 }
 
 uint32_t dosDateTime(CalendarTime local)

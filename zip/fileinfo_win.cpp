@@ -48,11 +48,14 @@ CalendarTime calendarOf(const FILETIME &time)
     return {fields.wYear, fields.wMonth, fields.wDay, fields.wHour, fields.wMinute, fields.wSecond};
 }
 
+// Windows refuses years outside 1980..2107, which dosDateTime then clamps; Wine wraps them
+// instead, so the range is checked here first.
 uint32_t dosDateTimeOf(const FILETIME &time)
 {
+    const CalendarTime fields = calendarOf(time);
     WORD date = 0, clock = 0;
-    if (!FileTimeToDosDateTime(&time, &date, &clock))
-        return dosDateTime(calendarOf(time)); // outside 1980..2107
+    if (fields.year < 1980 || fields.year > 2107 || !FileTimeToDosDateTime(&time, &date, &clock))
+        return dosDateTime(fields);
     return uint32_t{date} << 16 | clock;
 }
 
