@@ -21,7 +21,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <new>
 #include <random>
 #include <string>
@@ -215,29 +214,36 @@ struct Compressor {
     size_t (*run)(const Bytes &, Bytes &);
 };
 
+// Runs alternate between the compressors, so that load from elsewhere on the machine hits
+// all of them alike; the best run counts.
 void measure(const char *inputName, const Bytes &input, int runs)
 {
     const Compressor compressors[] = {{"ours (level 8)", ours}, {"zlib level 8", zlib8},
                                       {"libdeflate level 8", libdeflate8}};
+    constexpr size_t count = sizeof compressors / sizeof compressors[0];
     Bytes output(input.size() + input.size() / 100 + 4096);
-    for (const Compressor &c : compressors) {
-        double best = 1e30;
-        size_t size = 0;
-        size_t heap = 0;
-        for (int r = 0; r < runs; r++) {
+    double best[count];
+    size_t size[count] = {};
+    size_t heap[count] = {};
+    bool ok[count] = {};
+    std::fill(best, best + count, 1e30);
+    for (int r = 0; r < runs; r++) {
+        for (size_t c = 0; c < count; c++) {
             const size_t base = liveBytes;
             peakBytes = liveBytes;
             const auto start = std::chrono::steady_clock::now();
-            size = c.run(input, output);
+            size[c] = compressors[c].run(input, output);
             const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
-            best = std::min(best, seconds.count());
-            heap = std::max(heap, peakBytes - base);
+            best[c] = std::min(best[c], seconds.count());
+            heap[c] = std::max(heap[c], peakBytes - base);
+            ok[c] = inflatesTo(output, size[c], input);
         }
-        const bool ok = inflatesTo(output, size, input);
-        std::printf("%-10s %-20s %8.1f MB/s %12zu bytes %7.2f%% %8.1f KiB heap%s\n", inputName, c.name,
-                    double(input.size()) / 1e6 / best, size, 100.0 * double(size) / double(input.size()),
-                    double(heap) / 1024.0, ok ? "" : "  ROUND TRIP FAILED");
     }
+    for (size_t c = 0; c < count; c++)
+        std::printf("%-10s %-20s %8.1f MB/s %12zu bytes %7.2f%% %8.1f KiB heap%s\n", inputName,
+                    compressors[c].name, double(input.size()) / 1e6 / best[c], size[c],
+                    100.0 * double(size[c]) / double(input.size()), double(heap[c]) / 1024.0,
+                    ok[c] ? "" : "  ROUND TRIP FAILED");
 }
 
 } // namespace

@@ -87,6 +87,13 @@ inline uint32_t distanceCodeOf(uint32_t distanceMinus1)
                                 : tables.distanceCode[256 + (distanceMinus1 >> 7)];
 }
 
+// n comes before m in the heap: less frequent, or as frequent and not deeper, so that equal
+// weights keep the tree flat.
+bool before(const BlockCoder::Tree &tree, const uint8_t *depth, uint32_t n, uint32_t m)
+{
+    return tree.freq[n] < tree.freq[m] || (tree.freq[n] == tree.freq[m] && depth[n] <= depth[m]);
+}
+
 constexpr BlockCoder::TreeShape literalShape = {BlockCoder::literalCodes, endOfBlock + 1, lengthExtra,
                                                 15, tables.fixedLiteral};
 constexpr BlockCoder::TreeShape distanceShape = {BlockCoder::distanceCodes, 0, distanceExtra, 15,
@@ -129,7 +136,7 @@ bool BlockCoder::recordMatch(uint32_t distance, uint32_t length, uint32_t blockI
 {
     const uint32_t d = distance - 1;
     const uint32_t v = length - 3;
-    if (uint16_t(d) > 32505 || v > 255) {
+    if (d > 32505 || v > 255) {
         // Such a match cannot be coded; dropping it fails the entry instead of corrupting it.
         faults.record("ct_tally: bad match");
         return false;
@@ -160,13 +167,6 @@ bool BlockCoder::endSymbol(uint32_t blockInput)
             return true;
     }
     return lastLiteral == maxSymbols;
-}
-
-// n comes before m: less frequent, or as frequent and not deeper, so that equal weights keep
-// the tree flat.
-static bool before(const BlockCoder::Tree &tree, const uint8_t *depth, uint32_t n, uint32_t m)
-{
-    return tree.freq[n] < tree.freq[m] || (tree.freq[n] == tree.freq[m] && depth[n] <= depth[m]);
 }
 
 void BlockCoder::siftDown(const Tree &tree, uint32_t k)

@@ -20,7 +20,7 @@ class BlockCoder {
 public:
     BlockCoder(EntryIo &io, FaultLog &faults);
 
-    // Record one symbol of the current block and return true when the block should end.
+    // Records one symbol of the current block and returns true when the block should end.
     // blockInput is the number of input bytes the block covers once this symbol is counted
     // in, as the early-end estimate needs it.
     bool recordLiteral(uint8_t byte, uint32_t blockInput);
@@ -76,6 +76,7 @@ private:
     void sendTrees(uint32_t bitLengthCodesSent);
     void sendSymbols(const Code *literal, const Code *distance);
 
+    // Bits go out least significant first; each 32 that gather go to the buffer at once.
     void send(uint32_t value, uint32_t length)
     {
         bitBuffer |= uint64_t(value) << bitCount;

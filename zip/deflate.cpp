@@ -33,7 +33,8 @@ constexpr uint32_t niceLength = maxMatch;
 constexpr uint32_t chainLimit = 1024;
 constexpr uint16_t levelFlags = 0x0002;  // general-purpose flag bits of maximum compression
 
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the match compare counts bytes from the low end");
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+              "the match compare counts equal bytes from the low end of a word");
 
 inline uint16_t load16(const uint8_t *p)
 {

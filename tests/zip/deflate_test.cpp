@@ -247,6 +247,27 @@ TEST(DeflateMatcher, repeatedByteGivesTwoLiteralsThenLongestMatches)
     EXPECT_EQ(allSymbols(stream), expected) << describe(allSymbols(stream));
 }
 
+TEST(DeflateMatcher, zeroRunAtTheEndStopsAtTheInput)
+{
+    // Past the input the window holds zeros, so the compare runs on to 258 there; the match
+    // is cut to the bytes that are left. Worked by hand: 'a', 'a', 98 at distance 1 (the
+    // lazy step finds nothing longer), 0, then 49 at distance 1.
+    Bytes input(100, 'a');
+    input.insert(input.end(), 50, 0);
+    const Deflated d = deflate(input);
+    const blockreader::Stream stream = blockreader::read(d.bytes);
+    ASSERT_EQ(stream.error, "");
+    const std::vector<Symbol> expected = {blockreader::literal('a'), blockreader::literal('a'),
+                                          blockreader::match(98, 1), blockreader::literal(0),
+                                          blockreader::match(49, 1)};
+    EXPECT_EQ(allSymbols(stream), expected) << describe(allSymbols(stream));
+    for (size_t zeros : {3, 4, 257, 258, 259, 1000, 70000}) {
+        Bytes longer(100, 'a');
+        longer.insert(longer.end(), zeros, 0);
+        EXPECT_EQ(inflateRaw(deflate(longer).bytes, longer.size()), longer) << zeros << " zeros";
+    }
+}
+
 // Bytes in which no 3-byte string occurs twice (up to 32,768 of them): bytes at even offsets
 // have the high bit set and count up slowly, bytes at odd offsets count up below 0x80, so
 // every pair at an even offset is unique and every string of three holds one.
@@ -295,6 +316,93 @@ TEST_P(DeflateFarMatch, threeByteMatchIsUsedOnlyUpTo4096Back)
     if (GetParam().matched)
         expected.push_back(blockreader::match(3, GetParam().distance));
     EXPECT_EQ(symbols, expected);
+}
+
+// Inputs whose last match depends on how far the search goes. P = F0 F1 F2 opens every
+// occurrence; C0 = 00 00 and Ci = (i >> 7, i & 0x7F) tell them apart; D is distinct bytes.
+//   F9 | P C0 D | [lead: F6 P C0 D(first L - 6 bytes) F7] | P C1 ... P C(k-1) | F8 | [F6] P C0 D
+// From the final P the only long match is the first occurrence, which is the last candidate
+// of P's chain: k + 1 candidates back with a lead, k without. The lead gives the final F6 a
+// match of length L, so the search at P starts from it. The marker bytes F0-F9 occur nowhere
+// else, and no other 3 bytes share P's hash.
+struct SearchCase {
+    const char *name;
+    uint32_t occurrences;  // k
+    uint32_t lead;         // L, or 0 for no lead
+    uint32_t tail;         // length of D
+    Bytes literals;        // expected between F8 and the final match
+    uint32_t length;       // of the final match
+    bool fromLead;         // the final match copies the lead rather than the first occurrence
+};
+
+class DeflateSearchLimits : public ::testing::TestWithParam<SearchCase> {};
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, DeflateSearchLimits,
+    ::testing::Values(
+        // prevLength 2: 1024 candidates, the first occurrence is the 1024th
+        SearchCase{"chain1024", 1024, 0, 40, {}, 45, false},
+        // the 1025th is not tried; the search one byte later (a shorter chain) finds it
+        SearchCase{"chain1025", 1025, 0, 40, {0xF0}, 44, false},
+        // prevLength 32 (good length): a quarter of the chain, 256 candidates
+        SearchCase{"good256th", 255, 32, 40, {0xF6}, 45, false},
+        SearchCase{"good257th", 256, 32, 40, {}, 32, true},
+        // prevLength below the lazy length 128: search on and take the longer match
+        SearchCase{"lazy127", 1, 127, 140, {0xF6}, 145, false},
+        // from 128 on, the previous match is taken without searching
+        SearchCase{"lazy128", 1, 128, 140, {}, 128, true}),
+    [](const ::testing::TestParamInfo<SearchCase> &info) { return std::string(info.param.name); });
+
+TEST_P(DeflateSearchLimits, searchStopsAtChainAndLazyLimits)
+{
+    const SearchCase &c = GetParam();
+    const Bytes p = {0xF0, 0xF1, 0xF2};
+    Bytes d(c.tail);
+    for (uint32_t j = 0; j < c.tail; j++)
+        d[j] = uint8_t(0x10 + j);
+    Bytes in = {0xF9};
+    const size_t firstP = in.size();
+    in.insert(in.end(), p.begin(), p.end());
+    in.insert(in.end(), {0, 0});
+    in.insert(in.end(), d.begin(), d.end());
+    size_t leadStart = 0;
+    if (c.lead != 0) {
+        leadStart = in.size();
+        in.push_back(0xF6);
+        in.insert(in.end(), p.begin(), p.end());
+        in.insert(in.end(), {0, 0});
+        in.insert(in.end(), d.begin(), d.begin() + (c.lead - 6));
+        in.push_back(0xF7);
+    }
+    for (uint32_t i = 1; i < c.occurrences; i++) {
+        in.insert(in.end(), p.begin(), p.end());
+        in.insert(in.end(), {uint8_t(i >> 7), uint8_t(i & 0x7F)});
+    }
+    in.push_back(0xF8);
+    const size_t target = in.size();
+    if (c.lead != 0)
+        in.push_back(0xF6);
+    const size_t targetP = in.size();
+    in.insert(in.end(), p.begin(), p.end());
+    in.insert(in.end(), {0, 0});
+    in.insert(in.end(), d.begin(), d.end());
+
+    const blockreader::Stream stream = blockreader::read(deflate(in).bytes);
+    ASSERT_EQ(stream.error, "");
+    ASSERT_EQ(stream.data, in);
+    const std::vector<Symbol> symbols = allSymbols(stream);
+    std::vector<Symbol> expected = {blockreader::literal(0xF8)};
+    for (uint8_t byte : c.literals)
+        expected.push_back(blockreader::literal(byte));
+    expected.push_back(blockreader::match(c.length, uint32_t(c.fromLead ? target - leadStart : targetP - firstP)));
+    // The separator's symbol is the one that covers byte target - 1.
+    size_t covered = 0;
+    auto at = symbols.begin();
+    for (; at != symbols.end() && covered < target - 1; ++at)
+        covered += at->length == 0 ? 1 : at->length;
+    ASSERT_EQ(covered, target - 1) << "no symbol starts at the separator";
+    const std::vector<Symbol> actual(at, at + std::min<ptrdiff_t>(symbols.end() - at, ptrdiff_t(expected.size())));
+    EXPECT_EQ(actual, expected) << describe(actual);
 }
 
 TEST(DeflateMatcher, staleChainHeadAfterSlideIsNotTried)
@@ -636,6 +744,39 @@ TEST(BlockCoder, fibonacciFrequenciesStillDecode)
     EXPECT_EQ(inflateRaw(c->io.output, expected.size()), expected);
 }
 
+TEST(BlockCoder, cappedLengthsGoToRarestSymbolsFirst)
+{
+    // Unlimited, this code is 22 levels deep with pairs of leaves low down. After the repair
+    // the lengths are handed out again in the order the leaves left the heap, so no symbol
+    // may end up with a longer code than a rarer one.
+    const std::vector<uint32_t> freqs = {1,  1,  2,   2,   1,   2,   2,   2,    9,    12,   17,
+                                         52, 124, 133, 313, 767, 748, 1947, 4341, 7543, 12494};
+    const auto c = std::make_unique<Coder>();
+    Bytes expected;
+    for (uint8_t n = 0; n < freqs.size(); n++) {
+        c->literals(n, freqs[n]);
+        expected.insert(expected.end(), freqs[n], n);
+    }
+    std::vector<uint32_t> withEnd = freqs;
+    withEnd.push_back(1);
+    ASSERT_GT(unlimitedDepth(withEnd), 15u);
+    c->coder.emitBlock(nullptr, c->input, true);
+    EXPECT_EQ(c->faults.last, nullptr);
+    const blockreader::Stream stream = blockreader::read(c->io.output);
+    ASSERT_EQ(stream.error, "");
+    ASSERT_EQ(stream.blocks[0].type, BlockType::Dynamic);
+    const std::vector<uint8_t> &lengths = stream.blocks[0].literalLengths;
+    EXPECT_EQ(kraft(lengths), 32768u);
+    for (size_t a = 0; a < freqs.size(); a++) {
+        for (size_t b = 0; b < freqs.size(); b++) {
+            if (freqs[a] < freqs[b]) {
+                EXPECT_GE(lengths[a], lengths[b]) << "symbol " << a << " is rarer than " << b;
+            }
+        }
+    }
+    EXPECT_EQ(inflateRaw(c->io.output, expected.size()), expected);
+}
+
 TEST(BlockCoder, bitLengthTreeDeeperThanSevenStillDecodes)
 {
     // Literal code lengths chosen so that the bit-length codes are skewed enough for a tree
@@ -748,7 +889,6 @@ TEST_P(DeflateRoundTrip, inflatesToInputWithExactSize)
     EXPECT_EQ(inflateRaw(d.bytes, input.size()), input);
     const blockreader::Stream stream = blockreader::read(d.bytes);
     ASSERT_EQ(stream.error, "");
-    EXPECT_EQ(stream.bits + 7 >= d.bytes.size() * 8, true) << "no bytes after the last block";
     expectBlockEndsFollowRules(stream);
 }
 
