@@ -4,6 +4,7 @@
 # window is closed with Escape. Usage: window_test.sh PROGRAM (run inside xvfb-run).
 set -u
 program=$1
+. "$(dirname "$0")/../common/xwindow.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/shared/zel" "$work/home"
@@ -14,14 +15,7 @@ QT_QPA_PLATFORM=xcb "$program" &
 pid=$!
 fail() { echo "FAIL: $*"; kill "$pid" 2>/dev/null; exit 1; }
 
-wid=""
-for _ in $(seq 50); do
-    wid=$(xdotool search --name '^zel\.logging$' 2>/dev/null | head -n 1)
-    [ -n "$wid" ] && break
-    sleep 0.2
-done
-[ -n "$wid" ] || fail "no window titled zel.logging"
-sleep 1
+await_window || fail "no window titled zel.logging"
 geometry=$(xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
 [ "$geometry" = "420x402" ] || fail "window is $geometry, not 420x402"
 

@@ -5,6 +5,7 @@
 # With ZEL_SCREENSHOT set, a picture of the screen after the flow is saved there.
 set -u
 program=$1
+. "$(dirname "$0")/../common/xwindow.sh"
 for tool in xdotool python3 unzip; do
     command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is missing"; exit 77; }
 done
@@ -31,14 +32,7 @@ await() {
     return 1
 }
 
-wid=""
-for _ in $(seq 50); do
-    wid=$(xdotool search --name '^zel\.logging$' 2>/dev/null | head -n 1)
-    [ -n "$wid" ] && break
-    sleep 0.2
-done
-[ -n "$wid" ] || fail "no window titled zel.logging"
-sleep 1
+await_window || fail "no window titled zel.logging"
 
 # The tree starts at 10,10 with a 30-pixel header; the hidden device manager leaves "zel.sdk" in
 # the first row, 16 pixels high, its check box after the 20-pixel branch column.

@@ -19,6 +19,8 @@ import sys
 import tempfile
 import zipfile
 
+from samples import log_text
+
 failures = []
 
 
@@ -26,18 +28,6 @@ def check(condition, what):
     if not condition:
         failures.append(what)
         print(f"FAIL: {what}")
-
-
-def log_text(size, seed):
-    rng = random.Random(seed)
-    lines = []
-    total = 0
-    while total < size:
-        line = (f"2026-12-07 21:{rng.randrange(60):02d}:{rng.randrange(60):02d} camera {rng.randrange(8)}: "
-                f"frame {rng.getrandbits(32):08X} delivered, exposure {rng.randrange(100000)} us\r\n")
-        lines.append(line)
-        total += len(line)
-    return "".join(lines).encode()[:size]
 
 
 def pe_image(size):
