@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 QByteArray dataFile(const QString &name)
@@ -79,7 +82,10 @@ TEST_F(LogFolderTest, unreadableShapesAreLeftUntouched)
     withNul.append("Logging=1\r\n");
     const QByteArray longLine(10 * 1024 * 1024, 'x');
     const QByteArray cases[] = {binary, withNul, longLine, "[LOGGING\r\nLogging=1\r\n", "just some text\r\n",
-                                "[LOGGING]\r\n=value without a key\r\n"};
+                                "[LOGGING]\r\n=value without a key\r\n",
+                                "[LOGGING]\r\nLogging=1\r\n; a comment with no entry after it\r\n",
+                                "[CAMERA] white balance\r\nGain=2\r\n",
+                                "[LOGGING]\r\nLogging=1\r\nlogging=2\r\n"};
     for (const QByteArray &bytes : cases) {
         write("bad.ini", bytes);
         EXPECT_FALSE(updateLoggingIni(path("bad.ini"), "a.log", logPath(), "0x0000FC03"));
@@ -116,6 +122,30 @@ TEST_F(LogFolderTest, existingLogKeepsItsContents)
     write("kv4_usb.log", "line 1\n");
     ensureLogFile(path("kv4_usb.log"));
     EXPECT_EQ(read("kv4_usb.log"), "line 1\n");
+}
+
+TEST_F(LogFolderTest, existingReadOnlyLogGetsEveryPermissionAgain)
+{
+    write("kv4_usb.log", "old");
+    QFile::setPermissions(path("kv4_usb.log"), QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    ensureLogFile(path("kv4_usb.log"));
+    EXPECT_EQ(int(QFileInfo(path("kv4_usb.log")).permissions() & 0x7777), 0x7777);
+    EXPECT_EQ(read("kv4_usb.log"), "old");
+}
+
+TEST_F(LogFolderTest, pipeAndLinkNamedLikeALogAreLeftAlone)
+{
+    ASSERT_EQ(mkfifo(path("kv4_usb.log").toLocal8Bit().constData(), 0600), 0);
+    alarm(20); // opening the pipe for writing would wait for a reader
+    ensureLogFile(path("kv4_usb.log"));
+    alarm(0);
+    EXPECT_EQ(int(QFileInfo(path("kv4_usb.log")).permissions() & 0x0077), 0);
+
+    write("target.txt", "private");
+    QFile::setPermissions(path("target.txt"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    ASSERT_TRUE(QFile::link(path("target.txt"), path("kv4_cam.log")));
+    ensureLogFile(path("kv4_cam.log"));
+    EXPECT_EQ(int(QFileInfo(path("target.txt")).permissions() & 0x0077), 0);
 }
 
 TEST_F(LogFolderTest, folderNamedLikeALogKeepsItsPermissions)
