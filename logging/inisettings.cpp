@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <SimpleIni.h>
 
@@ -18,38 +19,66 @@ bool isNewLine(char c)
     return c == '\n' || c == '\r';
 }
 
-bool isBlank(char c)
+// The reader's own idea of white space around names, values and lines.
+QByteArray trimmed(const QByteArray &text)
 {
-    return c == ' ' || c == '\t';
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && (text.at(first) == ' ' || text.at(first) == '\t'))
+        ++first;
+    while (last > first && (text.at(last - 1) == ' ' || text.at(last - 1) == '\t'))
+        --last;
+    return text.mid(first, last - first);
 }
 
-// True when every line is one the INI reader keeps: blank, a comment, a section header or a
-// key with "=". Saving drops every other line, so a file with any other line (binary data,
-// NUL bytes, text that is no INI) is left alone rather than rewritten without it.
-bool keepsEveryLine(const QByteArray &text)
+bool isComment(char c)
+{
+    return c == ';' || c == '#';
+}
+
+// True when the INI reader keeps everything the file holds, so that saving it loses nothing.
+// It drops lines that are neither blank, a comment, a section header nor a key with "=";
+// text after a section header's "]"; a second value of the same key (only the last one
+// stays); and comments with no entry after them (but for the file's leading comment). Such a
+// file (binary data, NUL bytes, text that is no INI) is left alone rather than rewritten
+// without them.
+bool keepsEverything(const QByteArray &text)
 {
     if (text.contains('\0'))
         return false;
     qsizetype pos = text.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    bool leadingComment = pos < text.size() && isComment(text.at(pos));
+    bool commentPending = false;
+    QByteArray section;
+    QSet<QByteArray> keys;
     while (pos < text.size()) {
         qsizetype end = pos;
         while (end < text.size() && !isNewLine(text.at(end)))
             ++end;
-        qsizetype first = pos;
-        while (first < end && isBlank(text.at(first)))
-            ++first;
-        if (first < end) {
-            const char c = text.at(first);
-            const QByteArray line = text.mid(first, end - first);
-            const bool comment = c == ';' || c == '#';
-            const bool section = c == '[' && line.contains(']');
-            const bool key = c != '[' && c != '=' && line.contains('=');
-            if (!comment && !section && !key)
+        const QByteArray line = trimmed(text.mid(pos, end - pos));
+        leadingComment = leadingComment && !line.isEmpty() && isComment(text.at(pos));
+        if (!line.isEmpty() && isComment(line.at(0))) {
+            commentPending = !leadingComment;
+        } else if (line.startsWith('[')) {
+            const qsizetype close = line.indexOf(']');
+            if (close != line.size() - 1)
                 return false;
+            section = trimmed(line.mid(1, close - 1)).toLower();
+            commentPending = false;
+        } else if (!line.isEmpty()) {
+            const qsizetype equals = line.indexOf('=');
+            if (equals <= 0)
+                return false;
+            const QByteArray key = section + '\n' + trimmed(line.left(equals)).toLower();
+            if (keys.contains(key))
+                return false;
+            keys.insert(key);
+            commentPending = false;
         }
-        pos = end + 1;
+        // CR LF ends one line, as the reader takes it.
+        pos = end + (text.mid(end, 2) == "\r\n" ? 2 : 1);
     }
-    return true;
+    return !commentPending;
 }
 
 // The components read CR LF line ends on every platform; the INI library writes its
@@ -79,7 +108,7 @@ bool updateLoggingIni(const QString &iniPath, const QString &logName, const QStr
         return false;
     const QByteArray original = file.readAll();
     file.close();
-    if (!keepsEveryLine(original))
+    if (!keepsEverything(original))
         return false;
 
     CSimpleIniA ini(false, false, false);
@@ -104,6 +133,11 @@ bool updateLoggingIni(const QString &iniPath, const QString &logName, const QStr
     // A plain open for writing fails on a read-only file, which then keeps its contents.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    const bool written = file.write(bytes) == bytes.size();
-    return file.flush() && written;
+    if (file.write(bytes) == bytes.size() && file.flush())
+        return true;
+    // A full disk or a failing device: put the old contents back as far as they fit.
+    file.seek(0);
+    file.resize(0);
+    file.write(original);
+    return false;
 }
