@@ -77,7 +77,18 @@ bool hiddenName(const char *path)
 
 std::FILE *openFile(const char *path, const char *mode)
 {
-    return std::fopen(path, mode);
+    if (std::strcmp(mode, "rb") != 0)
+        return std::fopen(path, mode);
+    // A named pipe would hold the open until some program writes into it: open without
+    // waiting, then read as usual (a pipe without a writer then simply ends at once).
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    const int flags = fcntl(fd, F_GETFL);
+    std::FILE *stream = flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 ? fdopen(fd, mode) : nullptr;
+    if (!stream)
+        close(fd);
+    return stream;
 }
 
 bool seekFile(std::FILE *stream, uint64_t offset)

@@ -343,6 +343,21 @@ TEST(Sources, pipeHasUnknownSizeNoFileAttributesAndTheCurrentTime)
     EXPECT_GE(entry.modification, static_cast<uint32_t>(before));
 }
 
+TEST(Sources, namedPipeWithoutAWriterIsTakenAsAnEmptyEntryAtOnce)
+{
+    TempDir dir;
+    const std::filesystem::path fifo = dir.path() / "kv4_usb.log";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    alarm(20); // a blocking open would otherwise hang the test program
+    ZipAssemblerHandle *archive = zipAssemblerCreate(nullptr, 64, ZipTargetKind::Memory);
+    EXPECT_EQ(addFile(archive, "kv4_usb.log", fifo), Result::Ok);
+    const Archive parsed = finishMemory(archive);
+    alarm(0);
+    ASSERT_EQ(parsed.count, 1u);
+    EXPECT_EQ(parsed.entries.at(0).externalAttributes, 0x80000000u);
+    EXPECT_EQ(parsed.entries.at(0).uncompressedSize, 0u);
+}
+
 // Devices as endless sources, with the format's ceiling lowered so that tests reach it quickly.
 class EndlessSource : public testing::Test {
 protected:
