@@ -1,32 +1,11 @@
 #include "testenv.h"
 
+#include "privileges.h"
+
 #include <QApplication>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-
-#include <linux/capability.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
-namespace {
-
-// As root, file modes do not stop writes; dropping the effective capabilities makes the
-// permission tests mean the same for root as for an ordinary user.
-void dropFileCapabilities()
-{
-    if (geteuid() != 0)
-        return;
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[2]{};
-    if (syscall(SYS_capget, &header, data) != 0)
-        return;
-    data[0].effective = 0;
-    data[1].effective = 0;
-    syscall(SYS_capset, &header, data);
-}
-
-} // namespace
 
 LogFolderTest::LogFolderTest()
 {
@@ -73,7 +52,7 @@ int main(int argc, char **argv)
     // Until a test points them elsewhere, the data locations lead nowhere real.
     qputenv("XDG_DATA_HOME", "/nonexistent/zel-test-home");
     qputenv("XDG_DATA_DIRS", "/nonexistent/zel-test-shared");
-    dropFileCapabilities();
+    dropFileOverrides();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,0 +1,6 @@
+#include "privileges.h"
+
+// Windows honours the read-only attribute for administrators too.
+void dropFileOverrides()
+{
+}
