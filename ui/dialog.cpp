@@ -21,12 +21,6 @@
 #include <QProcess>
 #include <QUrl>
 
-namespace {
-
-constexpr int groupIndex = 4;
-
-} // namespace
-
 Dialog::Dialog(QWidget *parent)
     : QDialog(parent), form(new DialogForm), ready(false)
 {
@@ -35,14 +29,14 @@ Dialog::Dialog(QWidget *parent)
     QTreeWidget *tree = form->treeWidget;
     tree->setFocusPolicy(Qt::NoFocus);
     tree->setSelectionMode(QAbstractItemView::NoSelection);
-    tree->topLevelItem(groupIndex)->setExpanded(true);
+    tree->topLevelItem(interfaceGroup)->setExpanded(true);
     tree->header()->setSectionResizeMode(QHeaderView::Fixed);
     tree->header()->setMinimumHeight(30);
 
     const QVector<ComponentEntry> &entries = catalogueEntries();
-    QTreeWidgetItem *group = tree->topLevelItem(groupIndex);
+    QTreeWidgetItem *group = tree->topLevelItem(interfaceGroup);
     for (int i = 0; i < entries.size(); ++i) {
-        QTreeWidgetItem *item = i < groupIndex ? tree->topLevelItem(i) : group->child(i - groupIndex);
+        QTreeWidgetItem *item = i < interfaceGroup ? tree->topLevelItem(i) : group->child(i - interfaceGroup);
         components.insert(item, entries.at(i));
     }
 
@@ -95,7 +89,7 @@ void Dialog::on_treeWidget_itemClicked(QTreeWidgetItem *item, int column)
 {
     Q_UNUSED(column)
     QList<QTreeWidgetItem *> work{item};
-    if (item == form->treeWidget->topLevelItem(groupIndex)) {
+    if (item == form->treeWidget->topLevelItem(interfaceGroup)) {
         work.clear();
         for (int i = 0; i < item->childCount(); ++i)
             work << item->child(i);

@@ -6,10 +6,6 @@
 
 namespace {
 
-// Index of the interface group among the top-level items.
-constexpr int groupIndex = 4;
-constexpr int groupChildren = 7;
-
 QString tr(const char *text)
 {
     return QCoreApplication::translate("Dialog", text);
@@ -34,12 +30,12 @@ void DialogForm::setupUi(QDialog *dialog)
     auto *header = new QTreeWidgetItem();
     header->setText(0, QString::fromUtf8("Enable Logging:"));
     treeWidget->setHeaderItem(header);
-    for (int i = 0; i < groupIndex; ++i)
+    for (int i = 0; i < interfaceGroup; ++i)
         (new QTreeWidgetItem(treeWidget))->setCheckState(0, Qt::Unchecked);
     auto *group = new QTreeWidgetItem(treeWidget);
     group->setFlags(Qt::ItemFlags(125)); // selectable, drag, drop, checkable, enabled, auto-tristate
     group->setCheckState(0, Qt::Unchecked);
-    for (int i = 0; i < groupChildren; ++i)
+    for (int i = 0; i < interfaceCount; ++i)
         (new QTreeWidgetItem(group))->setCheckState(0, Qt::Unchecked);
     treeWidget->setObjectName("treeWidget");
     treeWidget->setEnabled(true);
@@ -81,21 +77,27 @@ void DialogForm::retranslateUi(QDialog *dialog)
 
     const bool sorting = treeWidget->isSortingEnabled();
     treeWidget->setSortingEnabled(false);
-    static const char *const topLevel[] = {"zel.device manager", "zel.sdk", "zel.recorder",
-                                           "zel.matlab adaptor", "zel.interface"};
-    for (int i = 0; i <= groupIndex; ++i)
+    static const char *const topLevel[] = {
+        QT_TRANSLATE_NOOP("Dialog", "zel.device manager"), QT_TRANSLATE_NOOP("Dialog", "zel.sdk"),
+        QT_TRANSLATE_NOOP("Dialog", "zel.recorder"), QT_TRANSLATE_NOOP("Dialog", "zel.matlab adaptor"),
+        QT_TRANSLATE_NOOP("Dialog", "zel.interface")};
+    for (int i = 0; i <= interfaceGroup; ++i)
         treeWidget->topLevelItem(i)->setText(0, tr(topLevel[i]));
-    static const char *const interfaces[] = {"FireWire", "Camera Link", "Camera Link HS", "USB",
-                                             "USB3", "GigE", "GeniCam"};
-    QTreeWidgetItem *group = treeWidget->topLevelItem(groupIndex);
-    for (int i = 0; i < groupChildren; ++i)
+    static const char *const interfaces[] = {
+        QT_TRANSLATE_NOOP("Dialog", "FireWire"), QT_TRANSLATE_NOOP("Dialog", "Camera Link"),
+        QT_TRANSLATE_NOOP("Dialog", "Camera Link HS"), QT_TRANSLATE_NOOP("Dialog", "USB"),
+        QT_TRANSLATE_NOOP("Dialog", "USB3"), QT_TRANSLATE_NOOP("Dialog", "GigE"),
+        QT_TRANSLATE_NOOP("Dialog", "GeniCam")};
+    QTreeWidgetItem *group = treeWidget->topLevelItem(interfaceGroup);
+    for (int i = 0; i < interfaceCount; ++i)
         group->child(i)->setText(0, tr(interfaces[i]));
     treeWidget->setSortingEnabled(sorting);
 
     pushButton_ClearLog->setText(tr("Clear Logfiles"));
     pushButton_ExploreLog->setText(tr("Explore Logfiles"));
     label_2->setText(tr("Logging Level"));
-    static const char *const levels[] = {"Error", "Standard", "High", "Full"};
+    static const char *const levels[] = {QT_TRANSLATE_NOOP("Dialog", "Error"), QT_TRANSLATE_NOOP("Dialog", "Standard"),
+                                         QT_TRANSLATE_NOOP("Dialog", "High"), QT_TRANSLATE_NOOP("Dialog", "Full")};
     for (int i = 0; i < 4; ++i)
         comboBox->setItemText(i, tr(levels[i]));
     pushButton_CreateSupportFile->setText(tr("Create Support File"));

@@ -7,6 +7,10 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QTreeWidget>
 
+// The interface group among the tree's top-level items, and its number of children.
+constexpr int interfaceGroup = 4;
+constexpr int interfaceCount = 7;
+
 struct DialogForm {
     QTreeWidget *treeWidget;
     QPushButton *pushButton_ClearLog;

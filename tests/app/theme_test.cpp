@@ -50,6 +50,22 @@ TEST(Theme, darkSheetCarriesOnlyPlaceholdersAndResolvableImages)
         EXPECT_TRUE(themed.contains(QString(":/icons/white/%1.svg").arg(icon))) << icon;
 }
 
+TEST(Theme, whiteIconsAreDrawnByTheSvgImagePlugin)
+{
+    ASSERT_TRUE(QImageReader::supportedImageFormats().contains("svg")) << "SVG image plugin missing";
+    for (const char *icon : {"check", "check-square-solid", "nav-arrow-down", "nav-arrow-right"}) {
+        QImageReader reader(QString(":/icons/white/%1.svg").arg(icon));
+        reader.setScaledSize(QSize(12, 12));
+        const QImage image = reader.read();
+        ASSERT_FALSE(image.isNull()) << icon << ": " << reader.errorString().toStdString();
+        bool white = false;
+        for (int y = 0; y < image.height() && !white; ++y)
+            for (int x = 0; x < image.width() && !white; ++x)
+                white = image.pixelColor(x, y).alpha() > 128 && image.pixelColor(x, y).lightness() > 200;
+        EXPECT_TRUE(white) << icon << " draws no white pixel";
+    }
+}
+
 TEST(Theme, applicationIconIsOne256PixelImageWithAlpha)
 {
     QFile ico(":res/zellogging.ico");

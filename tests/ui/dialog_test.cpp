@@ -25,7 +25,7 @@ protected:
 
 } // namespace
 
-TEST_F(DialogTest, formHasTheDesignedWidgetsTextsAndGeometry)
+TEST_F(DialogTest, formHasItsWidgetsTextsAndGeometry)
 {
     Dialog dialog;
     EXPECT_EQ(dialog.objectName(), "Dialog");

@@ -101,6 +101,11 @@ struct MethodRow {
     uint32_t method;
 };
 
+void PrintTo(const MethodRow &row, std::ostream *out)
+{
+    *out << '"' << row.name << "\" -> method " << row.method;
+}
+
 class EntryMethod : public testing::TestWithParam<MethodRow> {};
 
 TEST_P(EntryMethod, suffixOfTheLastDotChoosesStoredOrDeflated)

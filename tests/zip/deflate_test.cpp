@@ -856,6 +856,11 @@ struct RoundTripCase {
     size_t size;
 };
 
+void PrintTo(const RoundTripCase &row, std::ostream *out)
+{
+    *out << row.kind << " input of " << row.size << " bytes";
+}
+
 std::string roundTripName(const ::testing::TestParamInfo<RoundTripCase> &info)
 {
     return std::string(info.param.kind) + "_" + std::to_string(info.param.size);
