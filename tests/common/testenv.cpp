@@ -11,6 +11,7 @@ LogFolderTest::LogFolderTest()
 {
     QDir(root.path()).mkpath("shared/zel");
     QDir(root.path()).mkpath("home");
+    QDir(root.path()).mkpath("outside");
     qputenv("XDG_DATA_HOME", (root.path() + "/home").toUtf8());
     qputenv("XDG_DATA_DIRS", (root.path() + "/shared").toUtf8());
 }
@@ -43,6 +44,26 @@ QByteArray LogFolderTest::read(const QString &name) const
 bool LogFolderTest::exists(const QString &name) const
 {
     return QFileInfo::exists(path(name));
+}
+
+QMap<QString, QByteArray> LogFolderTest::outsideSnapshot() const
+{
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(outside(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo entry(it.next());
+        QFile file(entry.filePath());
+        if (entry.isSymLink())
+            entries[entry.filePath()] = "link to " + entry.symLinkTarget().toUtf8();
+        else if (entry.isDir())
+            entries[entry.filePath()] = "folder";
+        else if (!entry.isFile())
+            entries[entry.filePath()] = "pipe or device";
+        else
+            entries[entry.filePath()] = file.open(QIODevice::ReadOnly) ? file.readAll() : "unreadable";
+    }
+    return entries;
 }
 
 // Every Qt test program runs inside a QApplication on the offscreen platform.

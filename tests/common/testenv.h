@@ -3,6 +3,7 @@
 // temporary folder (never the user's own), and file permissions that bind even for root.
 
 #include <QDir>
+#include <QMap>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -32,6 +33,12 @@ protected:
     void write(const QString &name, const QByteArray &bytes) const;
     QByteArray read(const QString &name) const;
     bool exists(const QString &name) const;
+
+    // A folder beside the log folder that stands for everything outside it.
+    QString outside(const QString &name = QString()) const { return root.path() + "/outside/" + name; }
+    // Each entry below the outside folder with its contents (a link: its target), so that a test
+    // can tell that nothing there changed and nothing new appeared.
+    QMap<QString, QByteArray> outsideSnapshot() const;
 
     QTemporaryDir root;
 };

@@ -1,0 +1,86 @@
+#include "plainfile.h"
+
+#include <QDir>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+namespace {
+
+std::wstring nativePath(const QString &path)
+{
+    // Without its trailing "/", a folder's path names the entry itself.
+    return QDir::toNativeSeparators(QDir::cleanPath(path)).toStdWString();
+}
+
+// A symbolic link or a junction is a reparse point; opened as itself, it is not followed.
+bool isPlainFileHandle(HANDLE handle)
+{
+    BY_HANDLE_FILE_INFORMATION info{};
+    return GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info) &&
+           !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
+}
+
+} // namespace
+
+EntryKind entryKind(const QString &path)
+{
+    const DWORD attributes = GetFileAttributesW(nativePath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return EntryKind::Missing;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return EntryKind::Link;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return EntryKind::PlainFolder;
+    return attributes & FILE_ATTRIBUTE_DEVICE ? EntryKind::Other : EntryKind::PlainFile;
+}
+
+PlainFile openPlainFile(const QString &path, bool writable)
+{
+    const DWORD access = writable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+    const HANDLE handle = CreateFileW(nativePath(path).c_str(), access,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    if (!isPlainFileHandle(handle)) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), writable ? 0 : _O_RDONLY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE *file = _fdopen(fd, writable ? "r+b" : "rb");
+    if (!file)
+        _close(fd);
+    return PlainFile(file);
+}
+
+bool grantAllPermissions(std::FILE *file)
+{
+    // The open handle may lack the right to change attributes; a second handle to the same
+    // file, not to whatever now has its name, gets it.
+    const HANDLE opened = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    const HANDLE handle = ReOpenFile(opened, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    FILE_BASIC_INFO info{};
+    bool done = GetFileInformationByHandleEx(handle, FileBasicInfo, &info, sizeof info);
+    if (done && (info.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
+        info.FileAttributes &= ~DWORD(FILE_ATTRIBUTE_READONLY);
+        done = SetFileInformationByHandle(handle, FileBasicInfo, &info, sizeof info);
+    }
+    CloseHandle(handle);
+    return done;
+}
+
+bool renameOver(const QString &source, const QString &target)
+{
+    // Replaces a symbolic link at `target` itself; a folder or junction there makes it fail.
+    return MoveFileExW(nativePath(source).c_str(), nativePath(target).c_str(), MOVEFILE_REPLACE_EXISTING);
+}
