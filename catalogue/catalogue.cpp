@@ -1,6 +1,8 @@
 #include "catalogue.h"
 
-#include <QFile>
+#include "plainfile.h"
+
+#include <algorithm>
 
 const QVector<ComponentEntry> &catalogueEntries()
 {
@@ -41,5 +43,5 @@ QStringList paramPaths(const QString &paramPath, const ComponentEntry &entry)
 bool isLogging(const QString &logPath, const ComponentEntry &entry)
 {
     const QStringList paths = logPaths(logPath, entry);
-    return std::any_of(paths.begin(), paths.end(), [](const QString &path) { return QFile::exists(path); });
+    return std::any_of(paths.begin(), paths.end(), isPlainFile);
 }

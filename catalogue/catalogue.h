@@ -21,5 +21,6 @@ QStringList logPaths(const QString &logPath, const ComponentEntry &entry);
 // folder + name + ".ini" for every parameter name, in order.
 QStringList paramPaths(const QString &paramPath, const ComponentEntry &entry);
 
-// True while at least one of the component's log files exists (any kind of entry counts).
+// True while at least one of the component's log files exists as a regular file. A link (even
+// a dangling one), pipe or folder of a log's name is no log.
 bool isLogging(const QString &logPath, const ComponentEntry &entry);

@@ -1,5 +1,6 @@
 #include "archive.h"
 
+#include "plainfile.h"
 #include "zipassembler.h"
 
 #include <QDir>
@@ -14,11 +15,10 @@ QString supportArchivePath(const QString &logPath)
 
 bool logsAreEmpty(const QStringList &logFiles)
 {
-    // A folder named like a log has a size too, but nothing to send.
-    return std::none_of(logFiles.cbegin(), logFiles.cend(), [](const QString &path) {
-        const QFileInfo log(path);
-        return log.isFile() && log.size() != 0;
-    });
+    // A folder named like a log has a size too, but nothing to send; nor has a link, whatever
+    // it leads to.
+    return std::none_of(logFiles.cbegin(), logFiles.cend(),
+                        [](const QString &path) { return isPlainFile(path) && QFileInfo(path).size() != 0; });
 }
 
 QVector<ArchiveEntry> archiveEntries(const QStringList &logFiles, const QStringList &paramFiles,
@@ -27,6 +27,9 @@ QVector<ArchiveEntry> archiveEntries(const QStringList &logFiles, const QStringL
     QVector<ArchiveEntry> entries;
     for (const QString &path : logFiles + paramFiles)
         entries.append({QFileInfo(path).fileName(), path});
+    // A backup folder that is a link may lead anywhere: none of it is packed.
+    if (!isPlainFolder(backupFolder))
+        return entries;
     for (const QString &name : QDir(backupFolder).entryList()) {
         if (name.endsWith(QLatin1String(".log")) || name.endsWith(QLatin1String(".ini")) ||
             name.endsWith(QLatin1String(".txt")))
@@ -37,6 +40,8 @@ QVector<ArchiveEntry> archiveEntries(const QStringList &logFiles, const QStringL
 
 void addToArchive(ZipAssemblerHandle *archive, const QString &name, const QString &source)
 {
-    zipAssemblerAdd(archive, name.toUtf8().constData(), source.toUtf8().constData(), 0,
-                    ZipSourceKind::FileName);
+    // The writer gets the file opened here, so what it packs is the regular file checked, never
+    // a link's target or a pipe.
+    if (const PlainFile file = openPlainFile(source, false))
+        zipAssemblerAdd(archive, name.toUtf8().constData(), file.get(), 0, ZipSourceKind::Stream);
 }

@@ -1,25 +1,45 @@
 #include "clearing.h"
 
+#include "plainfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <algorithm>
 
 namespace {
 
-// The matching files' names, sorted by name ignoring case. The name filter ignores case because
-// QDir::CaseSensitive is not among the filters.
+// The matching regular files' names, sorted by name ignoring case. The name filter ignores case
+// because QDir::CaseSensitive is not among the filters; links of such names are no older logs.
 QStringList olderLogs(const QString &logPath, const QString &pattern)
 {
-    return QDir(logPath).entryList({pattern}, QDir::Files);
+    return QDir(logPath).entryList({pattern}, QDir::Files | QDir::NoSymLinks);
 }
 
-// QFile::copy and QFile::rename never replace a file, so its namesake goes first.
-void clearTarget(const QString &target)
+// Copies the log whole into a new file of the backup folder and puts that in the place of its
+// backup. Anything short of a complete copy leaves the earlier backup as it was.
+bool copyOver(QFile &log, const QString &backup)
 {
-    if (QFileInfo::exists(target))
-        QFile::remove(target);
+    // The temporary name ends in neither ".log", ".ini" nor ".txt", so a copy left over by a
+    // crash never goes into an archive.
+    QTemporaryFile copy(backup + QStringLiteral(".XXXXXX"));
+    if (!copy.open())
+        return false;
+    char buffer[65536];
+    qint64 length = 0;
+    while ((length = log.read(buffer, sizeof buffer)) > 0) {
+        if (copy.write(buffer, length) != length)
+            return false;
+    }
+    if (length < 0 || !copy.flush())
+        return false;
+    copy.close();
+    if (!replaceFile(copy.fileName(), backup))
+        return false;
+    copy.setAutoRemove(false);
+    return true;
 }
 
 } // namespace
@@ -29,21 +49,24 @@ QString backupFolder(const QString &logPath)
     return logPath + QStringLiteral("backup/");
 }
 
-void makeBackupFolder(const QString &backupFolder)
+bool makeBackupFolder(const QString &backupFolder)
 {
-    if (!QDir(backupFolder).exists())
+    if (entryKind(backupFolder) == EntryKind::Missing)
         QDir().mkdir(backupFolder);
+    return isPlainFolder(backupFolder);
 }
 
 void backUpAndEmpty(const QString &logFile, const QString &backupFolder)
 {
-    const QFileInfo log(logFile);
-    if (!log.exists() || log.size() == 0)
+    // A read-only log is still backed up; it only cannot be emptied afterwards.
+    PlainFile opened = openPlainFile(logFile, true);
+    if (!opened)
+        opened = openPlainFile(logFile, false);
+    QFile log;
+    if (!opened || !log.open(opened.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle) || log.size() == 0)
         return;
-    const QString backup = backupFolder + log.fileName();
-    clearTarget(backup);
-    if (QFile::copy(logFile, backup))
-        QFile::resize(logFile, 0);
+    if (copyOver(log, backupFolder + QFileInfo(logFile).fileName()))
+        emptyPlainFile(opened.get());
 }
 
 QStringList olderLogPatterns(const QStringList &logFiles)
@@ -66,9 +89,7 @@ bool hasOlderLogs(const QString &logPath, const QStringList &patterns)
 void moveOlderLogs(const QString &logPath, const QStringList &patterns, const QString &backupFolder)
 {
     for (const QString &pattern : patterns) {
-        for (const QString &name : olderLogs(logPath, pattern)) {
-            clearTarget(backupFolder + name);
-            QFile::rename(logPath + name, backupFolder + name);
-        }
+        for (const QString &name : olderLogs(logPath, pattern))
+            replaceFile(logPath + name, backupFolder + name);
     }
 }

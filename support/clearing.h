@@ -8,20 +8,25 @@
 // The backup folder of a log folder (which ends with "/"): its "backup/" subfolder.
 QString backupFolder(const QString &logPath);
 
-// Creates the backup folder when it is missing; only the last level, the log folder must exist.
-void makeBackupFolder(const QString &backupFolder);
+// Creates the backup folder when nothing has its name; only the last level, the log folder must
+// exist. Returns whether it is a real folder now: a link, even to a folder, takes no backups.
+bool makeBackupFolder(const QString &backupFolder);
 
-// Copies a non-empty log over its backup of the same file name, then empties the log. A
-// missing or empty log is left alone, and so is its earlier backup. A log whose copy failed
-// keeps its contents: clearing never loses a log.
+// Copies a non-empty log into a new file of the backup folder, puts that in the place of the
+// log's backup of the same file name in one step, then empties the log. A missing or empty log
+// is left alone, and so is its earlier backup. A log whose copy failed keeps its contents, and
+// its earlier backup stays: clearing never loses a log. Only a regular file, not reached
+// through a link, counts as a log; a link in the backup folder is replaced, never written
+// through.
 void backUpAndEmpty(const QString &logFile, const QString &backupFolder);
 
 // "<complete base name>_*.log" for each log path whose complete base name is not empty, in order.
 QStringList olderLogPatterns(const QStringList &logFiles);
 
-// True when a file (never a folder) of the log folder matches one of the patterns, ignoring case.
+// True when a regular file (never a folder or link) of the log folder matches one of the
+// patterns, ignoring case.
 bool hasOlderLogs(const QString &logPath, const QStringList &patterns);
 
-// Moves the files of the log folder that match the patterns into the backup folder, each
-// replacing a file of the same name there.
+// Moves the regular files of the log folder that match the patterns into the backup folder,
+// each replacing a file or link of the same name there in one step.
 void moveOlderLogs(const QString &logPath, const QStringList &patterns, const QString &backupFolder);

@@ -1,5 +1,8 @@
 #include "systemtools.h"
 
+#include "plainfile.h"
+
+#include <QFile>
 #include <QFileInfo>
 
 QString toolOutputName(const QString &program, const QString &outputName)
@@ -22,10 +25,46 @@ bool toolSucceeded(bool finished, QProcess::ExitStatus status, int exitCode)
 bool reportIsFresh(const QString &reportPath, const QDateTime &now)
 {
     constexpr qint64 reportLifetime = 2 * 60 * 60 * 1000;
-    const QFileInfo report(reportPath);
-    if (!report.isFile())
+    if (!isPlainFile(reportPath))
         return false;
+    const QFileInfo report(reportPath);
     const qint64 age = now.toMSecsSinceEpoch() -
                        report.fileTime(QFileDevice::FileMetadataChangeTime).toMSecsSinceEpoch();
     return age < reportLifetime;
+}
+
+QString stagingPath(const QString &folder, const QString &outputName)
+{
+    return folder + QLatin1Char('~') + outputName;
+}
+
+bool captureToolOutput(const SystemTool &tool, const QString &folder)
+{
+    const QString staging = stagingPath(folder, tool.outputName);
+    // What an interrupted run left there goes first, a link itself and never its target.
+    const EntryKind leftOver = entryKind(staging);
+    if (leftOver == EntryKind::PlainFile || leftOver == EntryKind::Link)
+        QFile::remove(staging);
+    // Created new, so the capture never goes through a link put there meanwhile.
+    QFile output(staging);
+    if (tool.capture && !output.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return false;
+    QProcess process;
+    process.start(tool.program, toolArguments(tool.arguments));
+    const bool started = process.waitForStarted(-1);
+    bool written = true;
+    while (started && tool.capture && process.waitForReadyRead(-1))
+        written = output.write(process.readAllStandardOutput()) >= 0 && written;
+    // Reading may already have seen the end, after which waiting reports false.
+    process.waitForFinished(-1);
+    const bool finished = started && process.state() == QProcess::NotRunning;
+    if (tool.capture) {
+        written = output.write(process.readAllStandardOutput()) >= 0 && output.flush() && written;
+        output.close();
+    }
+    if (written && toolSucceeded(finished, process.exitStatus(), process.exitCode()) &&
+        replaceFile(staging, folder + tool.outputName))
+        return true;
+    removePlainFile(staging);
+    return false;
 }

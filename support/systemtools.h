@@ -21,7 +21,8 @@ inline const QString reportName = QStringLiteral("conflicts.nfo");
 inline const QString networkName = QStringLiteral("network.txt");
 
 // The tool that writes the system report `reportName` into the log folder (which ends with
-// "/"), or none where the tool cannot be told that folder.
+// "/"), or none where the tool cannot be told that folder. A tool that writes its output file
+// itself is told the staging path below, not the output's own.
 std::optional<SystemTool> systemReportTool(const QString &logPath);
 
 // The tool whose output `networkName` lists the network configuration of every interface.
@@ -39,6 +40,19 @@ QStringList toolArguments(const QString &arguments);
 // would count a stale output file from an earlier run as fresh.
 bool toolSucceeded(bool finished, QProcess::ExitStatus status, int exitCode);
 
-// True when the report is a file whose metadata changed less than two hours before `now`. A
+// Where a tool's output waits until the tool has succeeded: the output name with "~" in front,
+// in the same folder (which ends with "/"), so it keeps the output's extension.
+QString stagingPath(const QString &folder, const QString &outputName);
+
+// Runs the tool and waits for it, without time-out. Its output goes into a new file at the
+// staging path: its standard output when `capture` is set, else whatever the tool writes
+// there itself. Only when the tool succeeded does that file take the place of the output file
+// in `folder`, in one step; a link there is replaced itself, never written through, and a
+// folder, pipe or device of that name stays as it is. Otherwise the staging file is removed and
+// an earlier output stays as it was, so a failed run never leaves an output that looks
+// renewed. Returns whether the output was renewed. Touches no widget, so any thread may call it.
+bool captureToolOutput(const SystemTool &tool, const QString &folder);
+
+// True when the report is a regular file (not a link) whose metadata changed less than two hours before `now`. A
 // change time in the future counts as young.
 bool reportIsFresh(const QString &reportPath, const QDateTime &now);

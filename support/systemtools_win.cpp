@@ -8,12 +8,13 @@ std::optional<SystemTool> systemReportTool(const QString &logPath)
     // failed; the archive goes out without it.
     if (logPath.contains(QLatin1Char(',')))
         return std::nullopt;
-    const QString arguments = QStringLiteral("/nfo,") + logPath + reportName +
+    const QString arguments = QStringLiteral("/nfo,") + stagingPath(logPath, reportName) +
                               QStringLiteral(",/categories"
                                              "+SystemSummary+ComponentsProblemDevices+ResourcesConflicts"
                                              "+ResourcesDMA+ResourcesForcedHardware+ResourcesIO"
                                              "+ResourcesIRQS+ResourcesMemory+ComponentsDisplay");
-    // The tool writes the report file itself.
+    // The tool writes the report file itself, at the staging path; it takes the report's place
+    // only when the tool succeeded.
     return SystemTool{QStringLiteral("msinfo32.exe"), arguments, reportName, false};
 }
 

@@ -18,7 +18,6 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMessageBox>
-#include <QProcess>
 #include <QUrl>
 
 Dialog::Dialog(QWidget *parent)
@@ -104,6 +103,8 @@ void Dialog::on_treeWidget_itemClicked(QTreeWidgetItem *item, int column)
         if (on)
             writeLoggingIni(paramPaths(paramPath, *entry), logs);
     }
+    // A log that could not be made (a folder or a link of its name) leaves its component unticked.
+    refreshCheckStates();
 }
 
 void Dialog::switchLogFiles(const QStringList &logFiles, bool enable)
@@ -113,7 +114,7 @@ void Dialog::switchLogFiles(const QStringList &logFiles, bool enable)
         if (enable)
             ensureLogFile(path);
         else
-            QFile::remove(path);
+            removeLogFile(path);
     }
     folderWatcher.addPath(logPath);
 }
@@ -158,16 +159,19 @@ void Dialog::on_pushButton_ClearLog_clicked()
     QStringList logFiles;
     collectCheckedFiles(paramFiles, logFiles);
     const QString backup = backupFolder(logPath);
-    makeBackupFolder(backup);
-    for (const QString &logFile : logFiles)
-        backUpAndEmpty(logFile, backup);
-    const QStringList patterns = olderLogPatterns(logFiles);
-    if (hasOlderLogs(logPath, patterns) &&
-        QMessageBox::question(this, tr("Delete old log files"), tr("Do you also want to delete older log files?"),
-                              QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
-        moveOlderLogs(logPath, patterns, backup);
+    // A backup that is no real folder takes no backups, so then no log is emptied or moved.
+    if (makeBackupFolder(backup)) {
+        for (const QString &logFile : logFiles)
+            backUpAndEmpty(logFile, backup);
+        const QStringList patterns = olderLogPatterns(logFiles);
+        if (hasOlderLogs(logPath, patterns) &&
+            QMessageBox::question(this, tr("Delete old log files"), tr("Do you also want to delete older log files?"),
+                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
+            moveOlderLogs(logPath, patterns, backup);
+    }
     folderWatcher.addPath(logPath);
     switchLogFiles(logFiles, true);
+    refreshCheckStates();
 }
 
 void Dialog::on_pushButton_ExploreLog_clicked()
@@ -229,15 +233,9 @@ void Dialog::on_pushButton_SupportMail_clicked()
 void Dialog::runSystemTool(ZipAssemblerHandle *archive, const QString &program, const QString &arguments,
                            const QString &outputName, bool capture)
 {
-    const QString name = toolOutputName(program, outputName);
-    const QString output = logPath + name;
-    QProcess tool;
-    if (capture)
-        tool.setStandardOutputFile(output, QIODevice::Truncate);
+    const SystemTool tool{program, arguments, toolOutputName(program, outputName), capture};
     setCursor(Qt::WaitCursor);
-    tool.start(program, toolArguments(arguments));
-    const bool finished = tool.waitForFinished(-1);
-    if (archive && toolSucceeded(finished, tool.exitStatus(), tool.exitCode()))
-        addToArchive(archive, name, output);
+    if (captureToolOutput(tool, logPath) && archive)
+        addToArchive(archive, tool.outputName, logPath + tool.outputName);
     setCursor(Qt::ArrowCursor);
 }

@@ -162,17 +162,34 @@ TEST_F(SwitchTest, levelChangeWithNothingTickedWritesNothing)
     EXPECT_TRUE(read("kv4_usb_param.ini").endsWith("Logging=0x0000FC0B\r\n"));
 }
 
-TEST_F(SwitchTest, logPathThatIsAFolderStaysAFolder)
+TEST_F(SwitchTest, logPathThatIsNoRegularFileStaysAsItIsAndLeavesItsComponentUnticked)
 {
     QDir().mkpath(path("kv4_usb.log/keep"));
     write("kv4_usb_param.ini", "");
+    ASSERT_TRUE(QFile::link(outside("private.txt"), path("kv4_cam.log"))); // dangling
+    ASSERT_TRUE(QFile::link(outside("sdk.txt"), path("zel_conv.log")));
+    {
+        QFile sdk(outside("sdk.txt"));
+        ASSERT_TRUE(sdk.open(QIODevice::WriteOnly));
+        sdk.write("outside");
+        ASSERT_TRUE(sdk.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    }
+    const QMap<QString, QByteArray> before = outsideSnapshot();
     Dialog dialog;
     DialogDriver driver(dialog);
-    ASSERT_EQ(driver.state("USB"), Qt::Checked);
-    driver.clickCheckBox("USB");
+    EXPECT_EQ(driver.state("USB"), Qt::Unchecked);
+    EXPECT_EQ(driver.state("zel.sdk"), Qt::Unchecked);
+    for (int click = 0; click < 2; ++click) {
+        driver.clickCheckBox("USB");
+        driver.clickCheckBox("zel.sdk");
+        EXPECT_EQ(driver.state("USB"), Qt::Unchecked) << "the tree shows what is on disk";
+        EXPECT_EQ(driver.state("zel.sdk"), Qt::Unchecked);
+    }
     EXPECT_TRUE(QFileInfo(path("kv4_usb.log/keep")).isDir());
-    driver.clickCheckBox("USB");
-    EXPECT_TRUE(QFileInfo(path("kv4_usb.log/keep")).isDir());
+    EXPECT_TRUE(QFileInfo(path("kv4_cam.log")).isSymLink());
+    EXPECT_TRUE(QFileInfo(path("zel_conv.log")).isSymLink());
+    EXPECT_EQ(outsideSnapshot(), before);
+    EXPECT_EQ(QFile::permissions(outside("sdk.txt")) & 0x0777, QFileDevice::ReadUser | QFileDevice::WriteUser);
     EXPECT_EQ(read("kv4_usb_param.ini"), standardUsb(logPath()));
 }
 

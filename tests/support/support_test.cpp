@@ -771,7 +771,7 @@ TEST_F(SupportTest, networkToolGetsItsArgumentsAndReplacesTheEarlierListing)
     EXPECT_EQ(data(*entries, "network.txt"), "network\n");
 }
 
-TEST_F(SupportTest, toolThatFailsCrashesOrCannotStartLeavesNoEntry)
+TEST_F(SupportTest, toolThatFailsCrashesOrCannotStartLeavesNoEntryAndNoRenewedOutput)
 {
     if (!haveReaders())
         GTEST_SKIP() << "python3 or unzip is missing";
@@ -780,15 +780,14 @@ TEST_F(SupportTest, toolThatFailsCrashesOrCannotStartLeavesNoEntry)
     const struct {
         const char *tool;
         const char *entry;
-        const char *script;   // null: the tool is not on PATH
-        const char *leftOver; // what the output file then holds, where that is certain
+        const char *script; // null: the tool is not on PATH
     } rows[] = {
-        {"zel-sysreport", "conflicts.nfo", "echo partial report; exit 3", "partial report\n"},
-        {"zel-sysreport", "conflicts.nfo", "echo partial report; kill -TERM $$", "partial report\n"},
-        {"zel-sysreport", "conflicts.nfo", nullptr, nullptr},
-        {"ip", "network.txt", "echo partial listing; exit 1", "partial listing\n"},
-        {"ip", "network.txt", "echo partial listing; kill -KILL $$", "partial listing\n"},
-        {"ip", "network.txt", nullptr, nullptr},
+        {"zel-sysreport", "conflicts.nfo", "echo partial report; exit 3"},
+        {"zel-sysreport", "conflicts.nfo", "echo partial report; kill -TERM $$"},
+        {"zel-sysreport", "conflicts.nfo", nullptr},
+        {"ip", "network.txt", "echo partial listing; exit 1"},
+        {"ip", "network.txt", "echo partial listing; kill -KILL $$"},
+        {"ip", "network.txt", nullptr},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(std::string(row.tool) + ": " + (row.script ? row.script : "missing"));
@@ -797,19 +796,28 @@ TEST_F(SupportTest, toolThatFailsCrashesOrCannotStartLeavesNoEntry)
             tools.add(row.tool, row.script);
         else
             QFile::remove(root.path() + "/bin/" + row.tool);
-        // A renewed report each time; an output file of an earlier run stays as a stale copy.
+        // No report, so it is renewed; the listing of an earlier run stays as it was.
         QFile::remove(path("conflicts.nfo"));
         write("network.txt", "stale listing");
         click(dialog, "pushButton_CreateSupportFile");
         const std::optional<QList<Entry>> entries = readArchive(path(archiveName));
         ASSERT_TRUE(entries);
         const QStringList found = names(*entries);
+        const bool network = QString(row.entry) == "network.txt";
         EXPECT_FALSE(found.contains(row.entry));
-        EXPECT_TRUE(found.contains(QString(row.entry) == "network.txt" ? "conflicts.nfo" : "network.txt"));
+        EXPECT_TRUE(found.contains(network ? "conflicts.nfo" : "network.txt"));
         EXPECT_TRUE(found.contains("kv4_usb.log"));
-        if (row.leftOver) {
-            EXPECT_EQ(read(row.entry), row.leftOver) << "what a failing tool wrote stays in the log folder";
-        }
+        if (network)
+            EXPECT_EQ(read("network.txt"), "stale listing");
+        else
+            EXPECT_FALSE(exists("conflicts.nfo")) << "a failed report is never left to be reused";
+        EXPECT_EQ(folderNames().filter("~"), QStringList());
+        // The next run renews the report instead of reusing what the failed one wrote.
+        addSystemTools();
+        click(dialog, "pushButton_CreateSupportFile");
+        const std::optional<QList<Entry>> renewed = readArchive(path(archiveName));
+        ASSERT_TRUE(renewed);
+        EXPECT_EQ(data(*renewed, "conflicts.nfo"), "system report\n");
     }
 }
 

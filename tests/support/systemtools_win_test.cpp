@@ -13,7 +13,7 @@ TEST(WindowsSystemTools, reportToolWritesTheReportOfNineCategoriesItself)
     EXPECT_EQ(tool->outputName, "conflicts.nfo");
     EXPECT_FALSE(tool->capture);
     EXPECT_EQ(toolArguments(tool->arguments),
-              QStringList({"/nfo", "C:/ProgramData/zel/conflicts.nfo",
+              QStringList({"/nfo", "C:/ProgramData/zel/~conflicts.nfo",
                            "/categories+SystemSummary+ComponentsProblemDevices+ResourcesConflicts+ResourcesDMA"
                            "+ResourcesForcedHardware+ResourcesIO+ResourcesIRQS+ResourcesMemory+ComponentsDisplay"}));
 }

@@ -152,13 +152,14 @@ TEST_F(DialogTest, anyOneLogOfTheSdkChecksItWithoutCreatingTheOther)
     EXPECT_FALSE(exists("kv4_cam.log"));
 }
 
-TEST_F(DialogTest, aFolderNamedLikeALogCountsButAnIniFileAloneDoesNot)
+TEST_F(DialogTest, neitherAFolderNamedLikeALogNorAnIniFileAloneCounts)
 {
     QDir().mkpath(path("kv4_usb.log"));
     write("kv4_usb3_param.ini", "[LOGGING]\r\n");
+    write("kv4_gige2.log", "");
     Dialog dialog;
     DialogDriver driver(dialog);
-    EXPECT_EQ(checkedItems(driver), QStringList({"USB"}));
+    EXPECT_EQ(checkedItems(driver), QStringList({"GigE"}));
 }
 
 TEST_F(DialogTest, allSevenInterfaceLogsCheckTheGroup)
