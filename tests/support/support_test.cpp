@@ -1,5 +1,6 @@
 #include "archive.h"
 #include "clearing.h"
+#include "plainfile.h"
 #include "dialogdriver.h"
 #include "supportmail.h"
 #include "systemtools.h"
@@ -18,7 +19,14 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Takes the place of the file manager.
 class UrlRecorder : public QObject {
@@ -262,6 +270,32 @@ protected:
 
     void makeFolder(const QString &name) const { ASSERT_TRUE(QDir().mkpath(path(name))); }
 
+    // A link in the log folder to `target` outside it, which holds `bytes` unless they are null.
+    void linkOut(const QString &name, const QString &target, const QByteArray &bytes = QByteArray()) const
+    {
+        if (!bytes.isNull()) {
+            QFile file(outside(target));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        }
+        ASSERT_TRUE(QFile::link(outside(target), path(name)));
+    }
+
+    // A named pipe held open by a writer that never writes, until the test ends.
+    void idlePipe(const QString &name)
+    {
+        ASSERT_EQ(mkfifo(QFile::encodeName(path(name)).constData(), 0600), 0);
+        const int writer = open(QFile::encodeName(path(name)).constData(), O_RDWR | O_NONBLOCK);
+        ASSERT_GE(writer, 0);
+        writers << writer;
+    }
+    ~SupportTest() override
+    {
+        for (int writer : writers)
+            close(writer);
+    }
+    QList<int> writers;
+
     QStringList folderNames(const QString &folder = QString()) const
     {
         return QDir(path(folder)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
@@ -463,29 +497,96 @@ TEST_F(SupportTest, secondClearKeepsTheFirstBackupsAndALaterOneReplacesThem)
     EXPECT_EQ(folderNames("backup"), QStringList({"kv4_usb.log"}));
 }
 
-TEST_F(SupportTest, logWhoseBackupCannotBeWrittenKeepsItsContents)
+// Writes of this process fail beyond `bytes` while it lives.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit limit{bytes, saved.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        previous = std::signal(SIGXFSZ, SIG_IGN);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
+    }
+
+private:
+    rlimit saved{};
+    void (*previous)(int) = nullptr;
+};
+
+TEST_F(SupportTest, failedCopyKeepsTheLogAndItsEarlierBackup)
 {
-    write("kv4_usb.log", "precious");
-    write("kv4_cam.log", "sdk log");
-    // A folder of the backup's name, with something in it, cannot be replaced by a copy.
-    makeFolder("backup/kv4_usb.log");
-    write("backup/kv4_usb.log/inside", "x");
-    Dialog dialog;
-    click(dialog, "pushButton_ClearLog");
-    EXPECT_EQ(read("kv4_usb.log"), "precious");
-    EXPECT_EQ(read("backup/kv4_usb.log/inside"), "x");
-    EXPECT_EQ(read("backup/kv4_cam.log"), "sdk log");
-    EXPECT_EQ(read("kv4_cam.log"), "");
+    const struct {
+        const char *name;
+        std::function<void()> spoil;
+        bool sizeLimit;
+    } rows[] = {
+        {"unreadableLog", [this] { QFile::setPermissions(path("kv4_usb.log"), QFileDevice::WriteOwner); },
+         false},
+        {"backupIsAFolder",
+         [this] {
+             QFile::remove(path("backup/kv4_usb.log"));
+             makeFolder("backup/kv4_usb.log");
+         },
+         false},
+        {"fileSizeLimit", [] {}, true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        QDir(path("backup")).removeRecursively();
+        makeFolder("backup");
+        write("backup/kv4_usb.log", "earlier backup");
+        write("kv4_usb.log", QByteArray(100000, 'u'));
+        write("kv4_cam.log", "sdk log");
+        row.spoil();
+        Dialog dialog;
+        {
+            std::optional<FileSizeLimit> limit;
+            if (row.sizeLimit)
+                limit.emplace(50000);
+            click(dialog, "pushButton_ClearLog");
+        }
+        QFile::setPermissions(path("kv4_usb.log"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        EXPECT_EQ(read("kv4_usb.log"), QByteArray(100000, 'u'));
+        if (QFileInfo(path("backup/kv4_usb.log")).isFile()) {
+            EXPECT_EQ(read("backup/kv4_usb.log"), "earlier backup");
+        }
+        EXPECT_EQ(read("backup/kv4_cam.log"), "sdk log");
+        EXPECT_EQ(read("kv4_cam.log"), "");
+        EXPECT_EQ(folderNames("backup"), QStringList({"kv4_cam.log", "kv4_usb.log"})) << "no copy left over";
+    }
 }
 
-TEST_F(SupportTest, logsKeepTheirContentsWhenTheBackupFolderCannotBeMade)
+TEST_F(SupportTest, backupThatIsNoRealFolderTakesNoBackupsSoNoLogIsEmptied)
 {
     write("kv4_usb.log", "precious");
-    write("backup", "a file where the folder should be");
-    Dialog dialog;
-    click(dialog, "pushButton_ClearLog");
-    EXPECT_EQ(read("kv4_usb.log"), "precious");
-    EXPECT_EQ(read("backup"), "a file where the folder should be");
+    write("kv4_usb_1.log", "older");
+    QDir().mkpath(outside("folder"));
+    const struct {
+        const char *name;
+        std::function<void()> make;
+    } rows[] = {
+        {"file", [this] { write("backup", "a file where the folder should be"); }},
+        {"linkToAFolder", [this] { linkOut("backup", "folder"); }},
+        {"danglingLink", [this] { linkOut("backup", "nothing"); }},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        QFile::remove(path("backup"));
+        row.make();
+        const QMap<QString, QByteArray> before = outsideSnapshot();
+        Dialog dialog;
+        BoxAnswers boxes({QMessageBox::Yes});
+        click(dialog, "pushButton_ClearLog");
+        EXPECT_EQ(read("kv4_usb.log"), "precious");
+        EXPECT_EQ(read("kv4_usb_1.log"), "older");
+        EXPECT_TRUE(boxes.seen.isEmpty()) << "older logs cannot go anywhere";
+        EXPECT_EQ(outsideSnapshot(), before);
+    }
 }
 
 TEST_F(SupportTest, exploreOpensTheLogFolder)
@@ -819,6 +920,93 @@ TEST_F(SupportTest, toolThatFailsCrashesOrCannotStartLeavesNoEntryAndNoRenewedOu
         ASSERT_TRUE(renewed);
         EXPECT_EQ(data(*renewed, "conflicts.nfo"), "system report\n");
     }
+}
+
+// --- hostile entries in the log folder ---
+
+TEST_F(SupportTest, clearingNeverReachesOutsideTheFolderAndLosesNoLog)
+{
+    write("kv4_cam.log", "sdk log");
+    linkOut("zel_conv.log", "private.txt", "private");
+    write("zel_recorder.log", "recorder log");
+    makeFolder("backup");
+    linkOut("backup/kv4_cam.log", "new.txt");                // dangling
+    linkOut("backup/zel_recorder.log", "old.txt", "old");    // to an outside file
+    write("kv4_cam_1.log", "older sdk log");
+    linkOut("backup/kv4_cam_1.log", "older.txt", "older");
+    linkOut("kv4_cam_2.log", "private2.txt", "private2"); // a link is no older log
+    const QMap<QString, QByteArray> before = outsideSnapshot();
+    Dialog dialog;
+    DialogDriver driver(dialog);
+    BoxAnswers boxes({QMessageBox::Yes});
+    click(dialog, "pushButton_ClearLog");
+
+    EXPECT_EQ(outsideSnapshot(), before);
+    EXPECT_EQ(read("backup/kv4_cam.log"), "sdk log");
+    EXPECT_EQ(read("backup/zel_recorder.log"), "recorder log");
+    EXPECT_EQ(read("backup/kv4_cam_1.log"), "older sdk log");
+    for (const char *name : {"backup/kv4_cam.log", "backup/zel_recorder.log", "backup/kv4_cam_1.log"})
+        EXPECT_EQ(entryKind(path(name)), EntryKind::PlainFile) << name;
+    EXPECT_EQ(folderNames("backup"), QStringList({"kv4_cam.log", "kv4_cam_1.log", "zel_recorder.log"}));
+    EXPECT_EQ(read("kv4_cam.log"), "");
+    EXPECT_EQ(read("zel_recorder.log"), "");
+    EXPECT_TRUE(QFileInfo(path("zel_conv.log")).isSymLink());
+    EXPECT_TRUE(QFileInfo(path("kv4_cam_2.log")).isSymLink());
+}
+
+TEST_F(SupportTest, archiveHoldsNoByteOfAnOutsideFileAndToolOutputsReplaceLinks)
+{
+    if (!haveReaders())
+        GTEST_SKIP() << "python3 or unzip is missing";
+    write("kv4_cam.log", "sdk log");
+    linkOut("zel_conv.log", "private.log", "private log");
+    linkOut("kv4_cam.ini", "private.ini", "private ini");
+    QDir().mkpath(outside("folder"));
+    linkOut("backup", "folder");
+    linkOut("backup/secret.log", "secret.log", "secret log"); // lands in outside/folder
+    linkOut("conflicts.nfo", "report.nfo", "private report");  // fresh, but no report
+    linkOut("network.txt", "net.txt", "private listing");
+    addSystemTools();
+    const QMap<QString, QByteArray> before = outsideSnapshot();
+    Dialog dialog;
+    click(dialog, "pushButton_CreateSupportFile");
+
+    const std::optional<QList<Entry>> entries = readArchive(path(archiveName));
+    ASSERT_TRUE(entries);
+    EXPECT_EQ(*entries, QList<Entry>({{"kv4_cam.log", "sdk log"},
+                                      {"conflicts.nfo", "system report\n"},
+                                      {"network.txt", "network\n"}}));
+    EXPECT_EQ(outsideSnapshot(), before);
+    EXPECT_EQ(tools.runs("zel-sysreport"), 1);
+    for (const char *name : {"conflicts.nfo", "network.txt"})
+        EXPECT_EQ(entryKind(path(name)), EntryKind::PlainFile) << name;
+}
+
+TEST_F(SupportTest, idlePipesNeitherHoldUpTheButtonsNorEnterTheArchive)
+{
+    if (!haveReaders())
+        GTEST_SKIP() << "python3 or unzip is missing";
+    write("kv4_cam.log", "sdk log");
+    idlePipe("zel_conv.log");
+    idlePipe("kv4_cam.ini");
+    makeFolder("backup");
+    idlePipe("backup/old.log");
+    idlePipe("conflicts.nfo");
+    idlePipe("network.txt");
+    idlePipe("kv4_cam_1.log");
+    addSystemTools();
+    Dialog dialog;
+    click(dialog, "pushButton_CreateSupportFile");
+    const std::optional<QList<Entry>> entries = readArchive(path(archiveName));
+    ASSERT_TRUE(entries);
+    EXPECT_EQ(*entries, QList<Entry>({{"kv4_cam.log", "sdk log"}}));
+
+    BoxAnswers boxes({QMessageBox::Yes});
+    click(dialog, "pushButton_ClearLog");
+    EXPECT_EQ(read("backup/kv4_cam.log"), "sdk log");
+    for (const char *name : {"zel_conv.log", "kv4_cam.ini", "backup/old.log", "conflicts.nfo", "network.txt",
+                             "kv4_cam_1.log"})
+        EXPECT_EQ(entryKind(path(name)), EntryKind::Other) << name;
 }
 
 // --- Support Mail ---
