@@ -1,7 +1,10 @@
 #!/bin/sh
 # The support archive made in the real window, as a user makes it: tick "zel.sdk", let a session
 # write into its log, click "Create Support File", and find a valid zel_support.zip in the log
-# folder. Usage: window_flow.sh PROGRAM (run inside xvfb-run). Exit code 77: a tool is missing.
+# folder; then click "Clear Logfiles" and find the log in the backup folder. Someone has left
+# links to files outside the log folder under the names the dialog uses: nothing outside may
+# change or appear, and nothing of it may enter the archive.
+# Usage: window_flow.sh PROGRAM (run inside xvfb-run). Exit code 77: a tool is missing.
 # With ZEL_SCREENSHOT set, a picture of the screen after the flow is saved there.
 set -u
 program=$1
@@ -17,6 +20,23 @@ mkdir -p "$logs" "$work/home" "$work/bin"
 printf '#!/bin/sh\necho "system report stand-in"\n' > "$work/bin/zel-sysreport"
 printf '#!/bin/sh\necho "network stand-in $*"\n' > "$work/bin/ip"
 chmod 755 "$work/bin/zel-sysreport" "$work/bin/ip"
+
+# Hostile links: to private files, to a missing file and to a folder outside the log folder.
+outside="$work/outside"
+mkdir -p "$outside/folder" "$logs/backup"
+printf 'private text\n' > "$outside/private.txt"
+printf 'private report\n' > "$outside/report.nfo"
+ln -s "$outside/private.txt" "$logs/zel_conv.log"
+ln -s "$outside/report.nfo" "$logs/conflicts.nfo"
+ln -s "$outside/listing.txt" "$logs/network.txt"
+ln -s "$outside/new.log" "$logs/backup/kv4_cam.log"
+ln -s "$outside/private.txt" "$logs/backup/old.log"
+ln -s "$outside/folder" "$logs/backup/folder.log"
+# Every entry outside with its kind, link target and contents.
+snapshot() {
+    (cd "$outside" && find . -printf '%p %y %l\n' | sort && find . -type f -exec sha256sum {} + | sort)
+}
+before=$(snapshot)
 
 # On the X server, even where the test suite asks Qt for its offscreen platform.
 QT_QPA_PLATFORM=xcb XDG_DATA_DIRS="$work/shared" XDG_DATA_HOME="$work/home" PATH="$work/bin" "$program" &
@@ -38,7 +58,7 @@ await_window || fail "no window titled zel.logging"
 # the first row, 16 pixels high, its check box after the 20-pixel branch column.
 xdotool mousemove --window "$wid" 41 49 click 1
 await -e "$logs/kv4_cam.log" || fail "ticking zel.sdk created no kv4_cam.log"
-await -e "$logs/zel_conv.log" || fail "ticking zel.sdk created no zel_conv.log"
+[ -L "$logs/zel_conv.log" ] || fail "ticking zel.sdk replaced the link zel_conv.log"
 printf 'camera session\n' > "$logs/kv4_cam.log"
 
 # "Create Support File" lies at 10,320, 395 by 31 pixels.
@@ -54,12 +74,11 @@ python3 - "$archive" <<'PYTHON' || fail "unexpected archive contents"
 import sys, zipfile
 with zipfile.ZipFile(sys.argv[1]) as archive:
     names = archive.namelist()
-    expected = ["kv4_cam.log", "zel_conv.log", "conflicts.nfo", "network.txt"]
+    expected = ["kv4_cam.log", "conflicts.nfo", "network.txt"]
     if names != expected:
         sys.exit(f"entries {names}, expected {expected}")
     contents = {
         "kv4_cam.log": b"camera session\n",
-        "zel_conv.log": b"",
         "conflicts.nfo": b"system report stand-in\n",
         "network.txt": b"network stand-in -details address show\n",
     }
@@ -67,6 +86,20 @@ with zipfile.ZipFile(sys.argv[1]) as archive:
         if archive.read(name) != data:
             sys.exit(f"{name} holds {archive.read(name)!r}")
 PYTHON
+
+[ "$(snapshot)" = "$before" ] || fail "Create Support File changed something outside the log folder"
+for output in conflicts.nfo network.txt; do
+    [ -f "$logs/$output" ] && [ ! -L "$logs/$output" ] || fail "$output is not a regular file of its own"
+done
+
+# "Clear Logfiles" lies at 260,20, 145 by 35 pixels.
+xdotool mousemove --window "$wid" 332 37 click 1
+await -f "$logs/backup/kv4_cam.log" -a ! -L "$logs/backup/kv4_cam.log" ||
+    fail "clearing did not replace the link backup/kv4_cam.log by a backup"
+[ "$(cat "$logs/backup/kv4_cam.log")" = "camera session" ] || fail "the backup does not hold the session"
+await ! -s "$logs/kv4_cam.log" || fail "clearing did not empty kv4_cam.log"
+[ -L "$logs/zel_conv.log" ] || fail "clearing replaced the link zel_conv.log"
+[ "$(snapshot)" = "$before" ] || fail "Clear Logfiles changed something outside the log folder"
 
 if [ -n "${ZEL_SCREENSHOT:-}" ]; then
     import -window root "$ZEL_SCREENSHOT" || fail "no screenshot"
