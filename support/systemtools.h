@@ -53,6 +53,6 @@ QString stagingPath(const QString &folder, const QString &outputName);
 // renewed. Returns whether the output was renewed. Touches no widget, so any thread may call it.
 bool captureToolOutput(const SystemTool &tool, const QString &folder);
 
-// True when the report is a regular file (not a link) whose metadata changed less than two hours before `now`. A
-// change time in the future counts as young.
+// True when the report is a regular file (not a link) whose metadata changed less than two
+// hours before `now`. A change time in the future counts as young.
 bool reportIsFresh(const QString &reportPath, const QDateTime &now);
