@@ -171,7 +171,6 @@ void Dialog::on_pushButton_ClearLog_clicked()
     }
     folderWatcher.addPath(logPath);
     switchLogFiles(logFiles, true);
-    refreshCheckStates();
 }
 
 void Dialog::on_pushButton_ExploreLog_clicked()

@@ -379,7 +379,7 @@ TEST(ReportAge, aFolderIsNoReport)
     EXPECT_FALSE(reportIsFresh(folder.filePath("conflicts.nfo"), QDateTime::currentDateTime()));
 }
 
-TEST(EmptyLogs, onlyAFileWithContentCounts)
+TEST(EmptyLogs, onlyARegularFileWithContentCounts)
 {
     QTemporaryDir folder;
     const auto make = [&](const QString &name, const QByteArray &bytes) {
@@ -392,8 +392,9 @@ TEST(EmptyLogs, onlyAFileWithContentCounts)
     const QString full = make("full.log", "x");
     ASSERT_TRUE(QDir(folder.path()).mkdir("folder.log"));
     const QString missing = folder.filePath("missing.log");
+    ASSERT_TRUE(QFile::link(full, folder.filePath("link.log")));
     EXPECT_TRUE(logsAreEmpty({}));
-    EXPECT_TRUE(logsAreEmpty({empty, missing, folder.filePath("folder.log")}));
+    EXPECT_TRUE(logsAreEmpty({empty, missing, folder.filePath("folder.log"), folder.filePath("link.log")}));
     EXPECT_FALSE(logsAreEmpty({empty, missing, full}));
 }
 
