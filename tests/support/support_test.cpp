@@ -964,7 +964,7 @@ TEST_F(SupportTest, archiveHoldsNoByteOfAnOutsideFileAndToolOutputsReplaceLinks)
     linkOut("kv4_cam.ini", "private.ini", "private ini");
     QDir().mkpath(outside("folder"));
     linkOut("backup", "folder");
-    linkOut("backup/secret.log", "secret.log", "secret log"); // lands in outside/folder
+    write("backup/secret.log", "secret log"); // a regular file of the outside folder
     linkOut("conflicts.nfo", "report.nfo", "private report");  // fresh, but no report
     linkOut("network.txt", "net.txt", "private listing");
     addSystemTools();
