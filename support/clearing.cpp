@@ -18,9 +18,10 @@ QStringList olderLogs(const QString &logPath, const QString &pattern)
     return QDir(logPath).entryList({pattern}, QDir::Files | QDir::NoSymLinks);
 }
 
-// Copies the log whole into a new file of the backup folder and puts that in the place of its
-// backup. Anything short of a complete copy leaves the earlier backup as it was.
-bool copyOver(QFile &log, const QString &backup)
+// Copies the log whole into a new file of the backup folder, with the log's permissions, and
+// puts that in the place of its backup. Anything short of a complete copy leaves the earlier
+// backup as it was.
+bool copyOver(QFile &log, QFileDevice::Permissions permissions, const QString &backup)
 {
     // The temporary name ends in neither ".log", ".ini" nor ".txt", so a copy left over by a
     // crash never goes into an archive.
@@ -33,7 +34,8 @@ bool copyOver(QFile &log, const QString &backup)
         if (copy.write(buffer, length) != length)
             return false;
     }
-    if (length < 0 || !copy.flush())
+    // Set on the open copy, so no link put in its place meanwhile is changed.
+    if (length < 0 || !copy.flush() || !copy.setPermissions(permissions))
         return false;
     copy.close();
     if (!replaceFile(copy.fileName(), backup))
@@ -65,7 +67,8 @@ void backUpAndEmpty(const QString &logFile, const QString &backupFolder)
     QFile log;
     if (!opened || !log.open(opened.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle) || log.size() == 0)
         return;
-    if (copyOver(log, backupFolder + QFileInfo(logFile).fileName()))
+    const QFileInfo info(logFile);
+    if (copyOver(log, info.permissions(), backupFolder + info.fileName()))
         emptyPlainFile(opened.get());
 }
 

@@ -445,6 +445,7 @@ TEST(SystemReportScript, printsEverySectionAndSaysWhichToolsAreMissing)
 TEST_F(SupportTest, clearingBacksUpNonEmptyLogsEmptiesThemAndRecreatesMissingOnes)
 {
     write("kv4_cam.log", "sdk log"); // zel.sdk is on; its zel_conv.log is missing
+    ASSERT_TRUE(QFile::setPermissions(path("kv4_cam.log"), QFileDevice::Permissions(0x7755)));
     write("kv4_usb.log", "");        // USB is on with an empty log
     makeFolder("backup");
     write("backup/kv4_usb.log", "earlier backup");
@@ -457,6 +458,7 @@ TEST_F(SupportTest, clearingBacksUpNonEmptyLogsEmptiesThemAndRecreatesMissingOne
 
     EXPECT_TRUE(boxes.seen.isEmpty());
     EXPECT_EQ(read("backup/kv4_cam.log"), "sdk log");
+    EXPECT_EQ(QFile::permissions(path("backup/kv4_cam.log")), QFileDevice::Permissions(0x7755));
     EXPECT_EQ(read("backup/kv4_usb.log"), "earlier backup");
     EXPECT_FALSE(exists("backup/zel_conv.log"));
     for (const char *log : {"kv4_cam.log", "zel_conv.log", "kv4_usb.log"}) {
