@@ -6,6 +6,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QTest>
 
 LogFolderTest::LogFolderTest()
 {
@@ -64,6 +65,13 @@ QMap<QString, QByteArray> LogFolderTest::outsideSnapshot() const
             entries[entry.filePath()] = file.open(QIODevice::ReadOnly) ? file.readAll() : "unreadable";
     }
     return entries;
+}
+
+::testing::AssertionResult eventually(const std::function<bool()> &holds, int timeoutMs)
+{
+    if (QTest::qWaitFor(holds, timeoutMs))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "still not so after " << timeoutMs << " ms";
 }
 
 // Every Qt test program runs inside a QApplication on the offscreen platform.

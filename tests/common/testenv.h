@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <ostream>
 
 // Readable failure messages for Qt strings.
@@ -20,6 +21,11 @@ inline void PrintTo(const QStringList &list, std::ostream *out)
 {
     *out << '[' << list.join(", ").toStdString() << ']';
 }
+
+// Lets events arrive until `holds()` is true or `timeoutMs` has passed. Check the result with
+// ASSERT_TRUE or EXPECT_TRUE, so that a time-out fails the test: Qt's QTRY_ macros only return
+// from a GoogleTest test, which then counts as passed.
+[[nodiscard]] ::testing::AssertionResult eventually(const std::function<bool()> &holds, int timeoutMs = 5000);
 
 // Points XDG_DATA_HOME and XDG_DATA_DIRS into a fresh temporary folder, so the dialog's log
 // folder is <root>/shared/zel/. Each test gets its own.

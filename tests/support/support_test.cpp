@@ -15,7 +15,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QTest>
 #include <QTimer>
 #include <QUrl>
 
@@ -471,7 +470,7 @@ TEST_F(SupportTest, clearingBacksUpNonEmptyLogsEmptiesThemAndRecreatesMissingOne
 
     // The watch is back: a log created by another program now shows in the tree.
     write("kv4_usb3.log", "");
-    QTRY_COMPARE_WITH_TIMEOUT(driver.state("USB3"), Qt::Checked, 5000);
+    ASSERT_TRUE(eventually([&] { return driver.state("USB3") == Qt::Checked; }));
 }
 
 TEST_F(SupportTest, clearingWithNothingSwitchedOnOnlyCreatesTheBackupFolder)

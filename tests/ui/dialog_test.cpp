@@ -4,8 +4,8 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMetaMethod>
 #include <QPushButton>
-#include <QTest>
 
 namespace {
 
@@ -199,10 +199,10 @@ TEST_F(DialogTest, logCreatedAndDeletedByAnotherProgramChangesTheTree)
     Dialog dialog;
     DialogDriver driver(dialog);
     write("kv4_usb.log", "");
-    QTRY_COMPARE_WITH_TIMEOUT(driver.state("USB"), Qt::Checked, 5000);
+    ASSERT_TRUE(eventually([&] { return driver.state("USB") == Qt::Checked; }));
     EXPECT_EQ(driver.state("zel.interface"), Qt::PartiallyChecked);
     QFile::remove(path("kv4_usb.log"));
-    QTRY_COMPARE_WITH_TIMEOUT(driver.state("USB"), Qt::Unchecked, 5000);
+    ASSERT_TRUE(eventually([&] { return driver.state("USB") == Qt::Unchecked; }));
 }
 
 TEST_F(DialogTest, namesNotEndingInLowerCaseLogDoNotRefresh)
@@ -212,9 +212,9 @@ TEST_F(DialogTest, namesNotEndingInLowerCaseLogDoNotRefresh)
     // Ticking by hand without files shows whether a refresh ran: a refresh would untick it.
     driver.item("zel.recorder")->setCheckState(0, Qt::Checked);
     write("notes.txt", "x");
-    QTRY_VERIFY_WITH_TIMEOUT(DialogProbe::folderEntries(dialog).contains("notes.txt"), 5000);
+    ASSERT_TRUE(eventually([&] { return DialogProbe::folderEntries(dialog).contains("notes.txt"); }));
     write("OTHER.LOG", "x");
-    QTRY_VERIFY_WITH_TIMEOUT(DialogProbe::folderEntries(dialog).contains("OTHER.LOG"), 5000);
+    ASSERT_TRUE(eventually([&] { return DialogProbe::folderEntries(dialog).contains("OTHER.LOG"); }));
     EXPECT_EQ(driver.state("zel.recorder"), Qt::Checked);
 }
 
@@ -236,7 +236,7 @@ TEST_F(DialogTest, renameToAnotherLogNameRefreshes)
     DialogDriver driver(dialog);
     ASSERT_EQ(driver.state("USB"), Qt::Checked);
     ASSERT_TRUE(QFile::rename(path("kv4_usb.log"), path("kv4_usb3.log")));
-    QTRY_COMPARE_WITH_TIMEOUT(driver.state("USB3"), Qt::Checked, 5000);
+    ASSERT_TRUE(eventually([&] { return driver.state("USB3") == Qt::Checked; }));
     EXPECT_EQ(driver.state("USB"), Qt::Unchecked);
 }
 
