@@ -8,7 +8,7 @@
 
 struct MailMessage {
     std::string subject;
-    std::string body;           // lines separated by CR LF
+    std::string body;           // lines separated by CR LF (handed to xdg-email with LF)
     std::string recipient;      // the address, handed over as the recipient's name
     std::string attachmentPath; // UTF-8 path of the one attachment; empty for none
 };

@@ -35,6 +35,19 @@ std::string findOnPath(const std::string &name)
     return {};
 }
 
+// The body's lines end with CR LF, as Simple MAPI wants them; a mail program started through
+// xdg-email would show each CR as a line end of its own, so here lines end with LF alone.
+std::string withLfLineEnds(const std::string &text)
+{
+    std::string result;
+    result.reserve(text.size());
+    for (std::string::size_type at = 0; at < text.size(); ++at) {
+        if (text[at] != '\r' || at + 1 == text.size() || text[at + 1] != '\n')
+            result += text[at];
+    }
+    return result;
+}
+
 // xdg-email opens the desktop's mail program with a new, filled-in message.
 class XdgEmail : public MailHandOff {
 public:
@@ -42,7 +55,8 @@ public:
 
     bool send(const MailMessage &message, std::uintptr_t) override
     {
-        std::vector<std::string> arguments{program, "--subject", message.subject, "--body", message.body};
+        std::vector<std::string> arguments{program, "--subject", message.subject, "--body",
+                                           withLfLineEnds(message.body)};
         if (!message.attachmentPath.empty()) {
             arguments.push_back("--attach");
             arguments.push_back(message.attachmentPath);

@@ -105,14 +105,14 @@ TEST_F(MailTest, messageGoesOverAsSeparateArgumentsWithTheAttachmentBeforeTheRec
     ASSERT_NE(handOff, nullptr);
     ASSERT_TRUE(handOff->send(mail, 12345));
     EXPECT_EQ(recorded(), std::vector<std::string>({"--subject", "ZEL we've got a problem", "--body",
-                                                    "line one\r\n\r\nline three", "--attach",
+                                                    "line one\n\nline three", "--attach",
                                                     "/logs/zel/zel_support.zip", "support@zel.example.com"}));
 
     MailMessage plain = mail;
     plain.attachmentPath.clear();
     ASSERT_TRUE(handOff->send(plain, 0));
     EXPECT_EQ(recorded(), std::vector<std::string>({"--subject", "ZEL we've got a problem", "--body",
-                                                    "line one\r\n\r\nline three", "support@zel.example.com"}));
+                                                    "line one\n\nline three", "support@zel.example.com"}));
 }
 
 TEST_F(MailTest, noTextOfTheMessageIsReadByAShell)
