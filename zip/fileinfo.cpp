@@ -1,10 +1,24 @@
 #include "fileinfo.h"
 
-#include <ctime>
-
 namespace zip {
 
-int64_t unixTime(CalendarTime local)
+namespace {
+
+// Days from 1970-01-01 to a date of the Gregorian calendar (counted back from 1 March, so
+// that the leap day falls at the end of a year).
+int64_t daysSinceEpoch(int year, int month, int day)
+{
+    const int64_t shiftedYear = year - (month <= 2);
+    const int64_t era = (shiftedYear >= 0 ? shiftedYear : shiftedYear - 399) / 400;
+    const int64_t yearOfEra = shiftedYear - era * 400;
+    const int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+} // namespace
+
+int64_t unixTime(CalendarTime local, int64_t offset)
 {
     if (local.year < 1970) {
         local.year = 1970;
@@ -15,23 +29,8 @@ int64_t unixTime(CalendarTime local)
         local.month = 12;
         local.day = 31;
     }
-    std::tm fields{};
-    fields.tm_year = local.year - 1900;
-    fields.tm_mon = local.month - 1;
-    fields.tm_mday = local.day;
-    fields.tm_hour = local.hour;
-    fields.tm_min = local.minute;
-    fields.tm_sec = local.second;
-    fields.tm_isdst = 0;
-    std::tm nextDay = fields;
-    const std::time_t seconds = std::mktime(&fields);
-    if (seconds != -1)
-        return seconds;
-    // The Windows C library refuses moments before 1970-01-01 00:00 UTC, which the first hours
-    // of 1970-01-01 are in zones east of UTC: count them back from the next day.
-    ++nextDay.tm_mday;
-    const std::time_t later = std::mktime(&nextDay);
-    return later == -1 ? -1 : static_cast<int64_t>(later) - 86400;
+    return daysSinceEpoch(local.year, local.month, local.day) * 86400 + local.hour * 3600 + local.minute * 60
+        + local.second - offset;
 }
 
 uint32_t dosDateTime(CalendarTime local)

@@ -46,17 +46,19 @@ std::FILE *openFile(const char *path, const char *mode);
 bool seekFile(std::FILE *stream, uint64_t offset);
 
 // Classifies an open stream and, for a disk file, fills `info`. `path` is the name the stream
-// was opened by, or null. Times are shifted by the current local-minus-UTC offset, whatever
-// the daylight-saving state at the file's own date.
+// was opened by, or null. The Unix times are the file's own; the DOS date/time is its
+// last-write time shifted by the current local-minus-UTC offset, whatever the daylight-saving
+// state at the file's own date.
 SourceType querySource(std::FILE *stream, const char *path, DiskFileInfo &info);
 
-// The times of a source that has none of its own: the current local time, for all three.
+// The times of a source that has none of its own: now, for all three, with the DOS date/time
+// in local time.
 EntryTimes currentTimes();
 
-// Unix seconds of local wall-clock fields read as local standard time (mktime with
-// tm_isdst = 0). Dates before 1970 become 1970-01-01 and dates from 2038 on 2037-12-31,
-// keeping the time of day, so that the timestamps fit the 32-bit fields.
-int64_t unixTime(CalendarTime local);
+// Unix seconds of wall-clock fields that run `offset` seconds ahead of UTC. Dates before 1970
+// become 1970-01-01 and dates from 2038 on 2037-12-31, keeping the time of day, so that the
+// timestamps fit the 32-bit fields.
+int64_t unixTime(CalendarTime local, int64_t offset);
 
 // DOS date/time of local wall-clock fields. The format holds 1980 to 2107: earlier dates
 // become 1980-01-01 and later ones 2107-12-31, keeping the time of day (in 2-second steps).

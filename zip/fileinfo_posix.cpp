@@ -114,11 +114,13 @@ SourceType querySource(std::FILE *stream, const char *path, DiskFileInfo &info)
     const time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    const CalendarTime modified = shifted(status.modified, local.tm_gmtoff);
-    info.times.dosDateTime = dosDateTime(modified);
-    info.times.modification = unixTime(modified);
-    info.times.access = unixTime(shifted(status.accessed, local.tm_gmtoff));
-    info.times.creation = unixTime(shifted(status.created, local.tm_gmtoff));
+    // The Unix times go to the same local fields and back by the same offset: the file's own
+    // times, clamped at a local date.
+    const auto unixOf = [&](time_t utc) { return unixTime(shifted(utc, local.tm_gmtoff), local.tm_gmtoff); };
+    info.times.dosDateTime = dosDateTime(shifted(status.modified, local.tm_gmtoff));
+    info.times.modification = unixOf(status.modified);
+    info.times.access = unixOf(status.accessed);
+    info.times.creation = unixOf(status.created);
     return SourceType::DiskFile;
 }
 
@@ -128,7 +130,7 @@ EntryTimes currentTimes()
     std::tm fields{};
     localtime_r(&now, &fields);
     const CalendarTime local = calendarOf(fields);
-    const int64_t seconds = unixTime(local);
+    const int64_t seconds = unixTime(local, fields.tm_gmtoff);
     return {dosDateTime(local), seconds, seconds, seconds};
 }
 

@@ -1,5 +1,6 @@
-// Win32 platform layer: the file's own attribute bits, size and times from its handle, times
-// shifted by the current local-minus-UTC offset, and paging-file-backed memory for memory archives.
+// Win32 platform layer: the file's own attribute bits, size and times from its handle, the DOS
+// date/time shifted by the current local-minus-UTC offset, and paging-file-backed memory for
+// memory archives.
 
 #include "fileinfo.h"
 
@@ -12,7 +13,8 @@ namespace zip {
 
 namespace {
 
-constexpr int64_t ticksPerMinute = 600000000; // FILETIME counts 100 ns
+constexpr int64_t ticksPerSecond = 10000000; // FILETIME counts 100 ns
+constexpr int64_t ticksPerMinute = 60 * ticksPerSecond;
 
 int64_t ticksOf(const FILETIME &time)
 {
@@ -96,12 +98,17 @@ SourceType querySource(std::FILE *stream, const char *, DiskFileInfo &info)
 
     info.attributes = facts.dwFileAttributes;
     info.size = uint64_t{high} << 32 | low;
+    // The Unix times go to the same local fields and back by the same offset: the file's own
+    // times, clamped at a local date.
     const int64_t offset = localOffset();
-    const FILETIME written = fileTimeOf(ticksOf(facts.ftLastWriteTime) + offset);
-    info.times.dosDateTime = dosDateTimeOf(written);
-    info.times.modification = unixTime(calendarOf(written));
-    info.times.access = unixTime(calendarOf(fileTimeOf(ticksOf(facts.ftLastAccessTime) + offset)));
-    info.times.creation = unixTime(calendarOf(fileTimeOf(ticksOf(facts.ftCreationTime) + offset)));
+    const auto local = [&](const FILETIME &utc) { return fileTimeOf(ticksOf(utc) + offset); };
+    const auto unixOf = [&](const FILETIME &utc) {
+        return unixTime(calendarOf(local(utc)), offset / ticksPerSecond);
+    };
+    info.times.dosDateTime = dosDateTimeOf(local(facts.ftLastWriteTime));
+    info.times.modification = unixOf(facts.ftLastWriteTime);
+    info.times.access = unixOf(facts.ftLastAccessTime);
+    info.times.creation = unixOf(facts.ftCreationTime);
     return SourceType::DiskFile;
 }
 
@@ -112,7 +119,7 @@ EntryTimes currentTimes()
     FILETIME now;
     if (!SystemTimeToFileTime(&local, &now))
         return {};
-    const int64_t seconds = unixTime(calendarOf(now));
+    const int64_t seconds = unixTime(calendarOf(now), localOffset() / ticksPerSecond);
     return {dosDateTimeOf(now), seconds, seconds, seconds};
 }
 

@@ -225,24 +225,65 @@ TEST(FileTimes, accessAndCreationTimesHaveTheirOwnFields)
     EXPECT_EQ(entry.creation, static_cast<uint32_t>(creationTime(path)));
 }
 
-TEST(FileTimes, sourcesWithoutTimesTakeTheCurrentLocalTime)
+// The zones of the tests that need summer time: at any date one of them is in it.
+const char *const summerTimeZones[] = {"Australia/Sydney", "Europe/Berlin"};
+
+// The pinned zone's fields for now: tm_gmtoff is the current offset, tm_isdst tells summer time.
+std::tm localNow()
 {
-    PinnedZone zone("XST-9");
-    ZipAssemblerHandle *archive = zipAssemblerCreate(nullptr, 64, ZipTargetKind::Memory);
-    const time_t before = std::time(nullptr);
-    ASSERT_EQ(zipAssemblerAdd(archive, "m.log", "m", 1, ZipSourceKind::Memory), Result::Ok);
-    const time_t after = std::time(nullptr);
-    const Entry entry = finishMemory(archive).entries.at(0);
-    EXPECT_GE(entry.modification, static_cast<uint32_t>(before));
-    EXPECT_LE(entry.modification, static_cast<uint32_t>(after));
-    EXPECT_EQ(entry.access, entry.modification);
-    EXPECT_EQ(entry.creation, entry.modification);
-    const time_t local = static_cast<time_t>(entry.modification) + 9 * 3600;
+    const time_t now = std::time(nullptr);
     std::tm fields{};
-    gmtime_r(&local, &fields);
+    localtime_r(&now, &fields);
+    return fields;
+}
+
+uint32_t dosOf(time_t localSeconds)
+{
+    std::tm fields{};
+    gmtime_r(&localSeconds, &fields);
     const uint32_t date = (fields.tm_year - 80) << 9 | (fields.tm_mon + 1) << 5 | fields.tm_mday;
     const uint32_t time = fields.tm_hour << 11 | fields.tm_min << 5 | fields.tm_sec / 2;
-    EXPECT_EQ(entry.dosDateTime, date << 16 | time);
+    return date << 16 | time;
+}
+
+TEST(FileTimes, unixTimesAreTheFilesOwnAlsoInSummerTime)
+{
+    int summer = 0;
+    for (const char *name : summerTimeZones) {
+        PinnedZone zone(name);
+        const std::tm now = localNow();
+        summer += now.tm_isdst > 0;
+        TempDir dir;
+        const auto path = dir / "t.log";
+        writeFile(path, textOf("t"));
+        setTimes(path, 1622536200, 1622624400);
+        ZipAssemblerHandle *archive = zipAssemblerCreate(nullptr, 64, ZipTargetKind::Memory);
+        ASSERT_EQ(addFile(archive, "t.log", path), Result::Ok);
+        const Entry entry = finishMemory(archive).entries.at(0);
+        EXPECT_EQ(entry.modification, 1622536200u) << name;
+        EXPECT_EQ(entry.access, 1622624400u) << name;
+        EXPECT_EQ(entry.creation, static_cast<uint32_t>(creationTime(path))) << name;
+        // The DOS fields keep the current offset, whatever it was on the file's own date.
+        EXPECT_EQ(entry.dosDateTime, dosOf(1622536200 + now.tm_gmtoff)) << name;
+    }
+    EXPECT_GT(summer, 0) << "neither zone is in summer time: is the zone data installed?";
+}
+
+TEST(FileTimes, sourcesWithoutTimesTakeNowWithTheLocalDosTime)
+{
+    for (const char *name : {"XST-9", summerTimeZones[0], summerTimeZones[1]}) {
+        PinnedZone zone(name);
+        ZipAssemblerHandle *archive = zipAssemblerCreate(nullptr, 64, ZipTargetKind::Memory);
+        const time_t before = std::time(nullptr);
+        ASSERT_EQ(zipAssemblerAdd(archive, "m.log", "m", 1, ZipSourceKind::Memory), Result::Ok);
+        const time_t after = std::time(nullptr);
+        const Entry entry = finishMemory(archive).entries.at(0);
+        EXPECT_GE(entry.modification, static_cast<uint32_t>(before)) << name;
+        EXPECT_LE(entry.modification, static_cast<uint32_t>(after)) << name;
+        EXPECT_EQ(entry.access, entry.modification);
+        EXPECT_EQ(entry.creation, entry.modification);
+        EXPECT_EQ(entry.dosDateTime, dosOf(static_cast<time_t>(entry.modification) + localNow().tm_gmtoff)) << name;
+    }
 }
 
 struct AttributeRow {

@@ -340,7 +340,8 @@ struct ZoneRow {
 };
 
 // Only rows for the zone the test runs in apply; ctest runs this suite in UTC, 9 hours east
-// and 5 hours west of it (Wine and the C library take the zone from TZ).
+// and 5 hours west of it, and in Sydney and Berlin, one of which is in summer time at any
+// date (Wine and the C library take the zone from TZ).
 const ZoneRow zoneRows[] = {
     // 2021-06-01 08:30:00 UTC.
     {0, utcFileTime(2021, 6, 1, 8, 30, 0), 1622536200, 0x52C143C0},
@@ -363,6 +364,12 @@ const ZoneRow zoneRows[] = {
     {300, utcFileTime(2038, 1, 1, 3, 0, 0), 2145927600, 0x739FB000},
     // 2040-06-15 12:34:56 UTC is 07:34:56 local, clamped to 2037-12-31 07:34:56 local.
     {300, utcFileTime(2040, 6, 15, 12, 34, 56), 2145875696, 0x78CF3C5C},
+    // 2021-06-01 08:30:00 UTC in Sydney and Berlin, in standard and in summer time now: the
+    // DOS time takes the current offset, the Unix time stays the file's own.
+    {-600, utcFileTime(2021, 6, 1, 8, 30, 0), 1622536200, 0x52C193C0},
+    {-660, utcFileTime(2021, 6, 1, 8, 30, 0), 1622536200, 0x52C19BC0},
+    {-60, utcFileTime(2021, 6, 1, 8, 30, 0), 1622536200, 0x52C14BC0},
+    {-120, utcFileTime(2021, 6, 1, 8, 30, 0), 1622536200, 0x52C153C0},
 };
 
 TEST(LocalZone, fileTimesAreShiftedByTheCurrentOffsetAndClamped)
