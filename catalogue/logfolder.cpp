@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QSet>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 
 QString sharedLogFolder(const QStringList &sharedLocations, const QString &writableLocation)
 {
@@ -14,29 +13,12 @@ QString sharedLogFolder(const QStringList &sharedLocations, const QString &writa
     return remaining.first() + QStringLiteral("/zel/");
 }
 
-// A folder is usable when a file can really be created in it; permission bits alone do not
-// tell (access control lists, read-only mounts, an administrator's rights).
-static bool usable(const QString &folder)
-{
-    if (folder.isEmpty())
-        return false;
-    if (!QDir(folder).exists())
-        QDir(folder).mkpath(QStringLiteral("."));
-    QTemporaryFile probe(folder + QStringLiteral(".write-test-XXXXXX"));
-    return probe.open();
-}
-
 QString findLogFolder()
 {
     const QString writable = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     const QString shared =
         sharedLogFolder(QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation), writable);
-    if (usable(shared))
-        return shared;
-    const QString own = writable + QStringLiteral("/zel/");
-    if (!writable.isEmpty() && usable(own))
-        return own;
-    return shared.isEmpty() ? own : shared;
+    return chooseLogFolder(shared, writable);
 }
 
 QStringList folderListing(const QString &logPath)

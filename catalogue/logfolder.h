@@ -7,13 +7,18 @@
 // one, the first that remains, followed by "/zel/". Empty when no shared location remains.
 QString sharedLogFolder(const QStringList &sharedLocations, const QString &writableLocation);
 
-// The log folder the dialog uses, ending with "/". It is the machine-wide folder above
-// whenever that one exists or can be created and is writable (always so on Windows). On
-// systems where an ordinary user may not write there (the usual Linux case, where it is
-// /usr/local/share/zel/), the user's own data folder + "/zel/" (~/.local/share/zel/) is used
+// The log folder the dialog uses, ending with "/": the machine-wide folder above, or where the
+// platform's choice below puts it.
+QString findLogFolder();
+
+// The platform's choice between the machine-wide folder (empty when there is none) and the
+// user's own data location. On Windows it is always the machine-wide program-data folder, where
+// the components look. Elsewhere the machine-wide folder is used whenever it exists or can be
+// created and is writable; where an ordinary user may not write there (the usual Linux case,
+// /usr/local/share/zel/), the user's own data location + "/zel/" (~/.local/share/zel/) is used
 // instead. If neither can be used, the machine-wide path is returned all the same, and the
 // dialog comes up with every component switched off.
-QString findLogFolder();
+QString chooseLogFolder(const QString &sharedFolder, const QString &writableLocation);
 
 // Lists the log folder as the folder watch compares it: all entries with the directory's
 // default filters and order.

@@ -56,10 +56,10 @@ void DialogForm::setupUi(QDialog *dialog)
     label_2->setObjectName("label_2");
     label_2->setGeometry(QRect(260, 120, 145, 21));
     comboBox = new QComboBox(dialog);
-    for (int i = 0; i < 4; ++i)
-        comboBox->addItem(QString());
     comboBox->setObjectName("comboBox");
     comboBox->setGeometry(QRect(260, 150, 145, 31));
+    for (int i = 0; i < 4; ++i)
+        comboBox->addItem(QString());
     pushButton_CreateSupportFile = new QPushButton(dialog);
     pushButton_CreateSupportFile->setObjectName("pushButton_CreateSupportFile");
     pushButton_CreateSupportFile->setGeometry(QRect(10, 320, 395, 31));

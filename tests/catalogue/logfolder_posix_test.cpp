@@ -1,0 +1,29 @@
+// Where the machine-wide log folder cannot be used, the user's own data folder stands in.
+
+#include "logfolder.h"
+#include "testenv.h"
+
+#include <QFile>
+
+TEST_F(LogFolderTest, userFolderStandsInWhenTheMachineWideOneCannotBeCreated)
+{
+    // A regular file where the shared data folder should be: nothing can be created below it.
+    write("../../blocker", "x");
+    qputenv("XDG_DATA_DIRS", (root.path() + "/blocker").toUtf8());
+    EXPECT_EQ(findLogFolder(), root.path() + "/home/zel/");
+    EXPECT_TRUE(QFileInfo(root.path() + "/home/zel").isDir());
+}
+
+TEST_F(LogFolderTest, userFolderStandsInWhenTheMachineWideOneIsReadOnly)
+{
+    QFile::setPermissions(logPath(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(findLogFolder(), root.path() + "/home/zel/");
+}
+
+TEST_F(LogFolderTest, machineWidePathStaysWhenNoFolderCanBeUsed)
+{
+    write("../../blocker", "x");
+    qputenv("XDG_DATA_DIRS", (root.path() + "/blocker").toUtf8());
+    qputenv("XDG_DATA_HOME", (root.path() + "/blocker/home").toUtf8());
+    EXPECT_EQ(findLogFolder(), root.path() + "/blocker/zel/");
+}
