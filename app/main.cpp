@@ -1,5 +1,6 @@
 #include "dialog.h"
 #include "theme.h"
+#include "translations.h"
 
 #include <QApplication>
 #include <QFile>
@@ -9,6 +10,7 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    const Translations translations(QLocale::system());
     if (QStyle *style = QStyleFactory::create(QStringLiteral("fusion")))
         QApplication::setStyle(style);
 

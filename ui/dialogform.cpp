@@ -6,9 +6,12 @@
 
 namespace {
 
-QString tr(const char *text)
+// The form's texts are looked up in the dialog's context, "Dialog" (literals directly, table
+// entries marked with QT_TRANSLATE_NOOP), so that lupdate files them with the texts of the
+// dialog's message boxes.
+QString translated(const char *source)
 {
-    return QCoreApplication::translate("Dialog", text);
+    return QCoreApplication::translate("Dialog", source);
 }
 
 } // namespace
@@ -28,7 +31,7 @@ void DialogForm::setupUi(QDialog *dialog)
 
     treeWidget = new QTreeWidget(dialog);
     auto *header = new QTreeWidgetItem();
-    header->setText(0, QString::fromUtf8("Enable Logging:"));
+    header->setText(0, QCoreApplication::translate("Dialog", "Enable Logging:"));
     treeWidget->setHeaderItem(header);
     for (int i = 0; i < interfaceGroup; ++i)
         (new QTreeWidgetItem(treeWidget))->setCheckState(0, Qt::Unchecked);
@@ -73,7 +76,7 @@ void DialogForm::setupUi(QDialog *dialog)
 
 void DialogForm::retranslateUi(QDialog *dialog)
 {
-    dialog->setWindowTitle(tr("zel.logging"));
+    dialog->setWindowTitle(QCoreApplication::translate("Dialog", "zel.logging"));
 
     const bool sorting = treeWidget->isSortingEnabled();
     treeWidget->setSortingEnabled(false);
@@ -82,7 +85,7 @@ void DialogForm::retranslateUi(QDialog *dialog)
         QT_TRANSLATE_NOOP("Dialog", "zel.recorder"), QT_TRANSLATE_NOOP("Dialog", "zel.matlab adaptor"),
         QT_TRANSLATE_NOOP("Dialog", "zel.interface")};
     for (int i = 0; i <= interfaceGroup; ++i)
-        treeWidget->topLevelItem(i)->setText(0, tr(topLevel[i]));
+        treeWidget->topLevelItem(i)->setText(0, translated(topLevel[i]));
     static const char *const interfaces[] = {
         QT_TRANSLATE_NOOP("Dialog", "FireWire"), QT_TRANSLATE_NOOP("Dialog", "Camera Link"),
         QT_TRANSLATE_NOOP("Dialog", "Camera Link HS"), QT_TRANSLATE_NOOP("Dialog", "USB"),
@@ -90,16 +93,16 @@ void DialogForm::retranslateUi(QDialog *dialog)
         QT_TRANSLATE_NOOP("Dialog", "GeniCam")};
     QTreeWidgetItem *group = treeWidget->topLevelItem(interfaceGroup);
     for (int i = 0; i < interfaceCount; ++i)
-        group->child(i)->setText(0, tr(interfaces[i]));
+        group->child(i)->setText(0, translated(interfaces[i]));
     treeWidget->setSortingEnabled(sorting);
 
-    pushButton_ClearLog->setText(tr("Clear Logfiles"));
-    pushButton_ExploreLog->setText(tr("Explore Logfiles"));
-    label_2->setText(tr("Logging Level"));
+    pushButton_ClearLog->setText(QCoreApplication::translate("Dialog", "Clear Logfiles"));
+    pushButton_ExploreLog->setText(QCoreApplication::translate("Dialog", "Explore Logfiles"));
+    label_2->setText(QCoreApplication::translate("Dialog", "Logging Level"));
     static const char *const levels[] = {QT_TRANSLATE_NOOP("Dialog", "Error"), QT_TRANSLATE_NOOP("Dialog", "Standard"),
                                          QT_TRANSLATE_NOOP("Dialog", "High"), QT_TRANSLATE_NOOP("Dialog", "Full")};
     for (int i = 0; i < 4; ++i)
-        comboBox->setItemText(i, tr(levels[i]));
-    pushButton_CreateSupportFile->setText(tr("Create Support File"));
-    pushButton_SupportMail->setText(tr("Support Mail (+Support File)"));
+        comboBox->setItemText(i, translated(levels[i]));
+    pushButton_CreateSupportFile->setText(QCoreApplication::translate("Dialog", "Create Support File"));
+    pushButton_SupportMail->setText(QCoreApplication::translate("Dialog", "Support Mail (+Support File)"));
 }
