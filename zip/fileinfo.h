@@ -46,9 +46,9 @@ std::FILE *openFile(const char *path, const char *mode);
 bool seekFile(std::FILE *stream, uint64_t offset);
 
 // Classifies an open stream and, for a disk file, fills `info`. `path` is the name the stream
-// was opened by, or null. The Unix times are the file's own; the DOS date/time is its
-// last-write time shifted by the current local-minus-UTC offset, whatever the daylight-saving
-// state at the file's own date.
+// was opened by, or null. The Unix times are the file's own (clamped as unixTime says); the
+// DOS date/time is its last-write time shifted by the current local-minus-UTC offset, whatever
+// the daylight-saving state at the file's own date.
 SourceType querySource(std::FILE *stream, const char *path, DiskFileInfo &info);
 
 // The times of a source that has none of its own: now, for all three, with the DOS date/time
