@@ -210,21 +210,6 @@ INSTANTIATE_TEST_SUITE_P(
         // 2040-06-15 12:34:56 UTC is 07:34:56 local, clamped to 2037-12-31 07:34:56 local.
         TimeRow{"XST+5", 2223376496, 2145875696, 0x78CF3C5C}));
 
-TEST(FileTimes, accessAndCreationTimesHaveTheirOwnFields)
-{
-    PinnedZone zone("UTC0");
-    TempDir dir;
-    const auto path = dir / "t.log";
-    writeFile(path, textOf("t"));
-    setTimes(path, 1622536200, 1622624400);
-    ZipAssemblerHandle *archive = zipAssemblerCreate(nullptr, 64, ZipTargetKind::Memory);
-    ASSERT_EQ(addFile(archive, "t.log", path), Result::Ok);
-    const Entry entry = finishMemory(archive).entries.at(0);
-    EXPECT_EQ(entry.modification, 1622536200u);
-    EXPECT_EQ(entry.access, 1622624400u);
-    EXPECT_EQ(entry.creation, static_cast<uint32_t>(creationTime(path)));
-}
-
 // The zones of the tests that need summer time: at any date one of them is in it.
 const char *const summerTimeZones[] = {"Australia/Sydney", "Europe/Berlin"};
 
@@ -246,10 +231,10 @@ uint32_t dosOf(time_t localSeconds)
     return date << 16 | time;
 }
 
-TEST(FileTimes, unixTimesAreTheFilesOwnAlsoInSummerTime)
+TEST(FileTimes, unixTimesAreTheFilesOwnEachInItsFieldAlsoInSummerTime)
 {
     int summer = 0;
-    for (const char *name : summerTimeZones) {
+    for (const char *name : {"UTC0", summerTimeZones[0], summerTimeZones[1]}) {
         PinnedZone zone(name);
         const std::tm now = localNow();
         summer += now.tm_isdst > 0;
