@@ -1,8 +1,7 @@
 #include "inisettings.h"
 
-#include <QByteArray>
-#include <QFile>
-#include <QFileInfo>
+#include <QByteArrayList>
+#include <QHash>
 #include <QSet>
 
 #include <SimpleIni.h>
@@ -11,12 +10,11 @@
 
 namespace {
 
-// INI files are a few hundred bytes; anything far larger is not one of ours.
-constexpr qint64 maxIniSize = 16 * 1024 * 1024;
+const QByteArray utf8Bom("\xEF\xBB\xBF");
 
-bool isNewLine(char c)
+bool isComment(char c)
 {
-    return c == '\n' || c == '\r';
+    return c == ';' || c == '#';
 }
 
 // The reader's own idea of white space around names, values and lines.
@@ -31,62 +29,113 @@ QByteArray trimmed(const QByteArray &text)
     return text.mid(first, last - first);
 }
 
-bool isComment(char c)
+// Lines as the reader splits them: CR LF, LF and a lone CR each end one.
+QByteArrayList lines(const QByteArray &text)
 {
-    return c == ';' || c == '#';
-}
-
-// True when the INI reader keeps everything the file holds, so that saving it loses nothing.
-// It drops lines that are neither blank, a comment, a section header nor a key with "=";
-// text after a section header's "]"; a second value of the same key (only the last one
-// stays); and comments with no entry after them (but for the file's leading comment). Such a
-// file (binary data, NUL bytes, text that is no INI) is left alone rather than rewritten
-// without them.
-bool keepsEverything(const QByteArray &text)
-{
-    if (text.contains('\0'))
-        return false;
-    qsizetype pos = text.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    bool leadingComment = pos < text.size() && isComment(text.at(pos));
-    bool commentPending = false;
-    QByteArray section;
-    QSet<QByteArray> keys;
+    QByteArrayList result;
+    qsizetype pos = 0;
     while (pos < text.size()) {
         qsizetype end = pos;
-        while (end < text.size() && !isNewLine(text.at(end)))
+        while (end < text.size() && text.at(end) != '\n' && text.at(end) != '\r')
             ++end;
-        const QByteArray line = trimmed(text.mid(pos, end - pos));
-        leadingComment = leadingComment && !line.isEmpty() && isComment(text.at(pos));
-        if (!line.isEmpty() && isComment(line.at(0))) {
-            commentPending = !leadingComment;
-        } else if (line.startsWith('[')) {
-            const qsizetype close = line.indexOf(']');
-            if (close != line.size() - 1)
-                return false;
-            section = trimmed(line.mid(1, close - 1)).toLower();
-            commentPending = false;
-        } else if (!line.isEmpty()) {
-            const qsizetype equals = line.indexOf('=');
-            if (equals <= 0)
-                return false;
-            const QByteArray key = section + '\n' + trimmed(line.left(equals)).toLower();
-            if (keys.contains(key))
-                return false;
-            keys.insert(key);
-            commentPending = false;
-        }
-        // CR LF ends one line, as the reader takes it.
+        result.append(text.mid(pos, end - pos));
         pos = end + (text.mid(end, 2) == "\r\n" ? 2 : 1);
     }
-    return !commentPending;
+    return result;
 }
 
-// The components read CR LF line ends on every platform; the INI library writes its
-// platform's line end, which is a bare LF outside Windows.
-QByteArray withCrLf(const std::string &saved)
+// Text the reader drops from a file without losing a value, to be put back in its place.
+struct DroppedText {
+    QHash<QByteArray, QByteArray> remarks; // lower-case section name -> what follows its "]"
+    QByteArrayList trailingComment;        // comment lines after the last entry
+};
+
+// Walks the file (without byte-order mark) as the reader does. The reader keeps the file's
+// leading comment and every comment in front of an entry; it drops text after a header's "]",
+// comments with no entry after them, and a comment in front of a section header met before.
+// Nothing is returned where that would lose more than a comment we can put back.
+std::optional<DroppedText> droppedText(const QByteArray &text)
+{
+    if (text.contains('\0'))
+        return {};
+    const QByteArrayList all = lines(text);
+    qsizetype i = 0;
+    // The leading comment runs from the first line while each line starts with a comment sign.
+    while (i < all.size() && !all.at(i).isEmpty() && isComment(all.at(i).at(0)))
+        ++i;
+    DroppedText dropped;
+    QSet<QByteArray> sections;
+    QSet<QByteArray> keys;
+    QByteArray section;
+    qsizetype commentStart = -1; // first line of a comment still waiting for its entry
+    for (; i < all.size(); ++i) {
+        const QByteArray line = trimmed(all.at(i));
+        if (line.isEmpty())
+            continue;
+        if (isComment(line.at(0))) {
+            if (commentStart < 0)
+                commentStart = i;
+            continue;
+        }
+        if (line.startsWith('[')) {
+            const qsizetype close = line.indexOf(']');
+            if (close < 0)
+                return {};
+            section = trimmed(line.mid(1, close - 1)).toLower();
+            const QByteArray remark = all.at(i).mid(all.at(i).indexOf(']') + 1);
+            const QByteArray remarkText = trimmed(remark);
+            // An empty name is the reader's name for entries before the first header, and a
+            // second header of a section loses its place when the reader joins the two.
+            const bool repeated = sections.contains(section);
+            if (section.isEmpty() || (!remarkText.isEmpty() && !isComment(remarkText.at(0))) ||
+                (repeated && (commentStart >= 0 || !remarkText.isEmpty())))
+                return {};
+            if (!remarkText.isEmpty())
+                dropped.remarks.insert(section, remark);
+            sections.insert(section);
+        } else {
+            const qsizetype equals = line.indexOf('=');
+            if (equals <= 0)
+                return {};
+            // Only the last value of a repeated key would stay.
+            const QByteArray key = section + '\n' + trimmed(line.left(equals)).toLower();
+            if (keys.contains(key))
+                return {};
+            keys.insert(key);
+        }
+        commentStart = -1;
+    }
+    if (commentStart >= 0) {
+        qsizetype end = all.size();
+        while (trimmed(all.at(end - 1)).isEmpty())
+            --end;
+        dropped.trailingComment = all.mid(commentStart, end - commentStart);
+    }
+    return dropped;
+}
+
+// Puts the dropped text back into the saved file: each remark behind its section's header
+// (the library writes every section once, its header as "[" + name + "]", and no other line
+// starts with "["), the trailing comment at the end.
+QByteArray withDroppedText(const QByteArray &saved, const DroppedText &dropped)
+{
+    QByteArrayList out = saved.split('\n');
+    out.removeLast(); // the text after the last line end
+    for (QByteArray &line : out) {
+        if (line.startsWith('[') && line.endsWith("]\r"))
+            line.insert(line.size() - 1, dropped.remarks.value(line.mid(1, line.size() - 3).toLower()));
+    }
+    for (const QByteArray &comment : dropped.trailingComment)
+        out.append(comment + '\r');
+    return out.join('\n') + '\n';
+}
+
+} // namespace
+
+QByteArray withCrLf(const QByteArray &saved)
 {
     QByteArray out;
-    out.reserve(qsizetype(saved.size() + saved.size() / 16));
+    out.reserve(saved.size() + saved.size() / 16);
     for (char c : saved) {
         if (c == '\n' && (out.isEmpty() || out.back() != '\r'))
             out.append('\r');
@@ -95,29 +144,21 @@ QByteArray withCrLf(const std::string &saved)
     return out;
 }
 
-} // namespace
-
-bool updateLoggingIni(const QString &iniPath, const QString &logName, const QString &logFolder,
-                      const QString &levelMask)
+std::optional<QByteArray> updatedIni(const QByteArray &original, const QString &logName, const QString &logFolder,
+                                     const QString &levelMask)
 {
-    const QFileInfo info(iniPath);
-    if (!info.isFile() || info.size() > maxIniSize)
-        return false;
-    QFile file(iniPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray original = file.readAll();
-    file.close();
-    if (!keepsEverything(original))
-        return false;
+    const bool bom = original.startsWith(utf8Bom);
+    const QByteArray text = bom ? original.mid(utf8Bom.size()) : original;
+    const std::optional<DroppedText> dropped = droppedText(text);
+    if (!dropped)
+        return {};
 
     CSimpleIniA ini(false, false, false);
     ini.SetSpaces(false);
     ini.SetQuotes(false);
     ini.SetAllowKeyOnly(false);
-    if (ini.LoadData(original.constData(), size_t(original.size())) < 0)
-        return false;
-
+    if (ini.LoadData(text.constData(), size_t(text.size())) < 0)
+        return {};
     const char *section = "LOGGING";
     if (!ini.GetValue(section, "Logname")) {
         ini.SetValue(section, "Logname", logName.toStdString().c_str());
@@ -127,17 +168,19 @@ bool updateLoggingIni(const QString &iniPath, const QString &logName, const QStr
     ini.SetValue(section, "Logging", levelMask.toStdString().c_str());
 
     std::string saved;
-    if (ini.Save(saved, true) < 0) // a byte-order mark only where the file had one
-        return false;
-    const QByteArray bytes = withCrLf(saved);
-    // A plain open for writing fails on a read-only file, which then keeps its contents.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    if (file.write(bytes) == bytes.size() && file.flush())
-        return true;
-    // A full disk or a failing device: put the old contents back as far as they fit.
-    file.seek(0);
-    file.resize(0);
-    file.write(original);
-    return false;
+    if (ini.Save(saved, false) < 0)
+        return {};
+    // The byte-order mark, where the file had one, is ours to put back.
+    return (bom ? utf8Bom : QByteArray()) + withDroppedText(withCrLf(QByteArray::fromStdString(saved)), *dropped);
+}
+
+Rewrite updateLoggingIni(const QString &iniPath, const QString &logName, const QString &logFolder,
+                         const QString &levelMask)
+{
+    return rewriteRegularFile(iniPath.toStdString(), maxIniSize, [&](const std::string &old) -> std::optional<std::string> {
+        const std::optional<QByteArray> updated = updatedIni(QByteArray::fromStdString(old), logName, logFolder, levelMask);
+        if (!updated)
+            return {};
+        return updated->toStdString();
+    });
 }

@@ -1,10 +1,30 @@
 #pragma once
 
+#include "filerewrite.h"
+
+#include <QByteArray>
 #include <QString>
 
-// Brings the LOGGING section of one existing INI file up to date: adds Logname (and then
-// Logpath, when both are missing) and sets Logging to the level mask. Returns false when
-// the file was left untouched: missing, not a regular file, not readable, not text an INI
-// reader can take back without losing lines, or not writable.
-bool updateLoggingIni(const QString &iniPath, const QString &logName, const QString &logFolder,
-                      const QString &levelMask);
+#include <optional>
+
+// INI files are a few hundred bytes. A file of an INI's name larger than this is not one of
+// the components' and is left alone, rather than read whole into memory.
+constexpr std::size_t maxIniSize = 16 * 1024 * 1024;
+
+// The contents of an INI file after the LOGGING update: Logname (and then Logpath, when both
+// are missing) added, Logging set to the level mask, every other section, key, value and
+// comment kept. Nothing when the INI reader would lose part of the file: NUL bytes, a line
+// that is no INI, a repeated key, a comment in front of a repeated section header, a remark
+// behind one, or an empty section name.
+std::optional<QByteArray> updatedIni(const QByteArray &original, const QString &logName, const QString &logFolder,
+                                     const QString &levelMask);
+
+// The INI library ends lines with its platform's line end, a bare LF outside Windows; the
+// components read CR LF everywhere. Ends every line with CR LF, leaving CR LF as it is.
+QByteArray withCrLf(const QByteArray &saved);
+
+// Applies updatedIni to one existing INI file, replacing it in one step (see
+// rewriteRegularFile). A missing, read-only or unreadable file, or anything else of that
+// name, is left untouched.
+Rewrite updateLoggingIni(const QString &iniPath, const QString &logName, const QString &logFolder,
+                         const QString &levelMask);

@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +23,35 @@ QByteArray dataFile(const QString &name)
 
 class IniUpdate : public LogFolderTest, public ::testing::WithParamInterface<const char *> {};
 
+// Lowers this process's file-size limit while it lives, with the signal of a write past it
+// ignored: the write fails as on a full disk or quota.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved);
+        handler = signal(SIGXFSZ, SIG_IGN);
+        const rlimit lowered{bytes, saved.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, handler);
+    }
+
+private:
+    rlimit saved{};
+    sighandler_t handler;
+};
+
+ino_t inode(const QString &path)
+{
+    struct stat info {};
+    lstat(path.toLocal8Bit().constData(), &info);
+    return info.st_ino;
+}
+
 } // namespace
 
 TEST(LevelTable, masksFollowTheComboOrder)
@@ -33,20 +65,30 @@ TEST(LevelTable, masksFollowTheComboOrder)
 }
 
 // Each golden pair: <name>.ini is updated for "kv4_usb.log" in "/var/zel/" at "Standard" and
-// must then equal <name>.expected.ini byte for byte, CR LF included.
+// must then equal <name>.expected.ini byte for byte, CR LF included. Where the two are the same,
+// the file must be reported untouched.
 TEST_P(IniUpdate, fileMatchesItsGoldenCopy)
 {
     const QString name = GetParam();
-    write("kv4_usb_param.ini", dataFile(name + ".ini"));
-    EXPECT_TRUE(updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", "/var/zel/", "0x0000FC03"));
-    EXPECT_EQ(read("kv4_usb_param.ini"), dataFile(name + ".expected.ini"));
+    const QByteArray original = dataFile(name + ".ini");
+    const QByteArray expected = dataFile(name + ".expected.ini");
+    write("kv4_usb_param.ini", original);
+    EXPECT_EQ(updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", "/var/zel/", "0x0000FC03"),
+              expected == original ? Rewrite::Untouched : Rewrite::Written);
+    EXPECT_EQ(read("kv4_usb_param.ini"), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(GoldenFiles, IniUpdate,
                          ::testing::Values("usb_empty", "lower_case_names", "logname_without_logpath",
                                            "logpath_without_logname", "empty_values_count",
                                            "other_sections_only", "comments_kept", "lf_line_ends",
-                                           "bare_cr_line_ends", "byte_order_mark"));
+                                           "bare_cr_line_ends", "byte_order_mark", "trailing_comment",
+                                           "trailing_comment_block", "comments_only", "header_remarks",
+                                           "repeated_section_joined"));
+
+INSTANTIATE_TEST_SUITE_P(LeftUntouched, IniUpdate,
+                         ::testing::Values("nul_byte", "binary_data", "no_ini_line", "repeated_key",
+                                           "comment_before_repeated_section", "empty_section_name"));
 
 TEST_F(LogFolderTest, updatingTwiceChangesOnlyTheLevel)
 {
@@ -56,9 +98,26 @@ TEST_F(LogFolderTest, updatingTwiceChangesOnlyTheLevel)
     EXPECT_EQ(read("a.ini"), "[LOGGING]\r\nLogname=a.log\r\nLogpath=/var/zel/\r\nLogging=0x0000FFFF\r\n");
 }
 
+// The components' own line end is CR LF; the library writes CR LF itself on Windows and a bare
+// LF elsewhere, and neither may come out as CR CR LF.
+TEST(IniLineEnds, everyLineEndsWithOneCrLf)
+{
+    const struct {
+        const char *saved;
+        const char *expected;
+    } cases[] = {
+        {"[LOGGING]\r\nLogging=0x0000FC03\r\n", "[LOGGING]\r\nLogging=0x0000FC03\r\n"},
+        {"[LOGGING]\nLogging=0x0000FC03\n", "[LOGGING]\r\nLogging=0x0000FC03\r\n"},
+        {"\n\n[A]\r\n\r\nk=v\n", "\r\n\r\n[A]\r\n\r\nk=v\r\n"},
+        {"", ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(withCrLf(c.saved), QByteArray(c.expected)) << c.saved;
+}
+
 TEST_F(LogFolderTest, missingIniFileIsNotCreated)
 {
-    EXPECT_FALSE(updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", logPath(), "0x0000FC03"));
+    EXPECT_EQ(updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", logPath(), "0x0000FC03"), Rewrite::Untouched);
     EXPECT_FALSE(exists("kv4_usb_param.ini"));
 }
 
@@ -66,29 +125,25 @@ TEST_F(LogFolderTest, readOnlyIniFileIsNotChanged)
 {
     write("ro.ini", "[LOGGING]\r\n");
     QFile::setPermissions(path("ro.ini"), QFileDevice::ReadOwner);
-    EXPECT_FALSE(updateLoggingIni(path("ro.ini"), "kv4_usb.log", logPath(), "0x0000FC03"));
+    EXPECT_EQ(updateLoggingIni(path("ro.ini"), "kv4_usb.log", logPath(), "0x0000FC03"), Rewrite::Untouched);
     QFile::setPermissions(path("ro.ini"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     EXPECT_EQ(read("ro.ini"), "[LOGGING]\r\n");
 }
 
-// Files the INI reader cannot take back whole are left exactly as they are.
+// More files the INI reader cannot take back whole; they are left exactly as they are.
 TEST_F(LogFolderTest, unreadableShapesAreLeftUntouched)
 {
     QByteArray binary;
     for (int i = 0; i < 4096; ++i)
         binary.append(char((i * 7919) % 251));
-    QByteArray withNul("[LOGGING]\r\nLogname=a.log\r\n");
-    withNul.append('\0');
-    withNul.append("Logging=1\r\n");
     const QByteArray longLine(10 * 1024 * 1024, 'x');
-    const QByteArray cases[] = {binary, withNul, longLine, "[LOGGING\r\nLogging=1\r\n", "just some text\r\n",
-                                "[LOGGING]\r\n=value without a key\r\n",
-                                "[LOGGING]\r\nLogging=1\r\n; a comment with no entry after it\r\n",
-                                "[CAMERA] white balance\r\nGain=2\r\n",
-                                "[LOGGING]\r\nLogging=1\r\nlogging=2\r\n"};
+    const QByteArray tooLarge = "[CAMERA]\r\nLut=" + QByteArray(qsizetype(maxIniSize) - 15, '7') + "\r\n";
+    const QByteArray cases[] = {binary, longLine, tooLarge, "[LOGGING\r\nLogging=1\r\n",
+                                "[LOGGING]\r\n=value without a key\r\n", "[CAMERA] white balance\r\nGain=2\r\n",
+                                "[A] ; first\r\n[B]\r\n[a] ; second\r\n", "[ \t]\r\nk=v\r\n"};
     for (const QByteArray &bytes : cases) {
         write("bad.ini", bytes);
-        EXPECT_FALSE(updateLoggingIni(path("bad.ini"), "a.log", logPath(), "0x0000FC03"));
+        EXPECT_EQ(updateLoggingIni(path("bad.ini"), "a.log", logPath(), "0x0000FC03"), Rewrite::Untouched);
         EXPECT_TRUE(read("bad.ini") == bytes) << "changed a file of " << bytes.size() << " bytes";
     }
 }
@@ -97,14 +152,14 @@ TEST_F(LogFolderTest, longValueLineIsKeptWhole)
 {
     QByteArray bytes = "[CAMERA]\r\nLut=" + QByteArray(10 * 1024 * 1024, '7') + "\r\n";
     write("big.ini", bytes);
-    EXPECT_TRUE(updateLoggingIni(path("big.ini"), "a.log", "/z/", "0x0000FC03"));
+    EXPECT_EQ(updateLoggingIni(path("big.ini"), "a.log", "/z/", "0x0000FC03"), Rewrite::Written);
     EXPECT_EQ(read("big.ini"), bytes + "\r\n\r\n[LOGGING]\r\nLogname=a.log\r\nLogpath=/z/\r\nLogging=0x0000FC03\r\n");
 }
 
 TEST_F(LogFolderTest, folderNamedLikeAnIniFileIsLeftAlone)
 {
     QDir().mkpath(path("kv4_usb_param.ini/inner"));
-    EXPECT_FALSE(updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", logPath(), "0x0000FC03"));
+    EXPECT_EQ(updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", logPath(), "0x0000FC03"), Rewrite::Untouched);
     EXPECT_TRUE(QFileInfo(path("kv4_usb_param.ini/inner")).isDir());
 }
 
@@ -163,4 +218,92 @@ TEST_F(LogFolderTest, readOnlyFolderGetsNoLogFile)
     ensureLogFile(path("kv4_usb.log"));
     QFile::setPermissions(logPath(), QFileDevice::Permissions(0x7700));
     EXPECT_FALSE(exists("kv4_usb.log"));
+}
+
+// A write that hits a file-size limit leaves the file as it was, whether the new contents went to
+// a temporary file (writable folder) or in place (folder that takes no new file), and whether
+// the limit allows none or part of the growth.
+TEST_F(LogFolderTest, writeAtAFileSizeLimitLeavesTheFileByteIdentical)
+{
+    const QByteArray original = "; camera settings\r\n[CAMERA]\r\nGain=2\r\n";
+    for (const bool folderWritable : {true, false}) {
+        for (const rlim_t extra : {0, 10}) {
+            write("kv4_usb_param.ini", original);
+            QFile::setPermissions(logPath(), folderWritable ? QFileDevice::Permissions(0x7700)
+                                                            : QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+            Rewrite result;
+            {
+                const FileSizeLimit limit(rlim_t(original.size()) + extra);
+                result = updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", "/var/zel/", "0x0000FC03");
+            }
+            QFile::setPermissions(logPath(), QFileDevice::Permissions(0x7700));
+            EXPECT_EQ(result, Rewrite::Untouched) << folderWritable << " " << extra;
+            EXPECT_EQ(read("kv4_usb_param.ini"), original) << folderWritable << " " << extra;
+            EXPECT_EQ(QDir(logPath()).entryList(QDir::Files | QDir::Hidden), QStringList{"kv4_usb_param.ini"});
+        }
+    }
+}
+
+// The new contents take the old file's place in one step: a reader that had the file open
+// still sees the old contents whole, and the file keeps its permissions.
+TEST_F(LogFolderTest, iniFileIsReplacedWholeKeepingItsPermissions)
+{
+    write("kv4_usb_param.ini", "[LOGGING]\r\n");
+    const QFileDevice::Permissions mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+    QFile::setPermissions(path("kv4_usb_param.ini"), mode);
+    const ino_t before = inode(path("kv4_usb_param.ini"));
+    QFile reader(path("kv4_usb_param.ini"));
+    ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
+    EXPECT_EQ(updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", "/z/", "0x0000FC03"), Rewrite::Written);
+    EXPECT_EQ(reader.readAll(), "[LOGGING]\r\n");
+    EXPECT_NE(inode(path("kv4_usb_param.ini")), before);
+    EXPECT_EQ(QFile::permissions(path("kv4_usb_param.ini")) & 0x7077, mode); // owner, group, others
+    EXPECT_EQ(read("kv4_usb_param.ini"), "[LOGGING]\r\nLogname=kv4_usb.log\r\nLogpath=/z/\r\nLogging=0x0000FC03\r\n");
+}
+
+// Where the folder takes no new file, a writable INI file is rewritten in place.
+TEST_F(LogFolderTest, folderWithoutRoomForANewFileGetsTheUpdateInPlace)
+{
+    write("kv4_usb_param.ini", "[LOGGING]\r\nLogname=kv4_usb.log\r\nLogpath=/z/\r\nLogging=0x0000FFFF\r\nExtra=1\r\n");
+    const ino_t before = inode(path("kv4_usb_param.ini"));
+    QFile::setPermissions(logPath(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", "/z/", "0x0000FC01"), Rewrite::Written);
+    QFile::setPermissions(logPath(), QFileDevice::Permissions(0x7700));
+    EXPECT_EQ(inode(path("kv4_usb_param.ini")), before);
+    EXPECT_EQ(read("kv4_usb_param.ini"), "[LOGGING]\r\nLogname=kv4_usb.log\r\nLogpath=/z/\r\nLogging=0x0000FC01\r\nExtra=1\r\n");
+}
+
+// Links (also to a file that does not exist) and pipes of an INI's name are not INI files: the
+// files outside stay byte-identical, nothing is created, and nothing waits on the pipe.
+TEST_F(LogFolderTest, linksAndPipesNamedLikeAnIniAreLeftAlone)
+{
+    const QString outside = root.path() + "/outside.ini";
+    const QString missing = root.path() + "/missing.ini";
+    QFile file(outside);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[PRIVATE]\r\nkey=1\r\n");
+    file.close();
+    ASSERT_TRUE(QFile::link(outside, path("kv4_cam.ini")));
+    ASSERT_TRUE(QFile::link(missing, path("zel_conv.ini")));
+    ASSERT_EQ(mkfifo(path("kv4_usb_param.ini").toLocal8Bit().constData(), 0600), 0);
+    alarm(20); // an open of the pipe would wait for a writer
+    for (const char *name : {"kv4_cam.ini", "zel_conv.ini", "kv4_usb_param.ini"})
+        EXPECT_EQ(updateLoggingIni(path(name), "a.log", logPath(), "0x0000FC03"), Rewrite::Untouched) << name;
+    alarm(0);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "[PRIVATE]\r\nkey=1\r\n");
+    EXPECT_FALSE(QFileInfo::exists(missing));
+    EXPECT_TRUE(QFileInfo(path("kv4_cam.ini")).isSymLink());
+}
+
+// A second name of the file, say outside the folder, keeps the old contents.
+TEST_F(LogFolderTest, hardLinkedIniFileIsReplacedNotWrittenThrough)
+{
+    const QString outside = root.path() + "/outside.ini";
+    write("kv4_usb_param.ini", "[LOGGING]\r\n");
+    ASSERT_EQ(link(path("kv4_usb_param.ini").toLocal8Bit().constData(), outside.toLocal8Bit().constData()), 0);
+    EXPECT_EQ(updateLoggingIni(path("kv4_usb_param.ini"), "a.log", "/z/", "0x0000FC03"), Rewrite::Written);
+    QFile file(outside);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "[LOGGING]\r\n");
 }
