@@ -170,8 +170,12 @@ std::optional<QByteArray> updatedIni(const QByteArray &original, const QString &
     std::string saved;
     if (ini.Save(saved, false) < 0)
         return {};
+    const QByteArray updated = withDroppedText(withCrLf(QByteArray::fromStdString(saved)), *dropped);
+    // A first key whose name starts with the bytes of a byte-order mark would be read back as one.
+    if (updated.startsWith(utf8Bom))
+        return {};
     // The byte-order mark, where the file had one, is ours to put back.
-    return (bom ? utf8Bom : QByteArray()) + withDroppedText(withCrLf(QByteArray::fromStdString(saved)), *dropped);
+    return (bom ? utf8Bom : QByteArray()) + updated;
 }
 
 Rewrite updateLoggingIni(const QString &iniPath, const QString &logName, const QString &logFolder,

@@ -88,7 +88,8 @@ INSTANTIATE_TEST_SUITE_P(GoldenFiles, IniUpdate,
 
 INSTANTIATE_TEST_SUITE_P(LeftUntouched, IniUpdate,
                          ::testing::Values("nul_byte", "binary_data", "no_ini_line", "repeated_key",
-                                           "comment_before_repeated_section", "empty_section_name"));
+                                           "comment_before_repeated_section", "empty_section_name",
+                                           "byte_order_mark_in_key"));
 
 TEST_F(LogFolderTest, updatingTwiceChangesOnlyTheLevel)
 {
