@@ -150,7 +150,8 @@ std::optional<QByteArray> updatedIni(const QByteArray &original, const QString &
     const bool bom = original.startsWith(utf8Bom);
     const QByteArray text = bom ? original.mid(utf8Bom.size()) : original;
     const std::optional<DroppedText> dropped = droppedText(text);
-    if (!dropped)
+    // The reader would take a second byte-order mark for the first and drop it.
+    if (!dropped || text.startsWith(utf8Bom))
         return {};
 
     CSimpleIniA ini(false, false, false);

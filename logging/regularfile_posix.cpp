@@ -4,6 +4,7 @@
 #include <random>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,8 +40,17 @@ bool readAll(int fd, std::size_t maxSize, std::string &bytes)
     }
 }
 
+// A write past the file-size limit would end the program with SIGXFSZ; it fails here instead.
+bool belowSizeLimit(std::uint64_t end)
+{
+    rlimit limit{};
+    return getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || end <= limit.rlim_cur;
+}
+
 bool writeAll(int fd, std::uint64_t offset, const std::string &bytes)
 {
+    if (!belowSizeLimit(offset + bytes.size()))
+        return false;
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, off_t(offset + done));
