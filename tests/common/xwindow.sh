@@ -12,3 +12,15 @@ await_window() {
     [ -n "$wid" ] || return 1
     sleep 1
 }
+
+# Closes the window with Escape and waits for the program (process `pid`) to end, ending it
+# after ten seconds otherwise. Sets `status` to its exit code; returns 1 unless that is 0.
+close_window() {
+    xdotool key --window "$wid" Escape 2>/dev/null
+    (sleep 10; kill "$pid" 2>/dev/null) >/dev/null 2>&1 &
+    guard=$!
+    wait "$pid"
+    status=$?
+    kill "$guard" 2>/dev/null
+    [ "$status" -eq 0 ]
+}

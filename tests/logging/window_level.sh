@@ -40,11 +40,5 @@ for pair in kv4_cam.ini:cam kv4_usb_param.ini:usb kv4_gige_param.ini:gige; do
 done
 [ -e "$logs/zel_conv.ini" ] && fail "an INI file was created"
 
-xdotool key --window "$wid" Escape 2>/dev/null
-(sleep 10; kill "$pid" 2>/dev/null) &
-guard=$!
-wait "$pid"
-status=$?
-kill "$guard" 2>/dev/null
-[ "$status" -eq 0 ] || fail "the program ended with $status after Escape"
+close_window || fail "the program ended with $status after Escape"
 echo "window level test passed"

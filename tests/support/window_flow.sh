@@ -104,12 +104,5 @@ await ! -s "$logs/kv4_cam.log" || fail "clearing did not empty kv4_cam.log"
 if [ -n "${ZEL_SCREENSHOT:-}" ]; then
     import -window root "$ZEL_SCREENSHOT" || fail "no screenshot"
 fi
-xdotool key --window "$wid" Escape 2>/dev/null
-# The program ends with Escape; a guard ends it after ten seconds otherwise.
-(sleep 10; kill "$pid" 2>/dev/null) &
-guard=$!
-wait "$pid"
-status=$?
-kill "$guard" 2>/dev/null
-[ "$status" -eq 0 ] || fail "the program ended with $status after Escape"
+close_window || fail "the program ended with $status after Escape"
 echo "window flow passed"
