@@ -1,11 +1,12 @@
 #pragma once
 // Rewriting one file of the shared log folder, where anyone may leave links, pipes or
-// read-only files. Needs no Qt: paths are UTF-8, contents are bytes.
+// read-only files.
 
-#include <cstddef>
+#include <QByteArray>
+#include <QString>
+
 #include <functional>
 #include <optional>
-#include <string>
 
 // How a rewrite ended.
 enum class Rewrite {
@@ -15,14 +16,14 @@ enum class Rewrite {
 };
 
 // The new contents for the old ones, or nothing to leave the file as it is.
-using Rewriter = std::function<std::optional<std::string>(const std::string &old)>;
+using Rewriter = std::function<std::optional<QByteArray>(const QByteArray &old)>;
 
 // Reads the regular file at `path` whole and replaces its contents with what `rewrite` makes
 // of them. A link, pipe, folder or device of that name is left alone and never opened for
 // writing; so is a file this process may not write, or one larger than `maxSize` bytes.
 // The new contents go into a temporary file in the same folder, which takes the file's
-// place in one step with the file's permissions, owner and group. Where that cannot be done
-// (the folder takes no new file, the owner cannot be kept), the file is rewritten in place,
-// but only after room for the new contents has been made behind the old ones, so that a full
-// disk or a file-size limit stops the write before an old byte changes.
-Rewrite rewriteRegularFile(const std::string &path, std::size_t maxSize, const Rewriter &rewrite);
+// place in one step with the file's permissions (and on POSIX its owner and group). Where
+// that cannot be done (the folder takes no new file, the owner cannot be kept), the file is
+// rewritten in place, but only after room for the new contents has been made behind the old
+// ones, so that a full disk or a file-size limit stops the write before an old byte changes.
+Rewrite rewriteRegularFile(const QString &path, qint64 maxSize, const Rewriter &rewrite);

@@ -182,10 +182,7 @@ std::optional<QByteArray> updatedIni(const QByteArray &original, const QString &
 Rewrite updateLoggingIni(const QString &iniPath, const QString &logName, const QString &logFolder,
                          const QString &levelMask)
 {
-    return rewriteRegularFile(iniPath.toStdString(), maxIniSize, [&](const std::string &old) -> std::optional<std::string> {
-        const std::optional<QByteArray> updated = updatedIni(QByteArray::fromStdString(old), logName, logFolder, levelMask);
-        if (!updated)
-            return {};
-        return updated->toStdString();
+    return rewriteRegularFile(iniPath, maxIniSize, [&](const QByteArray &old) {
+        return updatedIni(old, logName, logFolder, levelMask);
     });
 }

@@ -9,7 +9,7 @@
 
 // INI files are a few hundred bytes. A file of an INI's name larger than this is not one of
 // the components' and is left alone, rather than read whole into memory.
-constexpr std::size_t maxIniSize = 16 * 1024 * 1024;
+constexpr qint64 maxIniSize = 16 * 1024 * 1024;
 
 // The contents of an INI file after the LOGGING update: Logname (and then Logpath, when both
 // are missing) added, Logging set to the level mask, every other section, key, value and

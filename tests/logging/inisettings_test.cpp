@@ -1,3 +1,4 @@
+#include "filesizelimit.h"
 #include "inisettings.h"
 #include "levels.h"
 #include "logfiles.h"
@@ -12,7 +13,6 @@
 #include <linux/capability.h>
 #include <sched.h>
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -28,22 +28,6 @@ QByteArray dataFile(const QString &name)
 }
 
 class IniUpdate : public LogFolderTest, public ::testing::WithParamInterface<const char *> {};
-
-// Lowers this process's file-size limit while it lives. A write past it would end the test with
-// SIGXFSZ, as it would end the program.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        const rlimit lowered{bytes, saved.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
-
-private:
-    rlimit saved{};
-};
 
 // Takes back the effective capabilities the test set-up laid down; mounting needs them.
 bool raiseCapabilities()
@@ -150,7 +134,7 @@ TEST_F(LogFolderTest, unreadableShapesAreLeftUntouched)
     for (int i = 0; i < 4096; ++i)
         binary.append(char((i * 7919) % 251));
     const QByteArray longLine(10 * 1024 * 1024, 'x');
-    const QByteArray tooLarge = "[CAMERA]\r\nLut=" + QByteArray(qsizetype(maxIniSize) - 15, '7') + "\r\n";
+    const QByteArray tooLarge = "[CAMERA]\r\nLut=" + QByteArray(maxIniSize - 15, '7') + "\r\n";
     const QByteArray cases[] = {binary, longLine, tooLarge, "[LOGGING\r\nLogging=1\r\n",
                                 "[LOGGING]\r\n=value without a key\r\n", "[CAMERA] white balance\r\nGain=2\r\n",
                                 "[A] ; first\r\n[B]\r\n[a] ; second\r\n", "[ \t]\r\nk=v\r\n"};
@@ -246,7 +230,7 @@ TEST_F(LogFolderTest, writeAtAFileSizeLimitLeavesTheFileByteIdentical)
                                                             : QFileDevice::ReadOwner | QFileDevice::ExeOwner);
             Rewrite result;
             {
-                const FileSizeLimit limit(rlim_t(original.size()) + extra);
+                const FileSizeLimit limit(rlim_t(original.size()) + extra, false); // the program must not die
                 result = updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", "/var/zel/", "0x0000FC03");
             }
             QFile::setPermissions(logPath(), QFileDevice::Permissions(0x7700));
@@ -290,35 +274,43 @@ TEST_F(LogFolderTest, folderWithoutRoomForANewFileGetsTheUpdateInPlace)
 // files outside stay byte-identical, nothing is created, and nothing waits on the pipe.
 TEST_F(LogFolderTest, linksAndPipesNamedLikeAnIniAreLeftAlone)
 {
-    const QString outside = root.path() + "/outside.ini";
-    const QString missing = root.path() + "/missing.ini";
-    QFile file(outside);
+    ASSERT_TRUE(QDir().mkpath(outside()));
+    QFile file(outside("private.ini"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("[PRIVATE]\r\nkey=1\r\n");
     file.close();
-    ASSERT_TRUE(QFile::link(outside, path("kv4_cam.ini")));
-    ASSERT_TRUE(QFile::link(missing, path("zel_conv.ini")));
+    ASSERT_TRUE(QFile::link(outside("private.ini"), path("kv4_cam.ini")));
+    ASSERT_TRUE(QFile::link(outside("missing.ini"), path("zel_conv.ini")));
     ASSERT_EQ(mkfifo(path("kv4_usb_param.ini").toLocal8Bit().constData(), 0600), 0);
+    const auto before = outsideSnapshot();
     alarm(20); // an open of the pipe would wait for a writer
     for (const char *name : {"kv4_cam.ini", "zel_conv.ini", "kv4_usb_param.ini"})
         EXPECT_EQ(updateLoggingIni(path(name), "a.log", logPath(), "0x0000FC03"), Rewrite::Untouched) << name;
     alarm(0);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "[PRIVATE]\r\nkey=1\r\n");
-    EXPECT_FALSE(QFileInfo::exists(missing));
+    EXPECT_EQ(outsideSnapshot(), before);
     EXPECT_TRUE(QFileInfo(path("kv4_cam.ini")).isSymLink());
 }
 
-// A second name of the file, say outside the folder, keeps the old contents.
-TEST_F(LogFolderTest, hardLinkedIniFileIsReplacedNotWrittenThrough)
+// A second name of the file, say outside the folder, keeps the old contents: the file is
+// replaced, and where the folder takes no new file, it is left alone rather than written in place.
+TEST_F(LogFolderTest, hardLinkedIniFileIsNeverWrittenThrough)
 {
-    const QString outside = root.path() + "/outside.ini";
-    write("kv4_usb_param.ini", "[LOGGING]\r\n");
-    ASSERT_EQ(link(path("kv4_usb_param.ini").toLocal8Bit().constData(), outside.toLocal8Bit().constData()), 0);
-    EXPECT_EQ(updateLoggingIni(path("kv4_usb_param.ini"), "a.log", "/z/", "0x0000FC03"), Rewrite::Written);
-    QFile file(outside);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "[LOGGING]\r\n");
+    for (const bool folderWritable : {true, false}) {
+        QFile::remove(outside("kv4_usb_param.ini"));
+        write("kv4_usb_param.ini", "[LOGGING]\r\n");
+        ASSERT_TRUE(QDir().mkpath(outside()));
+        ASSERT_EQ(link(path("kv4_usb_param.ini").toLocal8Bit().constData(),
+                       outside("kv4_usb_param.ini").toLocal8Bit().constData()),
+                  0);
+        QFile::setPermissions(logPath(), folderWritable ? QFileDevice::Permissions(0x7700)
+                                                        : QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        EXPECT_EQ(updateLoggingIni(path("kv4_usb_param.ini"), "a.log", "/z/", "0x0000FC03"),
+                  folderWritable ? Rewrite::Written : Rewrite::Untouched);
+        QFile::setPermissions(logPath(), QFileDevice::Permissions(0x7700));
+        QFile file(outside("kv4_usb_param.ini"));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), "[LOGGING]\r\n") << folderWritable;
+    }
 }
 
 // On a full disk the update leaves the file byte-identical, through a temporary file and in

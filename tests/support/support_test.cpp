@@ -2,6 +2,7 @@
 #include "clearing.h"
 #include "plainfile.h"
 #include "dialogdriver.h"
+#include "filesizelimit.h"
 #include "supportmail.h"
 #include "systemtools.h"
 #include "testenv.h"
@@ -498,27 +499,6 @@ TEST_F(SupportTest, secondClearKeepsTheFirstBackupsAndALaterOneReplacesThem)
     EXPECT_EQ(read("backup/kv4_usb.log"), "second session");
     EXPECT_EQ(folderNames("backup"), QStringList({"kv4_usb.log"}));
 }
-
-// Writes of this process fail beyond `bytes` while it lives.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        const rlimit limit{bytes, saved.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        previous = std::signal(SIGXFSZ, SIG_IGN);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previous);
-    }
-
-private:
-    rlimit saved{};
-    void (*previous)(int) = nullptr;
-};
 
 TEST_F(SupportTest, failedCopyKeepsTheLogAndItsEarlierBackup)
 {
