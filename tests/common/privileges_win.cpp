@@ -4,3 +4,8 @@
 void dropFileOverrides()
 {
 }
+
+bool restoreOverrides()
+{
+    return false;
+}

@@ -10,11 +10,9 @@
 
 #include <iostream>
 
-#include <linux/capability.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,18 +26,6 @@ QByteArray dataFile(const QString &name)
 }
 
 class IniUpdate : public LogFolderTest, public ::testing::WithParamInterface<const char *> {};
-
-// Takes back the effective capabilities the test set-up laid down; mounting needs them.
-bool raiseCapabilities()
-{
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[2]{};
-    if (syscall(SYS_capget, &header, data) != 0)
-        return false;
-    data[0].effective = data[0].permitted;
-    data[1].effective = data[1].permitted;
-    return syscall(SYS_capset, &header, data) == 0;
-}
 
 ino_t inode(const QString &path)
 {
@@ -326,7 +312,7 @@ TEST_F(LogFolderTest, fullDiskLeavesTheFileByteIdentical)
     const pid_t child = fork();
     if (child == 0) {
         const QByteArray mountPoint = folder.toLocal8Bit();
-        if (!raiseCapabilities() || unshare(CLONE_NEWNS) != 0 ||
+        if (!restoreOverrides() || unshare(CLONE_NEWNS) != 0 ||
             mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
             mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0)
             _exit(2);
