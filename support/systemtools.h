@@ -25,6 +25,11 @@ inline const QString networkName = QStringLiteral("network.txt");
 // itself is told the staging path below, not the output's own.
 std::optional<SystemTool> systemReportTool(const QString &logPath);
 
+// The path of the helper program `name` that comes with this program (POSIX): in the private
+// helper folder of an installation, relative to the program's folder `applicationDir`; else
+// beside the program, as in a build tree; else on PATH. The bare name when none holds it.
+QString findHelper(const QString &name, const QString &applicationDir);
+
 // The tool whose output `networkName` lists the network configuration of every interface.
 SystemTool networkTool();
 

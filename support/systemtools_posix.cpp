@@ -1,25 +1,40 @@
 #include "systemtools.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QStandardPaths>
+
+QString findHelper(const QString &name, const QString &applicationDir)
+{
+    const QStringList ownFolders = {QDir::cleanPath(applicationDir + QStringLiteral("/" ZEL_HELPER_FOLDER)),
+                                    applicationDir};
+    QString program = QStandardPaths::findExecutable(name, ownFolders);
+    if (program.isEmpty())
+        program = QStandardPaths::findExecutable(name);
+    // Not found anywhere: the start fails, which leaves the output out like any failing tool.
+    return program.isEmpty() ? name : program;
+}
+
+namespace {
+
+// zel-sysreport prints both descriptions to standard output, which is captured. So no path
+// travels through the comma-separated argument string, and a comma in the log folder's path
+// does no harm.
+SystemTool sysreport(const QString &arguments, const QString &outputName)
+{
+    return {findHelper(QStringLiteral("zel-sysreport"), QCoreApplication::applicationDirPath()), arguments,
+            outputName, true};
+}
+
+} // namespace
 
 std::optional<SystemTool> systemReportTool(const QString &)
 {
-    // zel-sysreport, the script shipped beside the program, prints the summary to standard
-    // output, which is captured into the report. So no path travels through the
-    // comma-separated argument string, and a comma in the log folder's path does no harm.
-    const QString script = QStringLiteral("zel-sysreport");
-    QString program = QStandardPaths::findExecutable(script);
-    if (program.isEmpty())
-        program = QStandardPaths::findExecutable(script, {QCoreApplication::applicationDirPath()});
-    // Not found anywhere: the start fails, which leaves the report out like any failing tool.
-    if (program.isEmpty())
-        program = script;
-    return SystemTool{program, QString(), reportName, true};
+    return sysreport(QString(), reportName);
 }
 
 SystemTool networkTool()
 {
-    // Addresses, MTU, link state and link details of every interface.
-    return {QStringLiteral("ip"), QStringLiteral("-details,address,show"), networkName, true};
+    // Addresses, routes and name servers; it fails when one of them could not be listed.
+    return sysreport(QStringLiteral("--network"), networkName);
 }

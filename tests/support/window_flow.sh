@@ -1,13 +1,16 @@
 #!/bin/sh
 # The support archive made in the real window, as a user makes it: tick "zel.sdk", let a session
 # write into its log, click "Create Support File", and find a valid zel_support.zip in the log
-# folder; then click "Clear Logfiles" and find the log in the backup folder. Someone has left
+# folder, with a system report and a network listing from the report script that comes with the
+# program; then click "Clear Logfiles" and find the log in the backup folder. Someone has left
 # links to files outside the log folder under the names the dialog uses: nothing outside may
 # change or appear, and nothing of it may enter the archive.
-# Usage: window_flow.sh PROGRAM (run inside xvfb-run). Exit code 77: a tool is missing.
+# Usage: window_flow.sh PROGRAM [installed] (run inside xvfb-run). Exit code 77: a tool is
+# missing. Without "installed" the script reads a stand-in machine; with it, this machine.
 # With ZEL_SCREENSHOT set, a picture of the screen after the flow is saved there.
 set -u
 program=$1
+mode=${2:-stand-in}
 . "$(dirname "$0")/../common/xwindow.sh"
 for tool in xdotool python3 unzip; do
     command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is missing"; exit 77; }
@@ -16,10 +19,19 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 logs="$work/shared/zel"
 mkdir -p "$logs" "$work/home" "$work/bin"
-# Stand-ins for the two system tools; the program's PATH holds nothing else.
-printf '#!/bin/sh\necho "system report stand-in"\n' > "$work/bin/zel-sysreport"
-printf '#!/bin/sh\necho "network stand-in $*"\n' > "$work/bin/ip"
-chmod 755 "$work/bin/zel-sysreport" "$work/bin/ip"
+export XDG_DATA_DIRS="$work/shared" XDG_DATA_HOME="$work/home"
+path=$PATH
+if [ "$mode" != installed ]; then
+    # A stand-in machine: two settings, and an ip tool that is all the program's PATH holds.
+    root="$work/root"
+    mkdir -p "$root/sys/module/usbcore/parameters" "$root/proc/sys/net/core"
+    echo 1000 > "$root/sys/module/usbcore/parameters/usbfs_memory_mb"
+    echo 33554432 > "$root/proc/sys/net/core/rmem_max"
+    printf '#!/bin/sh\necho "network stand-in $*"\n' > "$work/bin/ip"
+    chmod 755 "$work/bin/ip"
+    export ZEL_SYSREPORT_ROOT="$root"
+    path="$work/bin"
+fi
 
 # Hostile links: to private files, to a missing file and to a folder outside the log folder.
 outside="$work/outside"
@@ -39,7 +51,7 @@ snapshot() {
 before=$(snapshot)
 
 # On the X server, even where the test suite asks Qt for its offscreen platform.
-QT_QPA_PLATFORM=xcb XDG_DATA_DIRS="$work/shared" XDG_DATA_HOME="$work/home" PATH="$work/bin" "$program" &
+QT_QPA_PLATFORM=xcb PATH="$path" "$program" &
 pid=$!
 fail() { echo "FAIL: $*"; kill "$pid" 2>/dev/null; exit 1; }
 
@@ -70,21 +82,33 @@ for _ in $(seq 50); do
 done
 unzip -t "$archive" || fail "no valid zel_support.zip"
 
-python3 - "$archive" <<'PYTHON' || fail "unexpected archive contents"
-import sys, zipfile
+python3 - "$archive" "$mode" <<'PYTHON' || fail "unexpected archive contents"
+import re, sys, zipfile
 with zipfile.ZipFile(sys.argv[1]) as archive:
     names = archive.namelist()
     expected = ["kv4_cam.log", "conflicts.nfo", "network.txt"]
     if names != expected:
         sys.exit(f"entries {names}, expected {expected}")
-    contents = {
-        "kv4_cam.log": b"camera session\n",
-        "conflicts.nfo": b"system report stand-in\n",
-        "network.txt": b"network stand-in -details address show\n",
-    }
-    for name, data in contents.items():
-        if archive.read(name) != data:
-            sys.exit(f"{name} holds {archive.read(name)!r}")
+    if archive.read("kv4_cam.log") != b"camera session\n":
+        sys.exit("kv4_cam.log does not hold the session")
+    report = archive.read("conflicts.nfo").decode()
+    network = archive.read("network.txt").decode()
+if sys.argv[2] == "installed":
+    # This machine's own values, whatever they are.
+    settings = [r"usbfs_memory_mb( = \d+|: not readable)", r"net\.core\.rmem_max = \d+",
+                r"net\.core\.netdev_max_backlog = \d+", r"\n\w+: MTU \d+, ", r"rp_filter = \d"]
+    listing = [r"=== Addresses ===\n\d+: lo: ", r"=== IPv4 routes ===", r"=== Name servers ===\n"]
+else:
+    settings = [r"usbfs_memory_mb = 1000\n", r"net\.core\.rmem_max = 33554432\n",
+                r"net\.core\.wmem_max: not readable", r"=== Loaded kernel modules ===\nlsmod: not installed\n"]
+    listing = [r"=== Addresses ===\nnetwork stand-in -details address show\n",
+               r"=== IPv6 routes ===\nnetwork stand-in -6 route show\n"]
+for pattern in settings:
+    if not re.search(pattern, report):
+        sys.exit(f"conflicts.nfo lacks {pattern}:\n{report}")
+for pattern in listing:
+    if not re.search(pattern, network):
+        sys.exit(f"network.txt lacks {pattern}:\n{network}")
 PYTHON
 
 [ "$(snapshot)" = "$before" ] || fail "Create Support File changed something outside the log folder"
