@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 
 using Result = ZipAssemblerResult;
 
@@ -68,6 +69,18 @@ bool hasStoredSuffix(const std::string &name)
         if (suffix == known)
             return true;
     return false;
+}
+
+// The size of a batch entry's source as far as it is known before reading it, for progress.
+uint64_t sourceSize(const ZipAssemblerEntry &entry)
+{
+    if (entry.sourceKind == ZipSourceKind::Memory)
+        return entry.sourceLength;
+    if (entry.sourceKind != ZipSourceKind::FileName || !entry.source)
+        return 0;
+    std::error_code error;
+    const uint64_t size = std::filesystem::file_size(std::filesystem::u8path(static_cast<const char *>(entry.source)), error);
+    return error ? 0 : size;
 }
 
 uint32_t externalAttributes(uint32_t dosAttributes, bool executable)
@@ -265,6 +278,33 @@ ZipAssemblerResult ZipAssembler::add(const char *entryName, const void *source, 
     centralSize += entryReserve;
     entries.push_back(std::move(entry));
     return Result::Ok;
+}
+
+ZipAssemblerResult ZipAssembler::addBatch(ZipAssemblerEntry *batch, uint32_t count, ZipAssemblerProgress progress,
+                                          void *context)
+{
+    const Result refusal = stickyError != Result::Ok ? Result::PreviouslyFailed
+        : closed                                     ? Result::AlreadyClosed
+                                                     : Result::Ok;
+    uint64_t total = 0;
+    for (uint32_t i = 0; i < count; ++i)
+        total += sourceSize(batch[i]);
+    uint64_t done = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        ZipAssemblerEntry &entry = batch[i];
+        if (progress && !progress(context, i, done, total)) {
+            for (; i < count; ++i)
+                batch[i].result = Result::Cancelled;
+            fail(Result::Cancelled);
+            return Result::Cancelled;
+        }
+        input.bytesRead = 0;
+        entry.result = add(entry.entryName, entry.source, entry.sourceLength, entry.sourceKind);
+        done += input.bytesRead;
+    }
+    if (progress)
+        progress(context, count, done, total);
+    return refusal != Result::Ok ? refusal : stickyError;
 }
 
 ZipAssemblerResult ZipAssembler::openSource(const void *source, uint32_t sourceLength, ZipSourceKind kind)
@@ -576,6 +616,18 @@ ZipAssemblerResult zipAssemblerAdd(ZipAssemblerHandle *handle, const char *entry
     Result result;
     zip::ZipAssembler *writer = writerOf(handle, result);
     return writer ? writer->add(entryName, source, sourceLength, sourceKind) : result;
+}
+
+ZipAssemblerResult zipAssemblerAddBatch(ZipAssemblerHandle *handle, ZipAssemblerEntry *entries, uint32_t count,
+                                        ZipAssemblerProgress progress, void *context)
+{
+    Result result;
+    zip::ZipAssembler *writer = writerOf(handle, result);
+    if (!writer)
+        return result;
+    if (!entries && count > 0)
+        return Result::BadArgument;
+    return writer->addBatch(entries, count, progress, context);
 }
 
 ZipAssemblerResult zipAssemblerMemory(ZipAssemblerHandle *handle, const uint8_t **bytes, uint32_t *length)

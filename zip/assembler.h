@@ -58,6 +58,8 @@ public:
     ZipAssemblerResult openMemory(void *buffer, uint32_t capacity);
     ZipAssemblerResult add(const char *entryName, const void *source, uint32_t sourceLength,
                            ZipSourceKind kind);
+    ZipAssemblerResult addBatch(ZipAssemblerEntry *batch, uint32_t count, ZipAssemblerProgress progress,
+                                void *context);
     // Writes the central directory and end record once; later calls repeat the result.
     ZipAssemblerResult finish();
     ZipAssemblerResult close();

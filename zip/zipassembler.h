@@ -1,6 +1,6 @@
 #pragma once
 // ZIP archive writer: entries stored or deflated, with extended timestamps; no ZIP64, no
-// encryption, no comments. Create a writer, add entries one at a time, close it.
+// encryption, no comments. Create a writer, add entries one at a time or in batches, close it.
 //
 // Limits of the 32-bit format: every size and offset stays below 0xFFFFFFFF (readers take
 // that value as a ZIP64 mark) and an archive holds at most 65,535 entries. An add that would
@@ -37,6 +37,10 @@ enum class ZipAssemblerResult : uint32_t {
     PreviouslyFailed = 0x00040000,
     // Add after zipAssemblerMemory has completed the archive.
     AlreadyClosed = 0x00050000,
+    // Batch add: the progress callback asked to stop. Entries not yet written are left out and
+    // the archive is in doubt: later adds return PreviouslyFailed and the close reports
+    // Cancelled. The caller closes the archive and deletes its file.
+    Cancelled = 0x00070000,
     // Internal codes, never returned: a short stored chunk and a compressor consistency
     // failure are both reported as WriteFailed.
     ShortStore = 0x00060000,
@@ -85,6 +89,38 @@ ZipAssemblerHandle *zipAssemblerCreate(const void *target, uint32_t capacity,
 ZipAssemblerResult zipAssemblerAdd(ZipAssemblerHandle *handle, const char *entryName,
                                    const void *source, uint32_t sourceLength,
                                    ZipSourceKind sourceKind);
+
+// One entry of a batch: the arguments of zipAssemblerAdd, and the entry's result on return.
+struct ZipAssemblerEntry {
+    const char *entryName;
+    const void *source;
+    uint32_t sourceLength;
+    ZipSourceKind sourceKind;
+    ZipAssemblerResult result;
+};
+
+// Progress of a batch, called on the thread that called zipAssemblerAddBatch, at least once
+// per entry and about every 100 ms while a large entry is compressed: `entry` is the index of
+// the entry being worked on (the first not yet written; `count` once all are), `done` the
+// source bytes read so far, `total` the sum of the sources' sizes as known at the start (a
+// source that grows meanwhile can carry `done` past it). Returning false cancels the batch.
+using ZipAssemblerProgress = bool (*)(void *context, uint32_t entry, uint64_t done, uint64_t total);
+
+// Adds `count` entries in order, compressing several at once on all cores; the archive is
+// byte for byte the one that zipAssemblerAdd called for each entry in order would write.
+// Each entry's own result goes to its `result`, and a failed entry does not stop the others,
+// exactly as with single adds. Returns Ok, the first sticky failure (PreviouslyFailed or
+// AlreadyClosed when the archive refused adds before the batch began), or Cancelled when the
+// progress callback returned false: then entries not yet written are left out (their result
+// is Cancelled), every temporary file is removed, and the archive is in doubt (later adds
+// return PreviouslyFailed); the caller closes it and deletes the file. `progress` may be null.
+// Compressed data that waits for its turn is kept in memory up to a fixed budget, beyond that
+// in a temporary file beside a file archive, which is gone when the call returns.
+// A null handle, or null entries with a non-zero count, gives BadArgument; a foreign handle
+// WrongHandle; neither touches the entries' results.
+ZipAssemblerResult zipAssemblerAddBatch(ZipAssemblerHandle *handle, ZipAssemblerEntry *entries,
+                                        uint32_t count, ZipAssemblerProgress progress,
+                                        void *context);
 
 // Memory target: completes the archive (central directory and end record, once; later adds
 // return AlreadyClosed) and points `bytes` and `length` at it. The bytes stay owned by the

@@ -290,17 +290,6 @@ TEST(Handles, createFailsWithoutATarget)
     EXPECT_FALSE(std::filesystem::exists(dir / "x.zip"));
 }
 
-// Reading a source can move its access time (the archives here read the same files one after
-// the other), so the access times in the local extended timestamps are set aside.
-static Bytes withoutAccessTimes(Bytes bytes)
-{
-    for (const Entry &entry : parse(bytes).entries) {
-        const size_t access = entry.offset + 30 + entry.name.size() + 9;
-        std::fill(bytes.begin() + std::ptrdiff_t(access), bytes.begin() + std::ptrdiff_t(access + 4), 0);
-    }
-    return bytes;
-}
-
 TEST(MemoryTarget, archiveEqualsTheFileTargetsBytes)
 {
     TempDir dir;

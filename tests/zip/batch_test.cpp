@@ -1,0 +1,217 @@
+// The batch add against single adds: the same archive byte for byte and the same results per
+// entry, progress that only moves forward, and Cancel at several points.
+
+#include "archive_view.h"
+#include "assembler.h"
+#include "zipassembler.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace archive_view;
+using Result = ZipAssemblerResult;
+
+namespace {
+
+// Files of every kind an archive meets: empty, stored by name, small, several megabytes,
+// incompressible; a missing one and an empty name give their refusals.
+struct Sources {
+    TempDir dir;
+    std::vector<std::string> names, paths;
+
+    Sources()
+    {
+        const std::vector<std::pair<std::string, Bytes>> files = {
+            {"empty.log", {}},
+            {"camera.log", logText(3'000'000, 1)},
+            {"packed.zip", randomBytes(300'000, 2)},
+            {"device.ini", textOf("[LOGGING]\r\nLogging=0x0000FC03\r\n")},
+            {"noise.bin", randomBytes(1'000'000, 3)},
+            {"recorder.log", logText(2'500'000, 4)},
+            {"backup\\old.log", logText(200'000, 5)},
+            {"sdk.log", logText(4'000'000, 6)},
+        };
+        std::filesystem::create_directory(dir / "src");
+        for (const auto &[name, bytes] : files) {
+            const std::string path = (dir / "src" / std::to_string(names.size())).string();
+            writeFile(path, bytes);
+            names.push_back(name);
+            paths.push_back(path);
+        }
+        names.insert(names.begin() + 3, "missing.log");
+        paths.insert(paths.begin() + 3, (dir / "src" / "missing").string());
+        names.insert(names.begin() + 5, "");
+        paths.insert(paths.begin() + 5, paths[0]);
+    }
+
+    std::vector<ZipAssemblerEntry> batch() const
+    {
+        std::vector<ZipAssemblerEntry> entries;
+        for (size_t i = 0; i < names.size(); ++i)
+            entries.push_back({names[i].c_str(), paths[i].c_str(), 0, ZipSourceKind::FileName, Result::Ok});
+        return entries;
+    }
+};
+
+using Tweak = std::function<void(zip::ZipAssembler &)>;
+
+ZipAssemblerHandle *createIn(const TempDir &dir, const std::string &name, const Tweak &tweak)
+{
+    ZipAssemblerHandle *handle = zipAssemblerCreate((dir / name).string().c_str(), 0, ZipTargetKind::FileName);
+    if (handle)
+        tweak(*handle->writer);
+    return handle;
+}
+
+// The folder's files besides the sources: the archives, and anything left behind.
+std::vector<std::string> filesBeside(const TempDir &dir)
+{
+    std::vector<std::string> names;
+    for (const auto &item : std::filesystem::directory_iterator(dir.path()))
+        if (item.path().filename() != "src")
+            names.push_back(item.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct BatchRow {
+    const char *name;
+    Tweak tweak;
+};
+
+void PrintTo(const BatchRow &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+class BatchAdd : public testing::TestWithParam<BatchRow> {};
+
+} // namespace
+
+TEST_P(BatchAdd, writesTheArchiveOfSingleAddsWithTheSameResults)
+{
+    const Sources sources;
+    std::vector<ZipAssemblerEntry> entries = sources.batch();
+
+    ZipAssemblerHandle *single = createIn(sources.dir, "single.zip", GetParam().tweak);
+    ASSERT_NE(single, nullptr);
+    std::vector<Result> singleResults;
+    for (const ZipAssemblerEntry &entry : entries)
+        singleResults.push_back(zipAssemblerAdd(single, entry.entryName, entry.source, 0, entry.sourceKind));
+    EXPECT_EQ(zipAssemblerClose(single), Result::Ok);
+
+    ZipAssemblerHandle *batch = createIn(sources.dir, "batch.zip", GetParam().tweak);
+    ASSERT_NE(batch, nullptr);
+    EXPECT_EQ(zipAssemblerAddBatch(batch, entries.data(), uint32_t(entries.size()), nullptr, nullptr), Result::Ok);
+    EXPECT_EQ(zipAssemblerClose(batch), Result::Ok);
+
+    for (size_t i = 0; i < entries.size(); ++i)
+        EXPECT_EQ(entries[i].result, singleResults[i]) << sources.names[i];
+    const Bytes bytes = withoutAccessTimes(readFile(sources.dir / "batch.zip"));
+    EXPECT_EQ(bytes, withoutAccessTimes(readFile(sources.dir / "single.zip")));
+    EXPECT_GE(parse(bytes).count, 4u);
+    EXPECT_EQ(filesBeside(sources.dir), (std::vector<std::string>{"batch.zip", "single.zip"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Writers, BatchAdd,
+    testing::Values(BatchRow{"asIs", [](zip::ZipAssembler &) {}},
+                    // Entries past 4 MB no longer fit: some are refused, smaller ones follow.
+                    BatchRow{"loweredLimit", [](zip::ZipAssembler &writer) { writer.sizeLimit = 4'000'000; }}),
+    [](const testing::TestParamInfo<BatchRow> &info) { return std::string(info.param.name); });
+
+namespace {
+
+struct ProgressCall {
+    uint32_t entry;
+    uint64_t done, total;
+};
+
+// Records every progress call and answers false from the call that reaches `stopEntry` with at
+// least `stopDone` bytes done.
+struct Recorder {
+    uint32_t stopEntry = UINT32_MAX;
+    uint64_t stopDone = 0;
+    std::vector<ProgressCall> calls;
+
+    static bool call(void *context, uint32_t entry, uint64_t done, uint64_t total)
+    {
+        auto &self = *static_cast<Recorder *>(context);
+        self.calls.push_back({entry, done, total});
+        return entry < self.stopEntry || done < self.stopDone;
+    }
+};
+
+uint64_t sizeOfSources(const Sources &sources)
+{
+    uint64_t total = 0;
+    for (const std::string &path : sources.paths)
+        total += std::filesystem::exists(path) ? std::filesystem::file_size(path) : 0;
+    return total;
+}
+
+} // namespace
+
+TEST(BatchProgress, movesForwardOverEveryEntryAndEndsAtTheTotal)
+{
+    const Sources sources;
+    std::vector<ZipAssemblerEntry> entries = sources.batch();
+    Recorder recorder;
+    ZipAssemblerHandle *archive = createIn(sources.dir, "a.zip", [](zip::ZipAssembler &) {});
+    ASSERT_EQ(zipAssemblerAddBatch(archive, entries.data(), uint32_t(entries.size()), Recorder::call, &recorder),
+              Result::Ok);
+    EXPECT_EQ(zipAssemblerClose(archive), Result::Ok);
+
+    const uint64_t total = sizeOfSources(sources);
+    ASSERT_FALSE(recorder.calls.empty());
+    for (size_t i = 1; i < recorder.calls.size(); ++i) {
+        EXPECT_GE(recorder.calls[i].entry, recorder.calls[i - 1].entry);
+        EXPECT_GE(recorder.calls[i].done, recorder.calls[i - 1].done);
+        EXPECT_EQ(recorder.calls[i].total, total);
+    }
+    for (uint32_t entry = 0; entry < entries.size(); ++entry)
+        EXPECT_TRUE(std::any_of(recorder.calls.begin(), recorder.calls.end(),
+                                [&](const ProgressCall &call) { return call.entry == entry; }))
+            << entry;
+    EXPECT_EQ(recorder.calls.back().entry, entries.size());
+    EXPECT_EQ(recorder.calls.back().done, total);
+}
+
+struct CancelRow {
+    uint32_t entry;
+    uint64_t done;
+};
+
+class BatchCancel : public testing::TestWithParam<CancelRow> {};
+
+TEST_P(BatchCancel, leavesOutTheRestRemovesTemporaryFilesAndFailsLaterAdds)
+{
+    const Sources sources;
+    std::vector<ZipAssemblerEntry> entries = sources.batch();
+    Recorder recorder{GetParam().entry, GetParam().done, {}};
+    ZipAssemblerHandle *archive = createIn(sources.dir, "a.zip", [](zip::ZipAssembler &) {});
+    ASSERT_EQ(zipAssemblerAddBatch(archive, entries.data(), uint32_t(entries.size()), Recorder::call, &recorder),
+              Result::Cancelled);
+    EXPECT_EQ(zipAssemblerAdd(archive, "late.log", sources.paths[1].c_str(), 0, ZipSourceKind::FileName),
+              Result::PreviouslyFailed);
+    EXPECT_EQ(filesBeside(sources.dir), std::vector<std::string>{"a.zip"});
+    EXPECT_EQ(zipAssemblerClose(archive), Result::Cancelled);
+
+    // Entries before the stop are complete; from the stop on every result is Cancelled.
+    const uint32_t stop = recorder.calls.back().entry;
+    ASSERT_LT(stop, entries.size());
+    for (uint32_t i = stop + 1; i < entries.size(); ++i)
+        EXPECT_EQ(entries[i].result, Result::Cancelled) << i;
+    EXPECT_NE(entries[stop].result, Result::Ok);
+    size_t written = 0;
+    for (uint32_t i = 0; i < stop; ++i) {
+        EXPECT_NE(entries[i].result, Result::Cancelled) << i;
+        written += entries[i].result == Result::Ok;
+    }
+    // What the close wrote is a sound archive of the entries completed before the stop.
+    EXPECT_EQ(parse(readFile(sources.dir / "a.zip")).count, written);
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, BatchCancel,
+                         testing::Values(CancelRow{0, 0}, CancelRow{2, 0}, CancelRow{6, 0}, CancelRow{9, 0}));
