@@ -1,11 +1,11 @@
 #include "assembler.h"
 
+#include "batch.h"
 #include "crc32.h"
 
 #include <algorithm>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 
 using Result = ZipAssemblerResult;
 
@@ -69,18 +69,6 @@ bool hasStoredSuffix(const std::string &name)
         if (suffix == known)
             return true;
     return false;
-}
-
-// The size of a batch entry's source as far as it is known before reading it, for progress.
-uint64_t sourceSize(const ZipAssemblerEntry &entry)
-{
-    if (entry.sourceKind == ZipSourceKind::Memory)
-        return entry.sourceLength;
-    if (entry.sourceKind != ZipSourceKind::FileName || !entry.source)
-        return 0;
-    std::error_code error;
-    const uint64_t size = std::filesystem::file_size(std::filesystem::u8path(static_cast<const char *>(entry.source)), error);
-    return error ? 0 : size;
 }
 
 uint32_t externalAttributes(uint32_t dosAttributes, bool executable)
@@ -191,7 +179,7 @@ std::vector<uint8_t> endRecord(size_t count, uint32_t centralBytes, uint32_t cen
 
 ZipAssembler::~ZipAssembler()
 {
-    closeSource();
+    input.close();
     if (output)
         std::fclose(output);
     if (ownsMemory)
@@ -203,6 +191,7 @@ ZipAssemblerResult ZipAssembler::openFile(const char *path)
     if (!path)
         return Result::BadArgument;
     output = zip::openFile(path, "w+b");
+    archivePath = path;
     return output ? Result::Ok : Result::OpenFailed;
 }
 
@@ -221,12 +210,40 @@ ZipAssemblerResult ZipAssembler::openMemory(void *buffer, uint32_t capacity)
 ZipAssemblerResult ZipAssembler::add(const char *entryName, const void *source, uint32_t sourceLength,
                                      ZipSourceKind kind)
 {
-    if (stickyError != Result::Ok)
-        return Result::PreviouslyFailed;
-    if (closed)
-        return Result::AlreadyClosed;
-
     ZipEntryRecord entry;
+    const Result result = admit(entryName, kind, entry);
+    if (result != Result::Ok)
+        return result;
+    return writeEntry(entry, openSource(input, source, sourceLength, kind), [&] { return writeData(entry, kind); });
+}
+
+ZipAssemblerResult ZipAssembler::addDeflated(const char *entryName, EntrySource &source, ZipAssemblerResult opened,
+                                             const std::function<DeflateResult(uint16_t &flags)> &replay)
+{
+    ZipEntryRecord entry;
+    const Result result = admit(entryName, ZipSourceKind::Memory, entry);
+    if (result != Result::Ok)
+        return result;
+    input = source;
+    return writeEntry(entry, opened, [&] {
+        const DeflateResult deflate = replay(entry.flags);
+        if (input.outgrown && entryError == Result::Ok)
+            entryError = Result::OpenFailed;
+        return deflateOutcome(deflate);
+    });
+}
+
+ZipAssemblerResult ZipAssembler::refusal() const
+{
+    return stickyError != Result::Ok ? Result::PreviouslyFailed : closed ? Result::AlreadyClosed : Result::Ok;
+}
+
+// The checks before an entry's source is opened, and its normalised name and method.
+ZipAssemblerResult ZipAssembler::admit(const char *entryName, ZipSourceKind kind, ZipEntryRecord &entry) const
+{
+    const Result refused = refusal();
+    if (refused != Result::Ok)
+        return refused;
     if (entryName)
         entry.name = normalisedName(entryName);
     if (entry.name.empty())
@@ -234,12 +251,17 @@ ZipAssemblerResult ZipAssembler::add(const char *entryName, const void *source, 
     if (kind == ZipSourceKind::Folder && entry.name.back() != '/')
         entry.name += '/';
     entry.method = kind == ZipSourceKind::Folder || hasStoredSuffix(entry.name) ? stored : deflated;
+    return Result::Ok;
+}
 
-    Result result = openSource(source, sourceLength, kind);
-    if (result == Result::Ok)
-        result = checkRoom(entry);
+// Writes the entry whose source is open in `input` (`opened` is the open's result): its
+// provisional header, its data through `data`, and its final header.
+ZipAssemblerResult ZipAssembler::writeEntry(ZipEntryRecord &entry, ZipAssemblerResult opened,
+                                            const std::function<ZipAssemblerResult()> &data)
+{
+    Result result = opened == Result::Ok ? checkRoom(entry) : opened;
     if (result != Result::Ok) {
-        closeSource();
+        input.close();
         return result;
     }
 
@@ -254,13 +276,13 @@ ZipAssemblerResult ZipAssembler::add(const char *entryName, const void *source, 
     entryError = Result::Ok;
 
     if (!writeRecord(localHeader(entry))) {
-        closeSource();
+        input.close();
         return archiveResult(Result::WriteFailed);
     }
     written += static_cast<uint32_t>(localHeaderSize(entry));
 
-    result = writeData(entry, kind);
-    closeSource();
+    result = data();
+    input.close();
     written += entryBytes;
     entry.crc = input.crc;
     entry.compressedSize = entryBytes;
@@ -280,74 +302,9 @@ ZipAssemblerResult ZipAssembler::add(const char *entryName, const void *source, 
     return Result::Ok;
 }
 
-ZipAssemblerResult ZipAssembler::addBatch(ZipAssemblerEntry *batch, uint32_t count, ZipAssemblerProgress progress,
-                                          void *context)
-{
-    const Result refusal = stickyError != Result::Ok ? Result::PreviouslyFailed
-        : closed                                     ? Result::AlreadyClosed
-                                                     : Result::Ok;
-    uint64_t total = 0;
-    for (uint32_t i = 0; i < count; ++i)
-        total += sourceSize(batch[i]);
-    uint64_t done = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        ZipAssemblerEntry &entry = batch[i];
-        if (progress && !progress(context, i, done, total)) {
-            for (; i < count; ++i)
-                batch[i].result = Result::Cancelled;
-            fail(Result::Cancelled);
-            return Result::Cancelled;
-        }
-        input.bytesRead = 0;
-        entry.result = add(entry.entryName, entry.source, entry.sourceLength, entry.sourceKind);
-        done += input.bytesRead;
-    }
-    if (progress)
-        progress(context, count, done, total);
-    return refusal != Result::Ok ? refusal : stickyError;
-}
+namespace {
 
-ZipAssemblerResult ZipAssembler::openSource(const void *source, uint32_t sourceLength, ZipSourceKind kind)
-{
-    input = EntrySource{};
-    switch (kind) {
-    case ZipSourceKind::FileName: {
-        if (!source)
-            return Result::BadArgument;
-        const char *path = static_cast<const char *>(source);
-        input.stream = zip::openFile(path, "rb");
-        if (!input.stream)
-            return Result::OpenFailed;
-        input.closeStream = true;
-        return takeStream(path, 0);
-    }
-    case ZipSourceKind::Stream:
-        if (!source)
-            return Result::BadArgument;
-        input.stream = static_cast<std::FILE *>(const_cast<void *>(source));
-        return takeStream(nullptr, sourceLength);
-    case ZipSourceKind::Memory:
-        if (!source || sourceLength == 0)
-            return Result::BadArgument;
-        input.memory = static_cast<const uint8_t *>(source);
-        input.memoryLength = sourceLength;
-        input.attributes = unknownAttributes;
-        input.declaredSize = static_cast<int32_t>(sourceLength);
-        input.sizeKnown = true;
-        input.size = sourceLength;
-        input.times = currentTimes();
-        return Result::Ok;
-    case ZipSourceKind::Folder:
-        input.attributes = folderAttributes;
-        input.declaredSize = 0;
-        input.sizeKnown = true;
-        input.times = currentTimes();
-        return Result::Ok;
-    }
-    return Result::BadArgument;
-}
-
-ZipAssemblerResult ZipAssembler::takeStream(const char *path, uint32_t sourceLength)
+ZipAssemblerResult takeStream(EntrySource &input, const char *path, uint32_t sourceLength)
 {
     DiskFileInfo info;
     switch (querySource(input.stream, path, info)) {
@@ -369,12 +326,62 @@ ZipAssemblerResult ZipAssembler::takeStream(const char *path, uint32_t sourceLen
     return Result::Ok;
 }
 
-void ZipAssembler::closeSource()
+} // namespace
+
+ZipAssemblerResult openSource(EntrySource &input, const void *source, uint32_t sourceLength, ZipSourceKind kind)
 {
-    if (input.closeStream)
-        std::fclose(input.stream);
-    input.stream = nullptr;
-    input.closeStream = false;
+    input = EntrySource{};
+    switch (kind) {
+    case ZipSourceKind::FileName: {
+        if (!source)
+            return Result::BadArgument;
+        const char *path = static_cast<const char *>(source);
+        input.stream = zip::openFile(path, "rb");
+        if (!input.stream)
+            return Result::OpenFailed;
+        input.closeStream = true;
+        return takeStream(input, path, 0);
+    }
+    case ZipSourceKind::Stream:
+        if (!source)
+            return Result::BadArgument;
+        input.stream = static_cast<std::FILE *>(const_cast<void *>(source));
+        return takeStream(input, nullptr, sourceLength);
+    case ZipSourceKind::Memory:
+        if (!source || sourceLength == 0)
+            return Result::BadArgument;
+        input.memory = static_cast<const uint8_t *>(source);
+        input.memoryLength = sourceLength;
+        input.attributes = unknownAttributes;
+        input.declaredSize = static_cast<int32_t>(sourceLength);
+        input.sizeKnown = true;
+        input.size = sourceLength;
+        input.times = currentTimes();
+        return Result::Ok;
+    case ZipSourceKind::Folder:
+        input.attributes = folderAttributes;
+        input.declaredSize = 0;
+        input.sizeKnown = true;
+        input.times = currentTimes();
+        return Result::Ok;
+    }
+    return Result::BadArgument;
+}
+
+bool deflatesSource(const char *entryName, ZipSourceKind kind)
+{
+    if (!entryName || (kind != ZipSourceKind::FileName && kind != ZipSourceKind::Memory))
+        return false;
+    const std::string name = normalisedName(entryName);
+    return !name.empty() && !hasStoredSuffix(name);
+}
+
+void EntrySource::close()
+{
+    if (closeStream)
+        std::fclose(stream);
+    stream = nullptr;
+    closeStream = false;
 }
 
 // Refuses an entry that could carry a size, an offset or the entry count past what the format
@@ -396,16 +403,20 @@ ZipAssemblerResult ZipAssembler::writeData(ZipEntryRecord &entry, ZipSourceKind 
     if (kind == ZipSourceKind::Folder)
         return Result::Ok;
     if (entry.method == deflated) {
-        const DeflateResult deflate = deflateEntry(*this, entry.flags);
-        if (entryError != Result::Ok)
-            return entryError;
-        // The compressor's own count must match what reached the archive.
-        return deflate.failed || deflate.compressedSize != entryBytes ? Result::WriteFailed : Result::Ok;
+        return deflateOutcome(deflateEntry(*this, entry.flags));
     }
     for (uint32_t count; (count = readEntrySource(ioBuffer.data(), ioBufferSize)) > 0;)
         if (write(ioBuffer.data(), count) < count)
             break;
     return entryError;
+}
+
+ZipAssemblerResult ZipAssembler::deflateOutcome(const DeflateResult &deflate) const
+{
+    if (entryError != Result::Ok)
+        return entryError;
+    // The compressor's own count must match what reached the archive.
+    return deflate.failed || deflate.compressedSize != entryBytes ? Result::WriteFailed : Result::Ok;
 }
 
 ZipAssemblerResult ZipAssembler::rewriteLocalHeader(const ZipEntryRecord &entry)
@@ -425,27 +436,38 @@ uint32_t ZipAssembler::readEntrySource(uint8_t *bytes, uint32_t maxBytes)
 {
     if (entryError != Result::Ok)
         return 0;
-    const uint32_t room = sizeLimit - 1 - input.bytesRead;
+    const uint32_t count = input.read(bytes, maxBytes, sizeLimit);
+    if (input.outgrown)
+        entryError = Result::OpenFailed;
+    else if (onRead && !onRead(count))
+        entryError = Result::Cancelled;
+    return entryError == Result::Ok ? count : 0;
+}
+
+uint32_t EntrySource::read(uint8_t *bytes, uint32_t maxBytes, uint32_t sizeLimit)
+{
+    if (outgrown)
+        return 0;
+    const uint32_t room = sizeLimit - 1 - bytesRead;
     const uint32_t count = fetch(bytes, std::min(maxBytes, room));
     if (count == 0 && room == 0 && maxBytes > 0) {
         uint8_t probe;
-        if (fetch(&probe, 1) == 1)
-            entryError = Result::OpenFailed; // the source outgrew what an entry can hold
+        outgrown = fetch(&probe, 1) == 1;
         return 0;
     }
-    input.bytesRead += count;
-    input.crc = crc32Update(input.crc, bytes, count);
+    bytesRead += count;
+    crc = crc32Update(crc, bytes, count);
     return count;
 }
 
-uint32_t ZipAssembler::fetch(uint8_t *bytes, uint32_t maxBytes)
+uint32_t EntrySource::fetch(uint8_t *bytes, uint32_t maxBytes)
 {
-    if (input.stream)
-        return static_cast<uint32_t>(std::fread(bytes, 1, maxBytes, input.stream));
-    const uint32_t count = std::min(maxBytes, input.memoryLength - input.memoryPosition);
+    if (stream)
+        return static_cast<uint32_t>(std::fread(bytes, 1, maxBytes, stream));
+    const uint32_t count = std::min(maxBytes, memoryLength - memoryPosition);
     if (count > 0)
-        std::memcpy(bytes, input.memory + input.memoryPosition, count);
-    input.memoryPosition += count;
+        std::memcpy(bytes, memory + memoryPosition, count);
+    memoryPosition += count;
     return count;
 }
 
@@ -627,7 +649,7 @@ ZipAssemblerResult zipAssemblerAddBatch(ZipAssemblerHandle *handle, ZipAssembler
         return result;
     if (!entries && count > 0)
         return Result::BadArgument;
-    return writer->addBatch(entries, count, progress, context);
+    return zip::addBatch(*writer, entries, count, progress, context);
 }
 
 ZipAssemblerResult zipAssemblerMemory(ZipAssemblerHandle *handle, const uint8_t **bytes, uint32_t *length)

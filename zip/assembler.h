@@ -6,7 +6,9 @@
 #include "zipassembler.h"
 
 #include <array>
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,7 +29,7 @@ struct ZipEntryRecord {
     EntryTimes times;
 };
 
-// The source of the entry being added, and what has been taken from it.
+// The source of an entry being added, and what has been taken from it.
 struct EntrySource {
     std::FILE *stream = nullptr;
     bool closeStream = false; // the writer opened the stream itself
@@ -41,13 +43,38 @@ struct EntrySource {
     uint64_t size = 0;
     uint32_t bytesRead = 0;
     uint32_t crc = 0;
+    bool outgrown = false; // the source holds sizeLimit bytes or more: reading stopped
+
+    // Up to maxBytes into `bytes`, counted and folded into the CRC; 0 at the end, on a read
+    // error, and from the point where the source passes what an entry of `sizeLimit` holds.
+    uint32_t read(uint8_t *bytes, uint32_t maxBytes, uint32_t sizeLimit);
+    // Closes the stream if the writer opened it; the counts stay.
+    void close();
+
+private:
+    uint32_t fetch(uint8_t *bytes, uint32_t maxBytes);
 };
+
+// Opens `source` for an add into `input` (see zipAssemblerAdd): OpenFailed or BadArgument
+// when it cannot be read.
+ZipAssemblerResult openSource(EntrySource &input, const void *source, uint32_t sourceLength, ZipSourceKind kind);
+
+// True when an add of this name and kind deflates its data from a file or memory block.
+bool deflatesSource(const char *entryName, ZipSourceKind kind);
 
 class ZipAssembler final : public EntryIo {
 public:
     // Sizes, offsets and the archive's length stay within this bound, and sources stay below
     // it: 0xFFFFFFFF marks a ZIP64 field to readers. Tests lower it to reach it cheaply.
     uint32_t sizeLimit = 0xFFFFFFFF;
+    // Batch adds: the compressed data kept in memory while it waits for its turn (beyond it,
+    // a scratch file beside the archive), the threads (0: one per core) and the time between
+    // progress reports. Tests lower them to reach the scratch file, races and every report.
+    uint64_t spoolMemory = 32u << 20;
+    uint32_t threads = 0;
+    std::chrono::milliseconds progressInterval{100};
+    // Told of every source read of a single add; false stops the add with Cancelled.
+    std::function<bool(uint32_t count)> onRead;
 
     ZipAssembler() = default;
     ZipAssembler(const ZipAssembler &) = delete;
@@ -58,8 +85,19 @@ public:
     ZipAssemblerResult openMemory(void *buffer, uint32_t capacity);
     ZipAssemblerResult add(const char *entryName, const void *source, uint32_t sourceLength,
                            ZipSourceKind kind);
-    ZipAssemblerResult addBatch(ZipAssemblerEntry *batch, uint32_t count, ZipAssemblerProgress progress,
-                                void *context);
+    // Adds an entry deflated ahead of its turn, as add would with the same source: `source` is
+    // what opening and reading it found (`opened` the open's result), `replay` writes the
+    // compressed bytes through write() as the compressor made them, ORs the compressor's flag
+    // bits into `flags` and returns its result.
+    ZipAssemblerResult addDeflated(const char *entryName, EntrySource &source, ZipAssemblerResult opened,
+                                   const std::function<DeflateResult(uint16_t &flags)> &replay);
+    // The reason adds are refused before they start, or Ok.
+    ZipAssemblerResult refusal() const;
+    // Ends the archive's usefulness after a cancelled batch: later adds are refused.
+    void cancel() { fail(ZipAssemblerResult::Cancelled); }
+    ZipAssemblerResult batchResult() const { return stickyError; }
+    // The archive file's path; empty for a memory target.
+    const std::string &path() const { return archivePath; }
     // Writes the central directory and end record once; later calls repeat the result.
     ZipAssemblerResult finish();
     ZipAssemblerResult close();
@@ -71,16 +109,16 @@ public:
     uint8_t *buffer() override { return ioBuffer.data(); }
 
 private:
-    ZipAssemblerResult openSource(const void *source, uint32_t sourceLength, ZipSourceKind kind);
-    ZipAssemblerResult takeStream(const char *path, uint32_t sourceLength);
-    void closeSource();
+    ZipAssemblerResult admit(const char *entryName, ZipSourceKind kind, ZipEntryRecord &entry) const;
+    ZipAssemblerResult writeEntry(ZipEntryRecord &entry, ZipAssemblerResult opened,
+                                  const std::function<ZipAssemblerResult()> &data);
     ZipAssemblerResult checkRoom(const ZipEntryRecord &entry) const;
     ZipAssemblerResult writeData(ZipEntryRecord &entry, ZipSourceKind kind);
+    ZipAssemblerResult deflateOutcome(const DeflateResult &deflate) const;
     ZipAssemblerResult rewriteLocalHeader(const ZipEntryRecord &entry);
     ZipAssemblerResult archiveResult(ZipAssemblerResult result) const;
 
     uint32_t readEntrySource(uint8_t *bytes, uint32_t maxBytes);
-    uint32_t fetch(uint8_t *bytes, uint32_t maxBytes);
     uint32_t writeArchiveBytes(const uint8_t *bytes, uint32_t count);
     bool writeRecord(const std::vector<uint8_t> &record);
     bool seekArchive(uint32_t position);
@@ -89,6 +127,7 @@ private:
     void fail(ZipAssemblerResult error);
 
     std::FILE *output = nullptr;
+    std::string archivePath;
     MemoryBlock memory;      // memory target
     bool ownsMemory = false; // false while the archive sits in the caller's buffer
     uint32_t position = 0;   // memory target's write position

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace zip {
 
@@ -41,6 +42,10 @@ enum class SourceType {
 
 // fopen for a UTF-8 path.
 std::FILE *openFile(const char *path, const char *mode);
+
+// Creates a new file named `prefix` followed by a number, open for reading and writing, that
+// disappears when it is closed or the program ends, whatever way it ends; null on failure.
+std::FILE *openScratchFile(const std::string &prefix);
 
 // Moves an open file to `offset` bytes from its start; false on failure.
 bool seekFile(std::FILE *stream, uint64_t offset);

@@ -91,6 +91,25 @@ std::FILE *openFile(const char *path, const char *mode)
     return stream;
 }
 
+std::FILE *openScratchFile(const std::string &prefix)
+{
+    for (int number = 0; number < 100; ++number) {
+        const std::string path = prefix + std::to_string(number);
+        const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0)
+            return nullptr;
+        // Nameless from here on, so nothing is left behind however the program ends.
+        unlink(path.c_str());
+        std::FILE *stream = fdopen(fd, "w+b");
+        if (!stream)
+            close(fd);
+        return stream;
+    }
+    return nullptr;
+}
+
 bool seekFile(std::FILE *stream, uint64_t offset)
 {
     return offset <= uint64_t{INT64_MAX} && fseeko(stream, static_cast<off_t>(offset), SEEK_SET) == 0;

@@ -4,7 +4,9 @@
 
 #include "fileinfo.h"
 
+#include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 
 #include <string>
@@ -61,21 +63,44 @@ uint32_t dosDateTimeOf(const FILETIME &time)
     return uint32_t{date} << 16 | clock;
 }
 
+std::wstring wide(const char *text)
+{
+    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+    std::wstring result(length > 0 ? length : 0, L'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, result.data(), length);
+    return result;
+}
+
 } // namespace
 
 std::FILE *openFile(const char *path, const char *mode)
 {
-    const auto wide = [](const char *text) {
-        const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
-        std::wstring result(length > 0 ? length : 0, L'\0');
-        if (length > 0)
-            MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, result.data(), length);
-        return result;
-    };
     const std::wstring widePath = wide(path);
     if (widePath.empty())
         return nullptr;
     return _wfopen(widePath.c_str(), wide(mode).c_str());
+}
+
+std::FILE *openScratchFile(const std::string &prefix)
+{
+    for (int number = 0; number < 100; ++number) {
+        const std::wstring path = wide((prefix + std::to_string(number)).c_str());
+        if (path.empty())
+            return nullptr;
+        // The system deletes it when its last handle closes, also when the program ends.
+        const int fd = _wopen(path.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | _O_TEMPORARY | _O_SHORT_LIVED,
+                              _S_IREAD | _S_IWRITE);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0)
+            return nullptr;
+        std::FILE *stream = _fdopen(fd, "w+b");
+        if (!stream)
+            _close(fd);
+        return stream;
+    }
+    return nullptr;
 }
 
 bool seekFile(std::FILE *stream, uint64_t offset)

@@ -64,6 +64,8 @@ ZipAssemblerHandle *createIn(const TempDir &dir, const std::string &name, const 
     return handle;
 }
 
+void noTweak(zip::ZipAssembler &) {}
+
 // The folder's files besides the sources: the archives, and anything left behind.
 std::vector<std::string> filesBeside(const TempDir &dir)
 {
@@ -78,6 +80,7 @@ std::vector<std::string> filesBeside(const TempDir &dir)
 struct BatchRow {
     const char *name;
     Tweak tweak;
+    bool inMemory = false; // the batch writes a memory archive
 };
 
 void PrintTo(const BatchRow &row, std::ostream *out)
@@ -101,24 +104,34 @@ TEST_P(BatchAdd, writesTheArchiveOfSingleAddsWithTheSameResults)
         singleResults.push_back(zipAssemblerAdd(single, entry.entryName, entry.source, 0, entry.sourceKind));
     EXPECT_EQ(zipAssemblerClose(single), Result::Ok);
 
-    ZipAssemblerHandle *batch = createIn(sources.dir, "batch.zip", GetParam().tweak);
+    ZipAssemblerHandle *batch = GetParam().inMemory ? zipAssemblerCreate(nullptr, 1, ZipTargetKind::Memory)
+                                                    : createIn(sources.dir, "batch.zip", noTweak);
     ASSERT_NE(batch, nullptr);
+    GetParam().tweak(*batch->writer);
     EXPECT_EQ(zipAssemblerAddBatch(batch, entries.data(), uint32_t(entries.size()), nullptr, nullptr), Result::Ok);
+    const Bytes inMemory = GetParam().inMemory ? memoryBytes(batch) : Bytes{};
     EXPECT_EQ(zipAssemblerClose(batch), Result::Ok);
 
     for (size_t i = 0; i < entries.size(); ++i)
         EXPECT_EQ(entries[i].result, singleResults[i]) << sources.names[i];
-    const Bytes bytes = withoutAccessTimes(readFile(sources.dir / "batch.zip"));
-    EXPECT_EQ(bytes, withoutAccessTimes(readFile(sources.dir / "single.zip")));
-    EXPECT_GE(parse(bytes).count, 4u);
-    EXPECT_EQ(filesBeside(sources.dir), (std::vector<std::string>{"batch.zip", "single.zip"}));
+    const Bytes expected = withoutAccessTimes(readFile(sources.dir / "single.zip"));
+    EXPECT_EQ(withoutAccessTimes(GetParam().inMemory ? inMemory : readFile(sources.dir / "batch.zip")), expected);
+    EXPECT_GE(parse(expected).count, 4u);
+    EXPECT_EQ(filesBeside(sources.dir).size(), GetParam().inMemory ? 1u : 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Writers, BatchAdd,
-    testing::Values(BatchRow{"asIs", [](zip::ZipAssembler &) {}},
+    testing::Values(BatchRow{"asIs", noTweak},
+                    BatchRow{"oneThread", [](zip::ZipAssembler &writer) { writer.threads = 1; }},
+                    BatchRow{"fourThreads", [](zip::ZipAssembler &writer) { writer.threads = 4; }},
+                    // Everything waiting goes through the scratch file.
+                    BatchRow{"noSpoolMemory", [](zip::ZipAssembler &writer) { writer.spoolMemory = 0; }},
+                    BatchRow{"memoryArchive", noTweak, true},
                     // Entries past 4 MB no longer fit: some are refused, smaller ones follow.
-                    BatchRow{"loweredLimit", [](zip::ZipAssembler &writer) { writer.sizeLimit = 4'000'000; }}),
+                    BatchRow{"loweredLimit", [](zip::ZipAssembler &writer) { writer.sizeLimit = 4'000'000; }},
+                    BatchRow{"loweredLimitInMemory", [](zip::ZipAssembler &writer) { writer.sizeLimit = 4'000'000; },
+                             true}),
     [](const testing::TestParamInfo<BatchRow> &info) { return std::string(info.param.name); });
 
 namespace {
@@ -158,7 +171,7 @@ TEST(BatchProgress, movesForwardOverEveryEntryAndEndsAtTheTotal)
     const Sources sources;
     std::vector<ZipAssemblerEntry> entries = sources.batch();
     Recorder recorder;
-    ZipAssemblerHandle *archive = createIn(sources.dir, "a.zip", [](zip::ZipAssembler &) {});
+    ZipAssemblerHandle *archive = createIn(sources.dir, "a.zip", noTweak);
     ASSERT_EQ(zipAssemblerAddBatch(archive, entries.data(), uint32_t(entries.size()), Recorder::call, &recorder),
               Result::Ok);
     EXPECT_EQ(zipAssemblerClose(archive), Result::Ok);
@@ -183,6 +196,13 @@ struct CancelRow {
     uint64_t done;
 };
 
+// Reports at every read, and keeps the waiting data in the scratch file.
+void everyReport(zip::ZipAssembler &writer)
+{
+    writer.progressInterval = std::chrono::milliseconds(0);
+    writer.spoolMemory = 0;
+}
+
 class BatchCancel : public testing::TestWithParam<CancelRow> {};
 
 TEST_P(BatchCancel, leavesOutTheRestRemovesTemporaryFilesAndFailsLaterAdds)
@@ -190,7 +210,7 @@ TEST_P(BatchCancel, leavesOutTheRestRemovesTemporaryFilesAndFailsLaterAdds)
     const Sources sources;
     std::vector<ZipAssemblerEntry> entries = sources.batch();
     Recorder recorder{GetParam().entry, GetParam().done, {}};
-    ZipAssemblerHandle *archive = createIn(sources.dir, "a.zip", [](zip::ZipAssembler &) {});
+    ZipAssemblerHandle *archive = createIn(sources.dir, "a.zip", everyReport);
     ASSERT_EQ(zipAssemblerAddBatch(archive, entries.data(), uint32_t(entries.size()), Recorder::call, &recorder),
               Result::Cancelled);
     EXPECT_EQ(zipAssemblerAdd(archive, "late.log", sources.paths[1].c_str(), 0, ZipSourceKind::FileName),
@@ -214,4 +234,5 @@ TEST_P(BatchCancel, leavesOutTheRestRemovesTemporaryFilesAndFailsLaterAdds)
 }
 
 INSTANTIATE_TEST_SUITE_P(Points, BatchCancel,
-                         testing::Values(CancelRow{0, 0}, CancelRow{2, 0}, CancelRow{6, 0}, CancelRow{9, 0}));
+                         testing::Values(CancelRow{0, 0}, CancelRow{1, 1'000'000}, CancelRow{2, 0}, CancelRow{6, 0},
+                                         CancelRow{9, 0}, CancelRow{9, 9'000'000}));

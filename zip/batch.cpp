@@ -1,0 +1,317 @@
+// How a batch runs. The calling thread writes the entries in order. When the entry whose turn
+// it is has not been taken yet, it adds it as a single add would, streaming straight into the
+// archive. Meanwhile helper threads deflate the later entries whose data comes from a file or
+// a memory block into spools, each entry as a single add would deflate it; when such an
+// entry's turn comes, its spool is written out in the compressor's own pieces. While the
+// calling thread waits for a helper, it deflates a later entry itself, and it reports progress
+// between its reads and while it waits.
+
+#include "batch.h"
+
+#include "assembler.h"
+#include "spool.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+using Result = ZipAssemblerResult;
+using Clock = std::chrono::steady_clock;
+
+namespace zip {
+
+namespace {
+
+constexpr uint32_t maxThreads = 64; // keeps the compressors' memory bounded on any machine
+
+// The size of an entry's source as known before reading it, for progress.
+uint64_t sourceSize(const ZipAssemblerEntry &entry)
+{
+    if (entry.sourceKind == ZipSourceKind::Memory)
+        return entry.sourceLength;
+    if (entry.sourceKind != ZipSourceKind::FileName || !entry.source)
+        return 0;
+    std::error_code error;
+    const uint64_t size = std::filesystem::file_size(std::filesystem::u8path(static_cast<const char *>(entry.source)), error);
+    return error ? 0 : size;
+}
+
+// One entry deflated ahead of its turn.
+struct Spool {
+    EntrySource source;
+    Result opened = Result::Ok;
+    std::vector<SpoolPiece> pieces;
+    size_t outgrownAt = SIZE_MAX; // pieces made after the source outgrew an entry
+    DeflateResult deflate;
+    uint16_t flags = 0;
+    bool lost = false; // a piece could not be kept: the entry is added again at its turn
+};
+
+struct Job {
+    bool ahead = false;   // may be deflated ahead of its turn
+    bool claimed = false; // someone works on it
+    bool ready = false;   // deflated ahead, its spool waits
+    Spool spool;
+};
+
+class Batch {
+public:
+    Batch(ZipAssembler &writer, ZipAssemblerEntry *entries, uint32_t count, ZipAssemblerProgress progress,
+          void *context);
+    Result run();
+
+private:
+    friend class AheadIo;
+
+    void help();
+    bool claimAhead(uint32_t &index);
+    void deflateAhead(uint32_t index, bool onCaller);
+    Result writeEntry(uint32_t index);
+    Result writeSpool(uint32_t index);
+    DeflateResult replay(Spool &spool);
+    bool sourceRead(uint32_t count, bool onCaller);
+    bool report(bool due);
+    bool stopped() const { return cancelled || stopping; }
+
+    ZipAssembler &writer;
+    ZipAssemblerEntry *const entries;
+    const uint32_t count;
+    const ZipAssemblerProgress progress;
+    void *const context;
+    std::vector<Job> jobs;
+    SpoolStore store;
+    std::vector<uint8_t> pieceBuffer;
+
+    std::mutex lock; // guards the jobs' claimed and ready flags, head and scanFrom
+    std::condition_variable changed;
+    uint32_t head = 0;     // the entry whose turn it is
+    uint32_t scanFrom = 0; // every entry ahead below it is claimed
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> stopping{false}; // the batch ends or the archive refuses adds: no work ahead
+    std::atomic<uint64_t> done{0};
+    uint64_t total = 0;
+    Clock::time_point lastReport;
+};
+
+// The compressor's input and output while an entry is deflated ahead.
+class AheadIo final : public EntryIo {
+public:
+    AheadIo(Batch &batch, Spool &spool, bool onCaller) : batch(batch), spool(spool), onCaller(onCaller) {}
+
+    uint32_t read(uint8_t *bytes, uint32_t maxBytes) override
+    {
+        if (batch.stopped())
+            return 0;
+        const uint32_t count = spool.source.read(bytes, maxBytes, batch.writer.sizeLimit);
+        if (spool.source.outgrown && spool.outgrownAt == SIZE_MAX)
+            spool.outgrownAt = spool.pieces.size();
+        return batch.sourceRead(count, onCaller) ? count : 0;
+    }
+    uint32_t write(const uint8_t *bytes, uint32_t count) override
+    {
+        spool.pieces.emplace_back();
+        spool.lost = spool.lost || !batch.store.keep(spool.pieces.back(), bytes, count);
+        return spool.lost ? 0 : count;
+    }
+    uint8_t *buffer() override { return out; }
+
+private:
+    Batch &batch;
+    Spool &spool;
+    const bool onCaller;
+    uint8_t out[ioBufferSize];
+};
+
+Batch::Batch(ZipAssembler &writer, ZipAssemblerEntry *entries, uint32_t count, ZipAssemblerProgress progress,
+             void *context)
+    : writer(writer), entries(entries), count(count), progress(progress), context(context), jobs(count),
+      store(writer.path(), writer.spoolMemory)
+{
+}
+
+Result Batch::run()
+{
+    uint32_t ahead = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        total += sourceSize(entries[i]);
+        jobs[i].ahead = deflatesSource(entries[i].entryName, entries[i].sourceKind);
+        ahead += jobs[i].ahead;
+    }
+    const uint32_t cores = writer.threads ? writer.threads : std::max(1u, std::thread::hardware_concurrency());
+    const uint32_t helpers = std::min({cores, maxThreads, std::max(ahead, 1u)}) - 1;
+    std::vector<std::thread> threads;
+    for (uint32_t i = 0; i < helpers; ++i) {
+        try {
+            threads.emplace_back(&Batch::help, this);
+        } catch (const std::system_error &) {
+            break; // fewer threads do the same work
+        }
+    }
+
+    writer.onRead = [this](uint32_t read) { return sourceRead(read, true); };
+    lastReport = Clock::now();
+    for (uint32_t index = 0; index < count && !cancelled; ++index) {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            head = index;
+        }
+        if (report(true))
+            entries[index].result = writeEntry(index);
+        stopping = writer.refusal() != Result::Ok;
+    }
+    writer.onRead = nullptr;
+    stopping = true;
+    for (std::thread &thread : threads)
+        thread.join();
+    for (Job &job : jobs)
+        store.release(job.spool.pieces);
+
+    if (cancelled) {
+        for (uint32_t i = head; i < count; ++i)
+            entries[i].result = Result::Cancelled;
+        writer.cancel();
+        return Result::Cancelled;
+    }
+    if (progress)
+        progress(context, count, done, total);
+    return writer.batchResult();
+}
+
+void Batch::help()
+{
+    uint32_t index;
+    while (claimAhead(index))
+        deflateAhead(index, false);
+}
+
+// Takes the first entry after the current one that may be deflated ahead and is not taken yet.
+bool Batch::claimAhead(uint32_t &index)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    if (stopped())
+        return false;
+    for (index = std::max(scanFrom, head + 1); index < count; ++index) {
+        if (jobs[index].ahead && !jobs[index].claimed) {
+            jobs[index].claimed = true;
+            scanFrom = index + 1;
+            return true;
+        }
+    }
+    scanFrom = count;
+    return false;
+}
+
+void Batch::deflateAhead(uint32_t index, bool onCaller)
+{
+    const ZipAssemblerEntry &entry = entries[index];
+    Spool &spool = jobs[index].spool;
+    spool.opened = openSource(spool.source, entry.source, entry.sourceLength, entry.sourceKind);
+    if (spool.opened == Result::Ok) {
+        AheadIo io(*this, spool, onCaller);
+        spool.deflate = deflateEntry(io, spool.flags);
+    }
+    spool.source.close();
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        jobs[index].ready = true;
+    }
+    changed.notify_all();
+}
+
+// Adds the entry whose turn it is: at once when nobody has taken it, else from its spool once
+// it is ready, deflating a later entry or reporting progress meanwhile.
+Result Batch::writeEntry(uint32_t index)
+{
+    const ZipAssemblerEntry &entry = entries[index];
+    Job &job = jobs[index];
+    std::unique_lock<std::mutex> guard(lock);
+    if (!job.claimed) {
+        job.claimed = true;
+        guard.unlock();
+        return writer.add(entry.entryName, entry.source, entry.sourceLength, entry.sourceKind);
+    }
+    while (!job.ready && !cancelled) {
+        uint32_t other;
+        guard.unlock();
+        if (claimAhead(other)) {
+            deflateAhead(other, true);
+        } else {
+            guard.lock();
+            const auto interval = std::max<Clock::duration>(writer.progressInterval, std::chrono::milliseconds(1));
+            changed.wait_until(guard, lastReport + interval);
+            guard.unlock();
+            report(false);
+        }
+        guard.lock();
+    }
+    guard.unlock();
+    return cancelled ? Result::Cancelled : writeSpool(index);
+}
+
+Result Batch::writeSpool(uint32_t index)
+{
+    const ZipAssemblerEntry &entry = entries[index];
+    Spool &spool = jobs[index].spool;
+    const Result result = spool.lost
+        ? writer.add(entry.entryName, entry.source, entry.sourceLength, entry.sourceKind)
+        : writer.addDeflated(entry.entryName, spool.source, spool.opened, [&](uint16_t &flags) {
+              flags |= spool.flags;
+              return replay(spool);
+          });
+    store.release(spool.pieces);
+    return result;
+}
+
+// Writes a spool's pieces as the compressor wrote them, up to where its source outgrew an
+// entry (a single add refuses the output from there on), and stops at the first short write.
+DeflateResult Batch::replay(Spool &spool)
+{
+    const size_t end = std::min(spool.outgrownAt, spool.pieces.size());
+    for (size_t i = 0; i < end; ++i) {
+        const SpoolPiece &piece = spool.pieces[i];
+        const uint8_t *bytes = store.load(piece, pieceBuffer);
+        if (!bytes || writer.write(bytes, piece.size) < piece.size)
+            break;
+    }
+    return spool.deflate;
+}
+
+// Counts bytes read from any source; on the calling thread, reports progress when it is due.
+// False once the batch is cancelled.
+bool Batch::sourceRead(uint32_t read, bool onCaller)
+{
+    done += read;
+    return onCaller ? report(false) : !cancelled;
+}
+
+bool Batch::report(bool due)
+{
+    const Clock::time_point now = Clock::now();
+    if (!progress || cancelled || (!due && now - lastReport < writer.progressInterval))
+        return !cancelled;
+    lastReport = now;
+    if (!progress(context, head, done, total)) {
+        cancelled = true;
+        changed.notify_all();
+    }
+    return !cancelled;
+}
+
+} // namespace
+
+ZipAssemblerResult addBatch(ZipAssembler &writer, ZipAssemblerEntry *entries, uint32_t count,
+                            ZipAssemblerProgress progress, void *context)
+{
+    const Result refusal = writer.refusal();
+    if (refusal != Result::Ok) {
+        for (uint32_t i = 0; i < count; ++i)
+            entries[i].result = refusal;
+        return refusal;
+    }
+    return Batch(writer, entries, count, progress, context).run();
+}
+
+} // namespace zip

@@ -1,0 +1,62 @@
+#include "spool.h"
+
+#include "fileinfo.h"
+
+#include <cstring>
+#include <utility>
+
+namespace zip {
+
+// A memory archive holds all of its data in memory anyway: its budget has no bound that matters.
+SpoolStore::SpoolStore(std::string beside, uint64_t memoryBudget)
+    : beside(std::move(beside)), memoryLeft(this->beside.empty() ? UINT64_MAX / 2 : memoryBudget)
+{
+}
+
+SpoolStore::~SpoolStore()
+{
+    if (scratch)
+        std::fclose(scratch);
+}
+
+bool SpoolStore::keep(SpoolPiece &piece, const uint8_t *bytes, uint32_t count)
+{
+    piece.size = count;
+    std::unique_lock<std::mutex> guard(lock);
+    if (count <= memoryLeft) {
+        memoryLeft -= count;
+        guard.unlock();
+        piece.bytes.reset(new uint8_t[count]);
+        std::memcpy(piece.bytes.get(), bytes, count);
+        return true;
+    }
+    if (!scratch && !(scratch = openScratchFile(beside + ".spool")))
+        return false;
+    piece.offset = scratchEnd;
+    if (!seekFile(scratch, scratchEnd) || std::fwrite(bytes, 1, count, scratch) != count)
+        return false;
+    scratchEnd += count;
+    return true;
+}
+
+const uint8_t *SpoolStore::load(const SpoolPiece &piece, std::vector<uint8_t> &buffer)
+{
+    if (piece.bytes)
+        return piece.bytes.get();
+    buffer.resize(piece.size);
+    std::lock_guard<std::mutex> guard(lock);
+    const bool read = seekFile(scratch, piece.offset) && std::fread(buffer.data(), 1, piece.size, scratch) == piece.size;
+    return read ? buffer.data() : nullptr;
+}
+
+void SpoolStore::release(std::vector<SpoolPiece> &pieces)
+{
+    uint64_t freed = 0;
+    for (const SpoolPiece &piece : pieces)
+        freed += piece.bytes ? piece.size : 0;
+    pieces.clear();
+    std::lock_guard<std::mutex> guard(lock);
+    memoryLeft += freed;
+}
+
+} // namespace zip
