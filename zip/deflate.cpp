@@ -79,7 +79,35 @@ private:
         prev[s & windowMask] = uint16_t(chainHead);
         head[hash] = uint16_t(s);
     }
-    uint32_t longestMatch(uint32_t candidate);
+    // One chain walk: the candidates for the string at `scan`, the longest match among them
+    // so far and where it starts.
+    struct Walk {
+        const uint8_t *scan;
+        uint32_t candidate;
+        uint32_t chain; // candidates left
+        uint32_t limit; // candidates at or below it are too far back
+        uint32_t best;
+        uint32_t start;
+        uint16_t scanStart, scanEnd; // the first two bytes, and the two that end a longer match
+        bool running;
+    };
+    // A walk for the next position, started beside the current search before the best
+    // length it has to beat is known: from length 2, over as many candidates as any start
+    // allows, noting where it stood after a quarter of them. Once the start is known, bind()
+    // makes it the walk the search would have made; running on then gives the same result.
+    struct Forecast {
+        uint32_t position = 0; // 0: none
+        Walk walk;
+        uint32_t shortBest, shortStart;
+        bool shortTaken;
+    };
+
+    uint32_t search();
+    Walk walkFrom(uint32_t position, uint32_t candidate, uint32_t best, uint32_t chain) const;
+    Walk bind(Forecast &ahead);
+    void startForecast();
+    void stepForecast();
+    bool step(Walk &walk);
     void fillWindow();
     void slide();
     uint32_t blockInput() const { return uint32_t(int64_t(strstart) - blockStart); }
@@ -106,42 +134,130 @@ private:
     bool matchAvailable = false;
     bool endOfInput = false;
     uint32_t nice = niceLength;
+    Forecast forecast;
 };
 
-uint32_t EntryDeflater::longestMatch(uint32_t candidate)
+EntryDeflater::Walk EntryDeflater::walkFrom(uint32_t position, uint32_t candidate, uint32_t best, uint32_t chain) const
 {
-    uint32_t chain = prevLength >= goodLength ? chainLimit >> 2 : chainLimit;
-    uint32_t best = prevLength;
-    uint32_t bestStart = matchStart;
-    const uint32_t limit = strstart > maxDistance ? strstart - maxDistance : 0;
+    const uint8_t *const scan = window + position;
+    return {scan,
+            candidate,
+            chain,
+            position > maxDistance ? position - maxDistance : 0,
+            best,
+            matchStart,
+            load16(scan),
+            load16(scan + best - 1),
+            true};
+}
+
+// Tries the walk's current candidate and moves to the next; the walk stops at the chain's end,
+// after its last candidate, or with a match of the nice length.
+inline bool EntryDeflater::step(Walk &walk)
+{
+    const uint8_t *const match = window + walk.candidate;
+    if (match >= walk.scan) {
+        faults.record("no future");
+        return walk.running = false;
+    }
+    // Cheap rejections first: a longer match must agree at the current best length.
+    if (load16(match + walk.best - 1) == walk.scanEnd && load16(match) == walk.scanStart) {
+        const uint32_t length = commonLength(walk.scan, match);
+        if (length > walk.best) {
+            walk.start = walk.candidate;
+            walk.best = length;
+            if (length >= nice)
+                return walk.running = false;
+            walk.scanEnd = load16(walk.scan + length - 1);
+        }
+    }
+    walk.candidate = prev[walk.candidate & windowMask];
+    return walk.running = walk.candidate > walk.limit && --walk.chain != 0;
+}
+
+constexpr uint32_t shortChain = chainLimit >> 2;        // candidates once a good match is in hand
+constexpr uint32_t chainAfterShort = chainLimit - shortChain; // a forecast's count after those
+
+void EntryDeflater::stepForecast()
+{
+    if (step(forecast.walk) && forecast.walk.chain == chainAfterShort && !forecast.shortTaken) {
+        forecast.shortBest = forecast.walk.best;
+        forecast.shortStart = forecast.walk.start;
+        forecast.shortTaken = true;
+    }
+}
+
+// The forecast's walk as the search at its position, starting from prevLength, would have
+// made it so far: the same candidates, the running best raised to prevLength, and the count
+// of a shortened chain when prevLength is a good length already.
+EntryDeflater::Walk EntryDeflater::bind(Forecast &ahead)
+{
+    Walk walk = ahead.walk;
+    if (prevLength >= goodLength) {
+        if (ahead.shortTaken) {
+            walk.best = ahead.shortBest;
+            walk.start = ahead.shortStart;
+            walk.running = false;
+        } else {
+            walk.chain -= chainAfterShort;
+        }
+    }
+    if (walk.best <= prevLength) {
+        walk.best = prevLength;
+        walk.start = matchStart;
+        walk.scanEnd = load16(walk.scan + prevLength - 1);
+    }
+    ahead.position = 0;
+    return walk;
+}
+
+// Starts the forecast for the next position. It is only made while the lookahead is long
+// enough that no window fill (and so no slide) and no shorter nice length can come between
+// here and that position's search.
+void EntryDeflater::startForecast()
+{
+    forecast.position = 0;
+    if (lookahead <= minLookahead)
+        return;
+    const uint32_t next = strstart + 1;
+    const uint32_t candidate = head[((hash << hashShift) ^ window[next + 2]) & hashMask];
+    if (candidate == 0 || next - candidate > maxDistance)
+        return;
+    forecast.walk = walkFrom(next, candidate, minMatch - 1, chainLimit);
+    forecast.position = next;
+    forecast.shortTaken = false;
+}
+
+// The longest match at strstart longer than prevLength, among the chain from chainHead. Each
+// candidate waits on one dependent load from prev; the walk for the next position runs beside
+// this one, so that their loads overlap, and goes on beside the next search.
+uint32_t EntryDeflater::search()
+{
     if (strstart > windowSize - minLookahead) {
         faults.record("insufficient lookahead");
-        return best;
+        return prevLength;
     }
-    const uint8_t *const scan = window + strstart;
-    const uint16_t scanStart = load16(scan);
-    uint16_t scanEnd = load16(scan + best - 1);
-    const uint32_t niceMatch = nice;
-    do {
-        if (candidate >= strstart) {
-            faults.record("no future");
-            break;
-        }
-        const uint8_t *const match = window + candidate;
-        // Cheap rejections first: a longer match must agree at the current best length.
-        if (load16(match + best - 1) != scanEnd || load16(match) != scanStart)
-            continue;
-        const uint32_t length = commonLength(scan, match);
-        if (length > best) {
-            bestStart = candidate;
-            best = length;
-            if (length >= niceMatch)
-                break;
-            scanEnd = load16(scan + best - 1);
-        }
-    } while ((candidate = prev[candidate & windowMask]) > limit && --chain != 0);
-    matchStart = bestStart;
-    return best;
+    Walk walk = forecast.position == strstart
+        ? bind(forecast)
+        : walkFrom(strstart, chainHead, prevLength, prevLength >= goodLength ? shortChain : chainLimit);
+    if (forecast.position != 0 && forecast.position != strstart + 1)
+        forecast.position = 0;
+    if (forecast.position == 0)
+        startForecast();
+
+    while (walk.running && forecast.position != 0 && forecast.walk.running) {
+        step(walk);
+        stepForecast();
+    }
+    while (walk.running)
+        step(walk);
+    matchStart = walk.start;
+
+    // The next position is searched unless this one ends a match or is long enough.
+    const bool nextSearched = (prevLength < minMatch || walk.best > prevLength) && walk.best < lazyLength;
+    if (!nextSearched)
+        forecast.position = 0;
+    return walk.best;
 }
 
 void EntryDeflater::slide()
@@ -150,6 +266,7 @@ void EntryDeflater::slide()
     matchStart -= windowHalf;
     strstart -= windowHalf;
     blockStart -= int32_t(windowHalf);
+    forecast.position = 0;
     // Positions that fall out of the window become 0, the end of a chain.
     for (uint16_t &m : head)
         m = uint16_t(m >= windowHalf ? m - windowHalf : 0);
@@ -205,7 +322,7 @@ uint32_t EntryDeflater::run()
         if (chainHead != 0 && prevLength < lazyLength && strstart - chainHead <= maxDistance) {
             if (nice > lookahead)
                 nice = lookahead;
-            matchLength = longestMatch(chainHead);
+            matchLength = search();
             if (matchLength > lookahead)
                 matchLength = lookahead;
             if (matchLength == minMatch && strstart - matchStart > tooFar)
