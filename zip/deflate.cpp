@@ -106,7 +106,6 @@ private:
     Walk walkFrom(uint32_t position, uint32_t candidate, uint32_t best, uint32_t chain) const;
     Walk bind(Forecast &ahead);
     void startForecast();
-    void stepForecast();
     bool step(Walk &walk);
     void fillWindow();
     void slide();
@@ -178,15 +177,6 @@ inline bool EntryDeflater::step(Walk &walk)
 constexpr uint32_t shortChain = chainLimit >> 2;        // candidates once a good match is in hand
 constexpr uint32_t chainAfterShort = chainLimit - shortChain; // a forecast's count after those
 
-void EntryDeflater::stepForecast()
-{
-    if (step(forecast.walk) && forecast.walk.chain == chainAfterShort && !forecast.shortTaken) {
-        forecast.shortBest = forecast.walk.best;
-        forecast.shortStart = forecast.walk.start;
-        forecast.shortTaken = true;
-    }
-}
-
 // The forecast's walk as the search at its position, starting from prevLength, would have
 // made it so far: the same candidates, the running best raised to prevLength, and the count
 // of a shortened chain when prevLength is a good length already.
@@ -245,10 +235,24 @@ uint32_t EntryDeflater::search()
     if (forecast.position == 0)
         startForecast();
 
-    while (walk.running && forecast.position != 0 && forecast.walk.running) {
+    // Locals, so that both walks stay in registers.
+    Walk ahead = forecast.walk;
+    bool shortTaken = forecast.shortTaken;
+    uint32_t shortBest = forecast.shortBest, shortStart = forecast.shortStart;
+    bool forecasting = forecast.position != 0 && ahead.running;
+    while (walk.running && forecasting) {
         step(walk);
-        stepForecast();
+        forecasting = step(ahead);
+        if (ahead.chain == chainAfterShort && forecasting && !shortTaken) {
+            shortBest = ahead.best;
+            shortStart = ahead.start;
+            shortTaken = true;
+        }
     }
+    forecast.walk = ahead;
+    forecast.shortTaken = shortTaken;
+    forecast.shortBest = shortBest;
+    forecast.shortStart = shortStart;
     while (walk.running)
         step(walk);
     matchStart = walk.start;
