@@ -6,10 +6,8 @@ namespace {
 
 using Code = BlockCoder::Code;
 
-constexpr uint32_t endOfBlock = 256;
-constexpr uint32_t lengthCodes = 29;
-constexpr uint32_t maxSymbols = 32767;  // the symbol buffers hold 32,768; one stays free
-constexpr uint32_t earlyEndStep = 4096;
+constexpr uint32_t endOfBlock = BlockCoder::endOfBlock;
+constexpr uint32_t lengthCodes = CodeTables::lengthCodes;
 
 // Extra bits per length code, distance code and bit-length code (RFC 1951, 3.2.5 and 3.2.7).
 constexpr uint8_t lengthExtra[lengthCodes] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
@@ -30,27 +28,18 @@ constexpr uint32_t reverseBits(uint32_t code, uint32_t length)
     return reversed;
 }
 
-struct CodeTables {
-    uint8_t lengthCode[256] = {};    // match length - 3 -> length code
-    uint8_t distanceCode[512] = {};  // distance - 1 -> code, see distanceCodeOf
-    uint8_t lengthBase[lengthCodes] = {};
-    uint16_t distanceBase[BlockCoder::distanceCodes] = {};
-    Code fixedLiteral[288] = {};
-    Code fixedDistance[BlockCoder::distanceCodes] = {};
-};
-
 constexpr CodeTables makeCodeTables()
 {
-    CodeTables t;
+    CodeTables t{};
     uint32_t length = 0;
-    for (uint32_t code = 0; code < lengthCodes - 1; code++) {
+    for (uint32_t code = 0; code < CodeTables::lengthCodes - 1; code++) {
         t.lengthBase[code] = uint8_t(length);
         for (uint32_t n = 0; n < (1u << lengthExtra[code]); n++)
             t.lengthCode[length++] = uint8_t(code);
     }
     // Length 258 has a code of its own, although the code before could reach it.
-    t.lengthBase[lengthCodes - 1] = 255;
-    t.lengthCode[255] = lengthCodes - 1;
+    t.lengthBase[CodeTables::lengthCodes - 1] = 255;
+    t.lengthCode[255] = CodeTables::lengthCodes - 1;
 
     uint32_t distance = 0;
     for (uint32_t code = 0; code < BlockCoder::distanceCodes; code++) {
@@ -78,15 +67,6 @@ constexpr CodeTables makeCodeTables()
     return t;
 }
 
-constexpr CodeTables tables = makeCodeTables();
-
-// Distances below 257 have a table entry each; above, codes span multiples of 128.
-inline uint32_t distanceCodeOf(uint32_t distanceMinus1)
-{
-    return distanceMinus1 < 256 ? tables.distanceCode[distanceMinus1]
-                                : tables.distanceCode[256 + (distanceMinus1 >> 7)];
-}
-
 // n comes before m in the heap: less frequent, or as frequent and not deeper, so that equal
 // weights keep the tree flat.
 bool before(const BlockCoder::Tree &tree, const uint8_t *depth, uint32_t n, uint32_t m)
@@ -94,12 +74,17 @@ bool before(const BlockCoder::Tree &tree, const uint8_t *depth, uint32_t n, uint
     return tree.freq[n] < tree.freq[m] || (tree.freq[n] == tree.freq[m] && depth[n] <= depth[m]);
 }
 
-constexpr BlockCoder::TreeShape literalShape = {BlockCoder::literalCodes, endOfBlock + 1, lengthExtra,
-                                                15, tables.fixedLiteral};
-constexpr BlockCoder::TreeShape distanceShape = {BlockCoder::distanceCodes, 0, distanceExtra, 15,
-                                                 tables.fixedDistance};
-constexpr BlockCoder::TreeShape bitLengthShape = {BlockCoder::bitLengthCodes, 0, bitLengthExtra, 7,
-                                                  nullptr};
+} // namespace
+
+const CodeTables codeTables = makeCodeTables();
+
+namespace {
+
+const BlockCoder::TreeShape literalShape = {BlockCoder::literalCodes, endOfBlock + 1, lengthExtra, 15,
+                                            codeTables.fixedLiteral};
+const BlockCoder::TreeShape distanceShape = {BlockCoder::distanceCodes, 0, distanceExtra, 15,
+                                             codeTables.fixedDistance};
+const BlockCoder::TreeShape bitLengthShape = {BlockCoder::bitLengthCodes, 0, bitLengthExtra, 7, nullptr};
 
 } // namespace
 
@@ -125,48 +110,14 @@ void BlockCoder::resetBlock()
     flagBit = 1;
 }
 
-bool BlockCoder::recordLiteral(uint8_t byte, uint32_t blockInput)
+// End a block early when it is mostly literals but its input would shrink well: the data has
+// changed character and fresh codes will serve the rest better.
+bool BlockCoder::earlyEnd(uint32_t blockInput) const
 {
-    literals[lastLiteral++] = byte;
-    literalTree.freq[byte]++;
-    return endSymbol(blockInput);
-}
-
-bool BlockCoder::recordMatch(uint32_t distance, uint32_t length, uint32_t blockInput)
-{
-    const uint32_t d = distance - 1;
-    const uint32_t v = length - 3;
-    if (d > 32505 || v > 255) {
-        // Such a match cannot be coded; dropping it fails the entry instead of corrupting it.
-        faults.record("ct_tally: bad match");
-        return false;
-    }
-    literals[lastLiteral++] = uint8_t(v);
-    literalTree.freq[endOfBlock + 1 + tables.lengthCode[v]]++;
-    distanceTree.freq[distanceCodeOf(d)]++;
-    distances[lastDistance++] = uint16_t(d);
-    flagByte |= flagBit;
-    return endSymbol(blockInput);
-}
-
-bool BlockCoder::endSymbol(uint32_t blockInput)
-{
-    flagBit = uint8_t(flagBit << 1);
-    if ((lastLiteral & 7) == 0) {
-        flagBytes[(lastLiteral >> 3) - 1] = flagByte;
-        flagByte = 0;
-        flagBit = 1;
-    }
-    // End a block early when it is mostly literals but its input would shrink well: the data
-    // has changed character and fresh codes will serve the rest better.
-    if (lastLiteral % earlyEndStep == 0) {
-        uint32_t outBits = lastLiteral * 8;
-        for (uint32_t code = 0; code < distanceCodes; code++)
-            outBits += distanceTree.freq[code] * (5 + distanceExtra[code]);
-        if (lastDistance < lastLiteral / 2 && (outBits >> 3) < blockInput / 2)
-            return true;
-    }
-    return lastLiteral == maxSymbols;
+    uint32_t outBits = lastLiteral * 8;
+    for (uint32_t code = 0; code < distanceCodes; code++)
+        outBits += distanceTree.freq[code] * (5 + distanceExtra[code]);
+    return lastDistance < lastLiteral / 2 && (outBits >> 3) < blockInput / 2;
 }
 
 void BlockCoder::siftDown(const Tree &tree, uint32_t k)
@@ -403,15 +354,15 @@ void BlockCoder::sendSymbols(const Code *literal, const Code *distance)
             flags = flagBytes[lx >> 3];
         const uint32_t v = literals[lx];
         if (flags & 1) {
-            const uint32_t lcode = tables.lengthCode[v];
+            const uint32_t lcode = codeTables.lengthCode[v];
             send(literal[endOfBlock + 1 + lcode]);
             if (lengthExtra[lcode] != 0)
-                send(v - tables.lengthBase[lcode], lengthExtra[lcode]);
+                send(v - codeTables.lengthBase[lcode], lengthExtra[lcode]);
             const uint32_t d = distances[dx++];
             const uint32_t dcode = distanceCodeOf(d);
             send(distance[dcode]);
             if (distanceExtra[dcode] != 0)
-                send(d - tables.distanceBase[dcode], distanceExtra[dcode]);
+                send(d - codeTables.distanceBase[dcode], distanceExtra[dcode]);
         } else {
             send(literal[v]);
         }
@@ -446,7 +397,7 @@ uint32_t BlockCoder::emitBlock(const uint8_t *input, uint32_t storedLength, bool
         writeDirect(input, storedLength);
     } else if (fixedBytes == bestBytes) {
         send(2 + (last ? 1 : 0), 3);
-        sendSymbols(tables.fixedLiteral, tables.fixedDistance);
+        sendSymbols(codeTables.fixedLiteral, codeTables.fixedDistance);
         pendingBits += 3 + fixedBits;
     } else {
         send(4 + (last ? 1 : 0), 3);

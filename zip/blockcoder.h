@@ -16,16 +16,62 @@ struct FaultLog {
     void record(const char *message) { last = message; }
 };
 
+struct Code {
+    uint16_t bits; // bit-reversed, ready to be sent least significant bit first
+    uint8_t length;
+};
+
+// The code tables of RFC 1951 (3.2.5 and 3.2.6).
+struct CodeTables {
+    static constexpr uint32_t lengthCodes = 29;
+    static constexpr uint32_t distanceCodes = 30;
+    uint8_t lengthCode[256];   // match length - 3 -> length code
+    uint8_t distanceCode[512]; // distance - 1 -> code, see distanceCodeOf
+    uint8_t lengthBase[lengthCodes];
+    uint16_t distanceBase[distanceCodes];
+    Code fixedLiteral[288];
+    Code fixedDistance[distanceCodes];
+};
+
+extern const CodeTables codeTables;
+
+// Distances below 257 have a table entry each; above, codes span multiples of 128.
+inline uint32_t distanceCodeOf(uint32_t distanceMinus1)
+{
+    return distanceMinus1 < 256 ? codeTables.distanceCode[distanceMinus1]
+                                : codeTables.distanceCode[256 + (distanceMinus1 >> 7)];
+}
+
 class BlockCoder {
 public:
     BlockCoder(EntryIo &io, FaultLog &faults);
 
     // Records one symbol of the current block and returns true when the block should end.
     // blockInput is the number of input bytes the block covers once this symbol is counted
-    // in, as the early-end estimate needs it.
-    bool recordLiteral(uint8_t byte, uint32_t blockInput);
+    // in, as the early-end estimate needs it. Inline: one of them runs for every symbol.
+    bool recordLiteral(uint8_t byte, uint32_t blockInput)
+    {
+        literals[lastLiteral++] = byte;
+        literalTree.freq[byte]++;
+        return endSymbol(blockInput);
+    }
     // distance 1..32,506, length 3..258.
-    bool recordMatch(uint32_t distance, uint32_t length, uint32_t blockInput);
+    bool recordMatch(uint32_t distance, uint32_t length, uint32_t blockInput)
+    {
+        const uint32_t d = distance - 1;
+        const uint32_t v = length - 3;
+        if (d > 32505 || v > 255) {
+            // Such a match cannot be coded; dropping it fails the entry instead of corrupting it.
+            faults.record("ct_tally: bad match");
+            return false;
+        }
+        literals[lastLiteral++] = uint8_t(v);
+        literalTree.freq[endOfBlock + 1 + codeTables.lengthCode[v]]++;
+        distanceTree.freq[distanceCodeOf(d)]++;
+        distances[lastDistance++] = uint16_t(d);
+        flagByte |= flagBit;
+        return endSymbol(blockInput);
+    }
 
     // Codes the recorded symbols as one block and starts the next; returns the compressed
     // bytes of the entry so far, exact once `last` is set. `input` is the block's input
@@ -37,14 +83,12 @@ public:
     bool outputFailed() const { return failed; }
 
     static constexpr uint32_t literalCodes = 286;
-    static constexpr uint32_t distanceCodes = 30;
+    static constexpr uint32_t distanceCodes = CodeTables::distanceCodes;
+    static constexpr uint32_t endOfBlock = 256;
     static constexpr uint32_t bitLengthCodes = 19;
     static constexpr uint32_t heapSize = 2 * literalCodes + 1;
 
-    struct Code {
-        uint16_t bits;  // bit-reversed, ready to be sent least significant bit first
-        uint8_t length;
-    };
+    using Code = zip::Code;
 
     // Everything that differs between the literal/length, distance and bit-length trees.
     struct TreeShape {
@@ -64,7 +108,22 @@ public:
     };
 
 private:
-    bool endSymbol(uint32_t blockInput);
+    static constexpr uint32_t maxSymbols = 32767; // the symbol buffers hold 32,768; one stays free
+    static constexpr uint32_t earlyEndStep = 4096;
+
+    bool endSymbol(uint32_t blockInput)
+    {
+        flagBit = uint8_t(flagBit << 1);
+        if ((lastLiteral & 7) == 0) {
+            flagBytes[(lastLiteral >> 3) - 1] = flagByte;
+            flagByte = 0;
+            flagBit = 1;
+            if (lastLiteral % earlyEndStep == 0 && earlyEnd(blockInput))
+                return true;
+        }
+        return lastLiteral == maxSymbols;
+    }
+    bool earlyEnd(uint32_t blockInput) const;
     void resetBlock();
 
     void buildTree(Tree &tree, const TreeShape &shape);
