@@ -240,14 +240,19 @@ uint32_t EntryDeflater::search()
     bool shortTaken = forecast.shortTaken;
     uint32_t shortBest = forecast.shortBest, shortStart = forecast.shortStart;
     bool forecasting = forecast.position != 0 && ahead.running;
+    // First up to where the forecast notes its state, then on without that check.
+    while (walk.running && forecasting && ahead.chain > chainAfterShort) {
+        step(walk);
+        forecasting = step(ahead);
+    }
+    if (forecasting && ahead.chain == chainAfterShort && !shortTaken) {
+        shortBest = ahead.best;
+        shortStart = ahead.start;
+        shortTaken = true;
+    }
     while (walk.running && forecasting) {
         step(walk);
         forecasting = step(ahead);
-        if (ahead.chain == chainAfterShort && forecasting && !shortTaken) {
-            shortBest = ahead.best;
-            shortStart = ahead.start;
-            shortTaken = true;
-        }
     }
     forecast.walk = ahead;
     forecast.shortTaken = shortTaken;
