@@ -95,7 +95,8 @@ public:
     ZipAssemblerResult refusal() const;
     // Ends the archive's usefulness after a cancelled batch: later adds are refused.
     void cancel() { fail(ZipAssemblerResult::Cancelled); }
-    ZipAssemblerResult batchResult() const { return stickyError; }
+    // The failure that leaves the archive in doubt, or Ok.
+    ZipAssemblerResult failure() const { return stickyError; }
     // The archive file's path; empty for a memory target.
     const std::string &path() const { return archivePath; }
     // Writes the central directory and end record once; later calls repeat the result.

@@ -177,7 +177,7 @@ Result Batch::run()
     }
     if (progress)
         progress(context, count, done, total);
-    return writer.batchResult();
+    return writer.failure();
 }
 
 void Batch::help()
