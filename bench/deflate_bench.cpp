@@ -483,7 +483,8 @@ void measureArchive(size_t logMegabytes, int runs)
     for (size_t i = 0; i < sizeof parts / sizeof parts[0]; ++i) {
         const std::string path = (folder / ("component" + std::to_string(i) + ".log")).string();
         const Bytes log = cameraLog((logMegabytes << 20) * parts[i] / 64 + 1000 * i);
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(log.data()), std::streamsize(log.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char *>(log.data()), std::streamsize(log.size()));
         files.push_back(path);
         total += log.size();
     }

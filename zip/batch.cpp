@@ -35,7 +35,8 @@ uint64_t sourceSize(const ZipAssemblerEntry &entry)
     if (entry.sourceKind != ZipSourceKind::FileName || !entry.source)
         return 0;
     std::error_code error;
-    const uint64_t size = std::filesystem::file_size(std::filesystem::u8path(static_cast<const char *>(entry.source)), error);
+    const auto path = std::filesystem::u8path(static_cast<const char *>(entry.source));
+    const uint64_t size = std::filesystem::file_size(path, error);
     return error ? 0 : size;
 }
 
@@ -44,7 +45,7 @@ struct Spool {
     EntrySource source;
     Result opened = Result::Ok;
     std::vector<SpoolPiece> pieces;
-    size_t outgrownAt = SIZE_MAX; // pieces made after the source outgrew an entry
+    size_t outgrownAt = SIZE_MAX; // the first piece made after the source outgrew an entry
     DeflateResult deflate;
     uint16_t flags = 0;
     bool lost = false; // a piece could not be kept: the entry is added again at its turn

@@ -45,8 +45,9 @@ const uint8_t *SpoolStore::load(const SpoolPiece &piece, std::vector<uint8_t> &b
         return piece.bytes.get();
     buffer.resize(piece.size);
     std::lock_guard<std::mutex> guard(lock);
-    const bool read = seekFile(scratch, piece.offset) && std::fread(buffer.data(), 1, piece.size, scratch) == piece.size;
-    return read ? buffer.data() : nullptr;
+    if (!seekFile(scratch, piece.offset) || std::fread(buffer.data(), 1, piece.size, scratch) != piece.size)
+        return nullptr;
+    return buffer.data();
 }
 
 void SpoolStore::release(std::vector<SpoolPiece> &pieces)

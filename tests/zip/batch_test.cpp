@@ -237,5 +237,6 @@ INSTANTIATE_TEST_SUITE_P(Points, BatchCancel,
                          testing::Values(CancelRow{0, 0}, CancelRow{1, 1'000'000}, CancelRow{2, 0}, CancelRow{6, 0},
                                          CancelRow{9, 0}, CancelRow{9, 9'000'000}),
                          [](const testing::TestParamInfo<CancelRow> &info) {
-                             return "entry" + std::to_string(info.param.entry) + "done" + std::to_string(info.param.done);
+                             const CancelRow &row = info.param;
+                             return "entry" + std::to_string(row.entry) + "done" + std::to_string(row.done);
                          });
