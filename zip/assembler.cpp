@@ -190,7 +190,7 @@ ZipAssemblerResult ZipAssembler::openFile(const char *path)
 {
     if (!path)
         return Result::BadArgument;
-    output = zip::openFile(path, "w+b");
+    output = zip::createFile(path);
     archivePath = path;
     return output ? Result::Ok : Result::OpenFailed;
 }
@@ -336,7 +336,7 @@ ZipAssemblerResult openSource(EntrySource &input, const void *source, uint32_t s
         if (!source)
             return Result::BadArgument;
         const char *path = static_cast<const char *>(source);
-        input.stream = zip::openFile(path, "rb");
+        input.stream = zip::openSourceFile(path);
         if (!input.stream)
             return Result::OpenFailed;
         input.closeStream = true;

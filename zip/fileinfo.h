@@ -40,8 +40,15 @@ enum class SourceType {
     Unreadable, // a folder, or its information cannot be read
 };
 
-// fopen for a UTF-8 path.
-std::FILE *openFile(const char *path, const char *mode);
+// Opens the file at the UTF-8 `path` for reading, without waiting for a named pipe's writer.
+std::FILE *openSourceFile(const char *path);
+
+// Creates the regular file at the UTF-8 `path`, or empties the one there, open for reading and
+// writing; a device there is opened as it is. A link there is never followed, and a pipe or
+// folder of that name is left alone: null for those, as on any other failure. An archive often
+// lies in a folder that other users can write to, where a link of its name could otherwise aim
+// the archive at a file of their choice.
+std::FILE *createFile(const char *path);
 
 // Creates a new file named `prefix` followed by a number, open for reading and writing, that
 // disappears when it is closed or the program ends, whatever way it ends; null on failure.

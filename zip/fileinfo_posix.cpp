@@ -75,17 +75,34 @@ bool hiddenName(const char *path)
 
 } // namespace
 
-std::FILE *openFile(const char *path, const char *mode)
+std::FILE *openSourceFile(const char *path)
 {
-    if (std::strcmp(mode, "rb") != 0)
-        return std::fopen(path, mode);
     // A named pipe would hold the open until some program writes into it: open without
     // waiting, then read as usual (a pipe without a writer then simply ends at once).
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return nullptr;
     const int flags = fcntl(fd, F_GETFL);
-    std::FILE *stream = flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 ? fdopen(fd, mode) : nullptr;
+    std::FILE *stream = flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 ? fdopen(fd, "rb") : nullptr;
+    if (!stream)
+        close(fd);
+    return stream;
+}
+
+std::FILE *createFile(const char *path)
+{
+    // O_NONBLOCK keeps a pipe of that name from holding the open. No user but the system's
+    // own can make a device, so one is written to as it is (a test writes to a full one).
+    const int fd = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    struct stat status {};
+    const int flags = fcntl(fd, F_GETFL);
+    const bool usable = fstat(fd, &status) == 0 &&
+                        (S_ISCHR(status.st_mode) || (S_ISREG(status.st_mode) && ftruncate(fd, 0) == 0));
+    std::FILE *stream = nullptr;
+    if (usable && flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0)
+        stream = fdopen(fd, "w+b");
     if (!stream)
         close(fd);
     return stream;

@@ -74,12 +74,39 @@ std::wstring wide(const char *text)
 
 } // namespace
 
-std::FILE *openFile(const char *path, const char *mode)
+std::FILE *openSourceFile(const char *path)
 {
     const std::wstring widePath = wide(path);
     if (widePath.empty())
         return nullptr;
-    return _wfopen(widePath.c_str(), wide(mode).c_str());
+    return _wfopen(widePath.c_str(), L"rb");
+}
+
+std::FILE *createFile(const char *path)
+{
+    const std::wstring widePath = wide(path);
+    if (widePath.empty())
+        return nullptr;
+    // Opened as itself, a symbolic link or junction (a reparse point) is not followed; it is
+    // then refused like a folder, a pipe or a device, and only a regular file is emptied.
+    const HANDLE handle = CreateFileW(widePath.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool regular =
+        GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info) &&
+        !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
+    const int fd = regular && SetEndOfFile(handle) ? _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY) : -1;
+    if (fd < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE *stream = _fdopen(fd, "w+b");
+    if (!stream)
+        _close(fd);
+    return stream;
 }
 
 std::FILE *openScratchFile(const std::string &prefix)

@@ -57,7 +57,8 @@ enum class ZipAssemblerResult : uint32_t {
 };
 
 enum class ZipTargetKind : uint32_t {
-    FileName = 2, // target: NUL-terminated UTF-8 path; the file is created or truncated
+    FileName = 2, // target: NUL-terminated UTF-8 path; the file is created or truncated (a
+                  // link of that name is not followed, and it, a pipe or a folder fails create)
     Memory = 3,   // target: optional caller buffer of `capacity` bytes, or null
 };
 

@@ -495,3 +495,38 @@ TEST(SparseSources, sourcesOf4GiBOrMoreOrTooLargeForTheArchiveAreRefusedBeforeWr
     EXPECT_EQ(parsed.entries[0].offset, 0u);
     EXPECT_EQ(contents(parsed.entries[0]), textOf("small"));
 }
+
+// The archive's own name in a folder that others can write to: what stands there is never a way
+// out of the folder, and never holds the create.
+TEST(ArchiveTarget, linkOrPipeOfTheArchivesNameFailsCreateAndChangesNothing)
+{
+    TempDir dir;
+    const auto outside = dir / "outside.txt";
+    writeFile(outside, textOf("private"));
+    const auto linked = dir / "linked.zip";
+    const auto dangling = dir / "dangling.zip";
+    const auto fifo = dir / "fifo.zip";
+    std::filesystem::create_symlink(outside, linked);
+    std::filesystem::create_symlink(dir / "made.txt", dangling);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    alarm(20); // a blocking open would otherwise hang the test program
+    for (const auto &target : {linked, dangling, fifo})
+        EXPECT_EQ(zipAssemblerCreate(target.c_str(), 0, ZipTargetKind::FileName), nullptr) << target;
+    alarm(0);
+    EXPECT_EQ(readFile(outside), textOf("private"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "made.txt"));
+}
+
+TEST(ArchiveTarget, existingArchiveIsEmptiedAndWrittenAnew)
+{
+    TempDir dir;
+    const auto archivePath = dir / "x.zip";
+    writeFile(archivePath, randomBytes(5000, 24));
+    ZipAssemblerHandle *archive = zipAssemblerCreate(archivePath.c_str(), 0, ZipTargetKind::FileName);
+    ASSERT_NE(archive, nullptr);
+    ASSERT_EQ(zipAssemblerAdd(archive, "m.log", "m", 1, ZipSourceKind::Memory), Result::Ok);
+    ASSERT_EQ(zipAssemblerClose(archive), Result::Ok);
+    const Archive parsed = parse(readFile(archivePath));
+    ASSERT_EQ(parsed.count, 1u);
+    EXPECT_EQ(contents(parsed.entries.at(0)), textOf("m"));
+}
