@@ -69,8 +69,3 @@ void DialogDriver::chooseLevel(const QString &label)
     ASSERT_GE(index, 0);
     combo()->setCurrentIndex(index);
 }
-
-void DialogDriver::settle(int ms)
-{
-    QTest::qWait(ms);
-}

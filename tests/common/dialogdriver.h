@@ -27,8 +27,6 @@ public:
     void clickCheckBox(const QString &text);
     void clickText(const QString &text);
     void chooseLevel(const QString &label);
-    // Lets queued folder notifications arrive.
-    void settle(int ms = 300);
 
 private:
     void click(QTreeWidgetItem *item, bool onCheckBox);
