@@ -38,8 +38,10 @@ QString stagingPath(const QString &folder, const QString &outputName)
     return folder + QLatin1Char('~') + outputName;
 }
 
-bool captureToolOutput(const SystemTool &tool, const QString &folder)
+bool captureToolOutput(const SystemTool &tool, const QString &folder, const std::atomic<bool> &cancel)
 {
+    if (cancel)
+        return false;
     const QString staging = stagingPath(folder, tool.outputName);
     // What an interrupted run left there goes first, a link itself and never its target.
     const EntryKind leftOver = entryKind(staging);
@@ -53,10 +55,18 @@ bool captureToolOutput(const SystemTool &tool, const QString &folder)
     process.start(tool.program, toolArguments(tool.arguments));
     const bool started = process.waitForStarted(-1);
     bool written = true;
-    while (started && tool.capture && process.waitForReadyRead(-1))
-        written = output.write(process.readAllStandardOutput()) >= 0 && written;
-    // Reading may already have seen the end, after which waiting reports false.
-    process.waitForFinished(-1);
+    // Waits in short steps, taking the output as it comes, so that a cancel need not outlast a
+    // slow tool. A killed tool has crashed, so its run does not count.
+    while (started && process.state() != QProcess::NotRunning) {
+        if (cancel) {
+            process.kill();
+            process.waitForFinished(-1);
+            break;
+        }
+        process.waitForFinished(100);
+        if (tool.capture)
+            written = output.write(process.readAllStandardOutput()) >= 0 && written;
+    }
     const bool finished = started && process.state() == QProcess::NotRunning;
     if (tool.capture) {
         written = output.write(process.readAllStandardOutput()) >= 0 && output.flush() && written;
@@ -67,4 +77,21 @@ bool captureToolOutput(const SystemTool &tool, const QString &folder)
         return true;
     removePlainFile(staging);
     return false;
+}
+
+QVector<ArchiveEntry> systemToolEntries(const QString &logPath, const std::atomic<bool> &cancel)
+{
+    QVector<ArchiveEntry> entries;
+    const auto run = [&](SystemTool tool) {
+        tool.outputName = toolOutputName(tool.program, tool.outputName);
+        if (captureToolOutput(tool, logPath, cancel))
+            entries.append({tool.outputName, logPath + tool.outputName});
+    };
+    // A report younger than two hours is reused; the network listing is taken every time.
+    if (reportIsFresh(logPath + reportName, QDateTime::currentDateTime()))
+        entries.append({reportName, logPath + reportName});
+    else if (const std::optional<SystemTool> reportTool = systemReportTool(logPath))
+        run(*reportTool);
+    run(networkTool());
+    return entries;
 }

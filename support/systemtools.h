@@ -3,11 +3,14 @@
 // running them. Which tools these are is the platform's choice (systemtools_win.cpp,
 // systemtools_posix.cpp).
 
+#include "archive.h"
+
 #include <QDateTime>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <optional>
 
 struct SystemTool {
@@ -49,15 +52,22 @@ bool toolSucceeded(bool finished, QProcess::ExitStatus status, int exitCode);
 // in the same folder (which ends with "/"), so it keeps the output's extension.
 QString stagingPath(const QString &folder, const QString &outputName);
 
-// Runs the tool and waits for it, without time-out. Its output goes into a new file at the
-// staging path: its standard output when `capture` is set, else whatever the tool writes
-// there itself. Only when the tool succeeded does that file take the place of the output file
-// in `folder`, in one step; a link there is replaced itself, never written through, and a
-// folder, pipe or device of that name stays as it is. Otherwise the staging file is removed and
-// an earlier output stays as it was, so a failed run never leaves an output that looks
-// renewed. Returns whether the output was renewed. Touches no widget, so any thread may call it.
-bool captureToolOutput(const SystemTool &tool, const QString &folder);
+// Runs the tool and waits for it, without time-out unless `cancel` is raised: that kills the
+// tool and fails its run (and a flag raised before starts none). Its output goes into a new
+// file at the staging path: its standard output when `capture` is set, else whatever the tool
+// writes there itself. Only when the tool succeeded does that file take the place of the
+// output file in `folder`, in one step; a link there is replaced itself, never written through,
+// and a folder, pipe or device of that name stays as it is. Otherwise the staging file is
+// removed and an earlier output stays as it was, so a failed run never leaves an output that
+// looks renewed. Returns whether the output was renewed. Touches no widget, so any thread may
+// call it.
+bool captureToolOutput(const SystemTool &tool, const QString &folder, const std::atomic<bool> &cancel);
 
 // True when the report is a regular file (not a link) whose metadata changed less than two
 // hours before `now`. A change time in the future counts as young.
 bool reportIsFresh(const QString &reportPath, const QDateTime &now);
+
+// The report step, then the network step: reuses a fresh report or renews it, captures the
+// network configuration, and returns the archive entries of the files that are ready, in
+// that order.
+QVector<ArchiveEntry> systemToolEntries(const QString &logPath, const std::atomic<bool> &cancel);

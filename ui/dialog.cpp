@@ -1,6 +1,7 @@
 #include "dialog.h"
 
 #include "archive.h"
+#include "archivebuild.h"
 #include "clearing.h"
 #include "dialogform.h"
 #include "inisettings.h"
@@ -9,9 +10,9 @@
 #include "logfolder.h"
 #include "supportmail.h"
 #include "systemtools.h"
+#include "workprogress.h"
 #include "zipassembler.h"
 
-#include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -180,33 +181,37 @@ void Dialog::on_pushButton_ExploreLog_clicked()
 
 void Dialog::on_pushButton_CreateSupportFile_clicked()
 {
+    createSupportFile();
+}
+
+// Builds the support archive behind a progress dialog (the window keeps painting meanwhile) and
+// returns false when it was cancelled, or not started because a build is running already.
+bool Dialog::createSupportFile()
+{
+    if (building)
+        return false;
     const QString archivePath = supportArchivePath(logPath);
     QStringList paramFiles;
     QStringList logFiles;
     collectCheckedFiles(paramFiles, logFiles);
     if (logsAreEmpty(logFiles)) {
         QMessageBox::warning(this, tr("Warning"), tr("All log files are empty. Please log another session and try again"));
-        return;
+        return true;
     }
     QFile::remove(archivePath);
     ZipAssemblerHandle *archive = zipAssemblerCreate(archivePath.toUtf8().constData(), 0, ZipTargetKind::FileName);
     if (!archive)
-        return;
+        return true;
     const QString backup = backupFolder(logPath);
     makeBackupFolder(backup);
-    for (const ArchiveEntry &entry : archiveEntries(logFiles, paramFiles, backup))
-        addToArchive(archive, entry.name, entry.source);
-
-    const auto run = [&](const SystemTool &tool) {
-        runSystemTool(archive, tool.program, tool.arguments, tool.outputName, tool.capture);
-    };
-    // A report younger than two hours is reused; the network listing is taken every time.
-    if (reportIsFresh(logPath + reportName, QDateTime::currentDateTime()))
-        addToArchive(archive, reportName, logPath + reportName);
-    else if (const std::optional<SystemTool> reportTool = systemReportTool(logPath))
-        run(*reportTool);
-    run(networkTool());
-    zipAssemblerClose(archive);
+    const QVector<ArchiveEntry> entries = archiveEntries(logFiles, paramFiles, backup);
+    const ToolRun tools = [folder = logPath](const std::atomic<bool> &cancel) { return systemToolEntries(folder, cancel); };
+    building = true;
+    const bool built = runWithProgress(this, [&](const BuildProgressCallback &progress, const std::atomic<bool> &cancel) {
+        return buildSupportArchive(archive, archivePath, entries, tools, progress, cancel);
+    });
+    building = false;
+    return built;
 }
 
 void Dialog::on_pushButton_SupportMail_clicked()
@@ -222,19 +227,11 @@ void Dialog::on_pushButton_SupportMail_clicked()
         QMessageBox::question(this, title, question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Yes) {
         QFile::remove(archivePath);
-        on_pushButton_CreateSupportFile_clicked();
+        // A cancelled archive is no reason to write to the support desk.
+        if (!createSupportFile())
+            return;
     } else if (answer != QMessageBox::No) {
         return;
     }
     handOff->send(supportMail(archivePath), winId());
-}
-
-void Dialog::runSystemTool(ZipAssemblerHandle *archive, const QString &program, const QString &arguments,
-                           const QString &outputName, bool capture)
-{
-    const SystemTool tool{program, arguments, toolOutputName(program, outputName), capture};
-    setCursor(Qt::WaitCursor);
-    if (captureToolOutput(tool, logPath) && archive)
-        addToArchive(archive, tool.outputName, logPath + tool.outputName);
-    setCursor(Qt::ArrowCursor);
 }

@@ -10,7 +10,6 @@
 
 class QTreeWidgetItem;
 struct DialogForm;
-struct ZipAssemblerHandle;
 
 // The main window and the holder of all program state: the component tree, the level
 // selector and the four support buttons. Every user action arrives as one of its slots.
@@ -36,8 +35,7 @@ private:
     void switchLogFiles(const QStringList &logFiles, bool enable);
     void collectCheckedFiles(QStringList &paramFiles, QStringList &logFiles);
     void writeLoggingIni(const QStringList &paramFiles, const QStringList &logFiles);
-    void runSystemTool(ZipAssemblerHandle *archive, const QString &program, const QString &arguments,
-                       const QString &outputName, bool capture);
+    bool createSupportFile();
 
     DialogForm *form;
     QString logPath;
@@ -47,6 +45,7 @@ private:
     QFileSystemWatcher folderWatcher;
     QMap<QTreeWidgetItem *, ComponentEntry> components;
     bool ready;
+    bool building = false; // a support archive is being built
 
     // Lets the tests look at the state that has no other outlet (the construction gate).
     friend struct DialogProbe;

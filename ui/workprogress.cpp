@@ -1,0 +1,92 @@
+#include "workprogress.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QLocale>
+#include <QProgressDialog>
+#include <QThread>
+
+#include <memory>
+
+namespace {
+
+// Drops the user's input to one window while work runs behind it. Once the modal progress
+// dialog shows, the toolkit blocks the window by itself; before that, this does.
+class InputBlock : public QObject
+{
+public:
+    explicit InputBlock(QWidget *window) : window(window) { qApp->installEventFilter(this); }
+    ~InputBlock() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (!widget || widget->window() != window)
+            return false;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Wheel:
+        case QEvent::Close: // an accepted close event would still close the window
+            event->ignore();
+            return true;
+        default:
+            return false;
+        }
+    }
+
+private:
+    QWidget *window;
+};
+
+void show(QProgressDialog &dialog, const BuildProgress &now)
+{
+    // A late report must not bring a cancelled dialog back.
+    if (dialog.wasCanceled())
+        return;
+    const QLocale locale;
+    const QString step = now.entry.isEmpty()
+                             ? QCoreApplication::translate("Dialog", "Waiting for the system tools")
+                             : QCoreApplication::translate("Dialog", "Packing %1").arg(now.entry);
+    const QString bytes = QCoreApplication::translate("Dialog", "%1 of %2")
+                              .arg(locale.formattedDataSize(qint64(now.done)), locale.formattedDataSize(qint64(now.total)));
+    dialog.setLabelText(step + QLatin1Char('\n') + bytes);
+    dialog.setValue(now.total ? int(now.done * dialog.maximum() / now.total) : 0);
+}
+
+} // namespace
+
+bool runWithProgress(QWidget *window, const ProgressWork &work)
+{
+    QProgressDialog dialog(window);
+    dialog.setWindowTitle(QCoreApplication::translate("Dialog", "Support File"));
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
+    dialog.setRange(0, 1000);
+    dialog.setMinimumDuration(500);
+    dialog.setValue(0);
+    std::atomic<bool> cancel{false};
+    QObject::connect(&dialog, &QProgressDialog::canceled, [&cancel] { cancel = true; });
+    const BuildProgressCallback progress = [&dialog](const BuildProgress &now) {
+        // Queued to the user-interface thread; dropped when the dialog is gone.
+        QMetaObject::invokeMethod(&dialog, [&dialog, now] { show(dialog, now); }, Qt::QueuedConnection);
+    };
+
+    const InputBlock block(window);
+    window->setCursor(Qt::WaitCursor);
+    bool result = false;
+    QEventLoop loop;
+    const std::unique_ptr<QThread> worker(QThread::create([&] { result = work(progress, cancel); }));
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec();
+    worker->wait();
+    window->setCursor(Qt::ArrowCursor);
+    return result;
+}
