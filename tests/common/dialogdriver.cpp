@@ -69,3 +69,9 @@ void DialogDriver::chooseLevel(const QString &label)
     ASSERT_GE(index, 0);
     combo()->setCurrentIndex(index);
 }
+
+QProgressDialog *DialogDriver::progress() const
+{
+    auto *found = dialog.findChild<QProgressDialog *>();
+    return found && found->isVisible() ? found : nullptr;
+}

@@ -5,6 +5,7 @@
 #include "dialog.h"
 
 #include <QComboBox>
+#include <QProgressDialog>
 #include <QTreeWidget>
 
 struct DialogProbe {
@@ -27,6 +28,8 @@ public:
     void clickCheckBox(const QString &text);
     void clickText(const QString &text);
     void chooseLevel(const QString &label);
+    // The progress dialog of a support archive build while it shows, else null.
+    QProgressDialog *progress() const;
 
 private:
     void click(QTreeWidgetItem *item, bool onCheckBox);

@@ -1,11 +1,15 @@
 #include "dialogdriver.h"
 #include "testenv.h"
+#include "toolstandin.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMetaMethod>
 #include <QPushButton>
+#include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -253,4 +257,63 @@ TEST_F(DialogTest, notificationBeforeReadyChangesNothing)
     DialogProbe::ready(dialog) = true;
     DialogProbe::notify(dialog);
     EXPECT_EQ(driver.state("USB"), Qt::Checked);
+}
+
+// --- the support archive's progress dialog ---
+
+TEST_F(DialogTest, cancelInTheProgressDialogStopsTheBuildAndLeavesNoArchive)
+{
+    const QString bin = root.path() + "/bin";
+    const QString runs = root.path() + "/network-tool-runs";
+    QDir().mkpath(bin);
+    if (!writeWaitingNetworkTool(bin, runs))
+        GTEST_SKIP() << "no stand-in for the network tool on this platform";
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", bin.toUtf8());
+    write("kv4_usb.log", "usb log");
+    write("kv4_usb_param.ini", "[LOGGING]\r\n");
+    Dialog dialog;
+    DialogDriver driver(dialog);
+    auto *create = dialog.findChild<QPushButton *>("pushButton_CreateSupportFile");
+
+    // While the tool waits: clicks and Escape on the window itself (and a click that bypasses
+    // the input, as an accessibility tool makes it), then Escape in the progress dialog while
+    // it shows.
+    QString label;
+    bool archiveWhileBuilding = false;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        QProgressDialog *progress = driver.progress();
+        if (!progress) {
+            QTest::mouseClick(create, Qt::LeftButton);
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+            create->click();
+            return;
+        }
+        if (label.isEmpty()) {
+            label = progress->labelText();
+            archiveWhileBuilding = exists("zel_support.zip");
+        }
+        QTest::keyClick(progress, Qt::Key_Escape);
+    });
+    user.start(50);
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(create, Qt::LeftButton);
+    const qint64 took = clock.elapsed();
+    user.stop();
+    qputenv("PATH", savedPath);
+
+    EXPECT_TRUE(label.startsWith("Waiting for the system tools\n")) << label.toStdString();
+    EXPECT_TRUE(archiveWhileBuilding);
+    EXPECT_FALSE(exists("zel_support.zip"));
+    EXPECT_EQ(read("kv4_usb.log"), "usb log");
+    EXPECT_EQ(read("kv4_usb_param.ini"), "[LOGGING]\r\n");
+    QFile runsFile(runs);
+    ASSERT_TRUE(runsFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(runsFile.readAll(), "run\n") << "one build, whatever was clicked during it";
+    EXPECT_LT(took, 20000) << "the waiting tool was stopped, not waited for";
+    EXPECT_TRUE(dialog.isVisible()) << "Escape on the busy window closed it";
+    EXPECT_EQ(dialog.cursor().shape(), Qt::ArrowCursor);
+    EXPECT_FALSE(driver.progress());
 }
