@@ -32,6 +32,7 @@ protected:
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
         case QEvent::Wheel:
+            return true; // left accepted: the platform would hand an ignored key over again
         case QEvent::Close: // an accepted close event would still close the window
             event->ignore();
             return true;
@@ -44,10 +45,21 @@ private:
     QWidget *window;
 };
 
-void show(QProgressDialog &dialog, const BuildProgress &now)
+// An Escape that reaches the dialog itself instead of its Cancel shortcut (when its window is
+// not the active one) rejects it, which would only hide it; here it cancels, as Cancel does.
+class CancelOnEscape : public QProgressDialog
+{
+public:
+    using QProgressDialog::QProgressDialog;
+
+protected:
+    void reject() override { emit canceled(); }
+};
+
+void show(QProgressDialog &dialog, const BuildProgress &now, const std::atomic<bool> &cancel)
 {
     // A late report must not bring a cancelled dialog back.
-    if (dialog.wasCanceled())
+    if (cancel)
         return;
     const QLocale locale;
     const QString step = now.entry.isEmpty()
@@ -63,7 +75,7 @@ void show(QProgressDialog &dialog, const BuildProgress &now)
 
 bool runWithProgress(QWidget *window, const ProgressWork &work)
 {
-    QProgressDialog dialog(window);
+    CancelOnEscape dialog(window);
     dialog.setWindowTitle(QCoreApplication::translate("Dialog", "Support File"));
     dialog.setWindowModality(Qt::WindowModal);
     dialog.setAutoReset(false);
@@ -73,9 +85,9 @@ bool runWithProgress(QWidget *window, const ProgressWork &work)
     dialog.setValue(0);
     std::atomic<bool> cancel{false};
     QObject::connect(&dialog, &QProgressDialog::canceled, [&cancel] { cancel = true; });
-    const BuildProgressCallback progress = [&dialog](const BuildProgress &now) {
+    const BuildProgressCallback progress = [&dialog, &cancel](const BuildProgress &now) {
         // Queued to the user-interface thread; dropped when the dialog is gone.
-        QMetaObject::invokeMethod(&dialog, [&dialog, now] { show(dialog, now); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(&dialog, [&dialog, &cancel, now] { show(dialog, now, cancel); }, Qt::QueuedConnection);
     };
 
     const InputBlock block(window);

@@ -4,7 +4,9 @@
 # folder, with a system report and a network listing from the report script that comes with the
 # program; then click "Clear Logfiles" and find the log in the backup folder. Someone has left
 # links to files outside the log folder under the names the dialog uses: nothing outside may
-# change or appear, and nothing of it may enter the archive.
+# change or appear, and nothing of it may enter the archive. Then with a 150 MB log: the
+# progress dialog shows, Escape cancels the build and leaves no archive, and the next build
+# completes.
 # Usage: window_flow.sh PROGRAM [installed] (run inside xvfb-run). Exit code 77: a tool is
 # missing. Without "installed" the script reads a stand-in machine; with it, this machine.
 # With ZEL_SCREENSHOT set, a picture of the screen after the flow is saved there.
@@ -124,6 +126,57 @@ await -f "$logs/backup/kv4_cam.log" -a ! -L "$logs/backup/kv4_cam.log" ||
 await ! -s "$logs/kv4_cam.log" || fail "clearing did not empty kv4_cam.log"
 [ -L "$logs/zel_conv.log" ] || fail "clearing replaced the link zel_conv.log"
 [ "$(snapshot)" = "$before" ] || fail "Clear Logfiles changed something outside the log folder"
+
+# A 150 MB log: the progress dialog shows, Escape in it cancels and leaves no archive, and the
+# next "Create Support File" completes. Camera log lines, repeated in blocks larger than the
+# compressor's window, so the log packs like a real one.
+python3 - "$logs/kv4_cam.log" <<'PYTHON'
+import random, sys
+random.seed(11)
+block = "".join(f"2026-12-08 05:{i // 6000 % 60:02d}:{i // 100 % 60:02d}.{i % 100 * 10:03d} kv4_cam frame {i}"
+                f" exposure {random.choice((5000, 10000, 20000))} us gain {random.randrange(4)} dB"
+                f" {random.choice(('ok', 'ok', 'ok', 'ok', 'dropped', 'late'))}\n"
+                for i in range(20000)).encode()
+with open(sys.argv[1], "wb") as log:
+    for _ in range(150 * 2**20 // len(block)):
+        log.write(block)
+PYTHON
+xdotool mousemove --window "$wid" 207 335 click 1
+progress=""
+for _ in $(seq 50); do
+    progress=$(xdotool search --name '^Support File$' 2>/dev/null | head -n 1)
+    [ -n "$progress" ] && break
+    sleep 0.2
+done
+[ -n "$progress" ] || fail "no progress dialog for a 150 MB log"
+# As a user presses it: to the focused window, which the modal progress dialog is.
+xdotool key Escape
+for _ in $(seq 300); do
+    [ -e "$archive" ] || break
+    sleep 0.2
+done
+[ -e "$archive" ] && fail "the cancelled archive is still there"
+sleep 1
+ls "$logs" | grep -q '^zel_support' && fail "a cancelled build left $(ls "$logs" | grep '^zel_support')"
+
+# The window takes clicks again once the cancelled build has ended.
+for _ in $(seq 5); do
+    xdotool mousemove --window "$wid" 207 335 click 1
+    await -e "$archive" && break
+done
+for _ in $(seq 600); do
+    unzip -t -q "$archive" >/dev/null 2>&1 && break
+    sleep 0.2
+done
+unzip -t -q "$archive" || fail "no valid archive after the cancelled one"
+python3 - "$archive" "$logs/kv4_cam.log" <<'PYTHON' || fail "the archive after the cancelled one is wrong"
+import os, sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as archive:
+    if archive.namelist()[0] != "kv4_cam.log":
+        sys.exit(f"entries {archive.namelist()}")
+    if archive.getinfo("kv4_cam.log").file_size != os.path.getsize(sys.argv[2]):
+        sys.exit("kv4_cam.log is not whole")
+PYTHON
 
 if [ -n "${ZEL_SCREENSHOT:-}" ]; then
     import -window root "$ZEL_SCREENSHOT" || fail "no screenshot"
