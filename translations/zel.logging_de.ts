@@ -127,5 +127,21 @@
         <source>Support Mail (+Support File)</source>
         <translation>Support-E-Mail (+Supportdatei)</translation>
     </message>
+    <message>
+        <source>Waiting for the system tools</source>
+        <translation>Warten auf die Systemprogramme</translation>
+    </message>
+    <message>
+        <source>Packing %1</source>
+        <translation>%1 wird gepackt</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 von %2</translation>
+    </message>
+    <message>
+        <source>Support File</source>
+        <translation>Supportdatei</translation>
+    </message>
 </context>
 </TS>
