@@ -1,15 +1,20 @@
-# Shell helpers of the window tests (sourced): find the program's window on the X server.
+# Shell helpers of the window tests (sourced): find the program's windows on the X server.
+
+# Prints the id of the first window whose title matches the pattern, waiting up to ten seconds
+# for one to appear. Returns 1 when none appears.
+window_titled() {
+    for _ in $(seq 50); do
+        found=$(xdotool search --name "$1" 2>/dev/null | head -n 1)
+        [ -n "$found" ] && echo "$found" && return 0
+        sleep 0.2
+    done
+    return 1
+}
 
 # Sets `wid` to the window titled zel.logging, waiting up to ten seconds for it to appear,
 # then one more second for it to be drawn. Returns 1 when no such window appears.
 await_window() {
-    wid=""
-    for _ in $(seq 50); do
-        wid=$(xdotool search --name '^zel\.logging$' 2>/dev/null | head -n 1)
-        [ -n "$wid" ] && break
-        sleep 0.2
-    done
-    [ -n "$wid" ] || return 1
+    wid=$(window_titled '^zel\.logging$') || return 1
     sleep 1
 }
 

@@ -142,13 +142,7 @@ with open(sys.argv[1], "wb") as log:
         log.write(block)
 PYTHON
 xdotool mousemove --window "$wid" 207 335 click 1
-progress=""
-for _ in $(seq 50); do
-    progress=$(xdotool search --name '^Support File$' 2>/dev/null | head -n 1)
-    [ -n "$progress" ] && break
-    sleep 0.2
-done
-[ -n "$progress" ] || fail "no progress dialog for a 150 MB log"
+window_titled '^Support File$' >/dev/null || fail "no progress dialog for a 150 MB log"
 # As a user presses it: to the focused window, which the modal progress dialog is.
 xdotool key Escape
 for _ in $(seq 300); do
