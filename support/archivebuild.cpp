@@ -1,5 +1,6 @@
 #include "archivebuild.h"
 
+#include "plainfile.h"
 #include "zipassembler.h"
 
 #include <QFile>
@@ -7,6 +8,16 @@
 #include <QThread>
 
 #include <memory>
+
+namespace {
+
+// What an entry's source adds to the work: only a regular file is packed.
+quint64 plainFileSize(const QString &path)
+{
+    return isPlainFile(path) ? quint64(QFileInfo(path).size()) : 0;
+}
+
+} // namespace
 
 bool buildSupportArchive(ZipAssemblerHandle *archive, const QString &archivePath,
                          const QVector<ArchiveEntry> &entries, const ToolRun &tools,
@@ -21,7 +32,7 @@ bool buildSupportArchive(ZipAssemblerHandle *archive, const QString &archivePath
     QVector<quint64> sizes;
     quint64 total = 0;
     for (const ArchiveEntry &entry : entries)
-        total += sizes.emplace_back(quint64(QFileInfo(entry.source).size()));
+        total += sizes.emplace_back(plainFileSize(entry.source));
     quint64 done = 0;
     for (int i = 0; i < entries.size() && !cancel; ++i) {
         progress({entries[i].name, done, total});

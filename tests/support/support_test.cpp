@@ -738,6 +738,28 @@ TEST_F(BuildTest, toolsRunWhileTheFilesArePackedAndTheirEntriesComeLast)
     EXPECT_EQ(done, total);
 }
 
+TEST_F(BuildTest, manyEntriesKeepTheirOrderAndContents)
+{
+    if (!haveReaders())
+        GTEST_SKIP() << "python3 or unzip is missing";
+    write("conflicts.nfo", "system report\n");
+    makeFolder("backup");
+    QVector<ArchiveEntry> entries;
+    QList<Entry> expected;
+    for (int i = 0; i < 150; ++i) {
+        const QString name = QString("backup/%1.log").arg(149 - i, 3, 10, QChar('0'));
+        write(name, name.toUtf8().repeated(i));
+        entries.append({name, path(name)});
+        expected.append(Entry{name, name.toUtf8().repeated(i)});
+    }
+    expected.append(Entry{"conflicts.nfo", "system report\n"});
+    ArchiveBuild build(logPath());
+    ASSERT_TRUE(build.run(entries, false));
+    const std::optional<QList<Entry>> archive = readArchive(path(archiveName));
+    ASSERT_TRUE(archive);
+    EXPECT_EQ(*archive, expected);
+}
+
 TEST_F(BuildTest, cancelLeavesNoArchiveAndNoOtherFileBehind)
 {
     const QVector<ArchiveEntry> entries = writeSources();
