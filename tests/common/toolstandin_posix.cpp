@@ -2,9 +2,9 @@
 
 #include <QFile>
 
-bool writeWaitingNetworkTool(const QString &folder, const QString &runsFile)
+bool writeWaitingSystemTool(const QString &folder, const QString &runsFile)
 {
-    QFile tool(folder + "/ip");
+    QFile tool(folder + "/zel-sysreport");
     if (!tool.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     // exec: killing the tool kills the wait itself, leaving nothing behind.

@@ -1,7 +1,7 @@
 #include "toolstandin.h"
 
-// ipconfig.exe is found by name, and a script cannot take its place.
-bool writeWaitingNetworkTool(const QString &, const QString &)
+// The tools are found by name as .exe files, and a script cannot take their place.
+bool writeWaitingSystemTool(const QString &, const QString &)
 {
     return false;
 }

@@ -1204,7 +1204,7 @@ TEST_F(SupportTest, cancelledArchiveSendsNoMail)
 {
     write("kv4_usb.log", "usb log");
     write(archiveName, "old archive");
-    tools.add("ip", "exec /bin/sleep 30");
+    tools.add("zel-sysreport", "exec /bin/sleep 30");
     tools.add("xdg-email", "exit 0");
     Dialog dialog;
     DialogDriver driver(dialog);
@@ -1218,7 +1218,7 @@ TEST_F(SupportTest, cancelledArchiveSendsNoMail)
     click(dialog, "pushButton_SupportMail");
     user.stop();
     EXPECT_EQ(boxes.seen.size(), 1);
-    EXPECT_EQ(tools.runs("ip"), 1);
+    EXPECT_EQ(tools.runs("zel-sysreport"), 1);
     EXPECT_EQ(tools.runs("xdg-email"), 0);
     EXPECT_FALSE(exists(archiveName));
     EXPECT_EQ(read("kv4_usb.log"), "usb log");

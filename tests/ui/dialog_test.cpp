@@ -264,10 +264,10 @@ TEST_F(DialogTest, notificationBeforeReadyChangesNothing)
 TEST_F(DialogTest, cancelInTheProgressDialogStopsTheBuildAndLeavesNoArchive)
 {
     const QString bin = root.path() + "/bin";
-    const QString runs = root.path() + "/network-tool-runs";
+    const QString runs = root.path() + "/system-tool-runs";
     QDir().mkpath(bin);
-    if (!writeWaitingNetworkTool(bin, runs))
-        GTEST_SKIP() << "no stand-in for the network tool on this platform";
+    if (!writeWaitingSystemTool(bin, runs))
+        GTEST_SKIP() << "no stand-in for the system tools on this platform";
     const QByteArray savedPath = qgetenv("PATH");
     qputenv("PATH", bin.toUtf8());
     write("kv4_usb.log", "usb log");
