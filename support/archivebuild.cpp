@@ -8,8 +8,49 @@
 #include <QThread>
 
 #include <memory>
+#include <vector>
 
 namespace {
+
+// Files open at once in one batch: enough for every core to have work, few enough that a
+// backup folder of thousands of logs cannot run the process out of file handles.
+constexpr int batchSize = 64;
+
+// One batch's view of the whole build, for the writer's progress callback.
+struct BatchProgress {
+    const BuildProgressCallback &progress;
+    const std::atomic<bool> &cancel;
+    QStringList names; // of the batch's entries, in order
+    quint64 doneBefore; // bytes of the batches before this one
+    quint64 total;
+};
+
+bool reportBatch(void *context, uint32_t entry, uint64_t done, uint64_t)
+{
+    const auto &batch = *static_cast<const BatchProgress *>(context);
+    if (entry < uint32_t(batch.names.size()))
+        batch.progress({batch.names[int(entry)], batch.doneBefore + done, batch.total});
+    return !batch.cancel;
+}
+
+// Adds `entries` in one batch, each a regular file opened here without following a link and
+// without waiting on a pipe; anything else leaves no entry, as with addToArchive.
+void addBatch(ZipAssemblerHandle *archive, const QVector<ArchiveEntry> &entries, BatchProgress &report)
+{
+    std::vector<PlainFile> files;
+    QVector<QByteArray> names;
+    for (const ArchiveEntry &entry : entries) {
+        if (PlainFile file = openPlainFile(entry.source, false)) {
+            files.push_back(std::move(file));
+            names.append(entry.name.toUtf8());
+            report.names.append(entry.name);
+        }
+    }
+    std::vector<ZipAssemblerEntry> batch;
+    for (size_t i = 0; i < files.size(); ++i)
+        batch.push_back({names[int(i)].constData(), files[i].get(), 0, ZipSourceKind::Stream, ZipAssemblerResult::Ok});
+    zipAssemblerAddBatch(archive, batch.data(), uint32_t(batch.size()), reportBatch, &report);
+}
 
 // What an entry's source adds to the work: only a regular file is packed.
 quint64 plainFileSize(const QString &path)
@@ -34,10 +75,11 @@ bool buildSupportArchive(ZipAssemblerHandle *archive, const QString &archivePath
     for (const ArchiveEntry &entry : entries)
         total += sizes.emplace_back(plainFileSize(entry.source));
     quint64 done = 0;
-    for (int i = 0; i < entries.size() && !cancel; ++i) {
-        progress({entries[i].name, done, total});
-        addToArchive(archive, entries[i].name, entries[i].source);
-        done += sizes[i];
+    for (int first = 0; first < entries.size() && !cancel; first += batchSize) {
+        BatchProgress report{progress, cancel, {}, done, total};
+        addBatch(archive, entries.mid(first, batchSize), report);
+        for (const quint64 size : sizes.mid(first, batchSize))
+            done += size;
     }
     progress({QString(), done, total});
     toolThread->wait();
