@@ -24,10 +24,12 @@ using BuildProgressCallback = std::function<void(const BuildProgress &)>;
 // of the files they made.
 using ToolRun = std::function<QVector<ArchiveEntry>(const std::atomic<bool> &cancel)>;
 
-// Starts `tools` on a thread of their own, adds `entries` to the open `archive` meanwhile,
-// then the tools' entries, and closes the archive. `progress` is called on the calling thread
-// as the work goes on. Raising `cancel` stops the work early: the tools are told, the archive
-// is closed and its file `archivePath` removed, and the result is false.
+// Starts `tools` on a thread of their own, adds `entries` to the open `archive` meanwhile
+// (several compressed at once on all cores; only regular files reached without a link, as
+// with addToArchive), then the tools' entries, and closes the archive. `progress` is called on
+// the calling thread as the work goes on, also inside a large entry. Raising `cancel` stops the
+// work early, within a large entry too: the tools are told, the archive is closed and its file
+// `archivePath` removed, and the result is false.
 bool buildSupportArchive(ZipAssemblerHandle *archive, const QString &archivePath,
                          const QVector<ArchiveEntry> &entries, const ToolRun &tools,
                          const BuildProgressCallback &progress, const std::atomic<bool> &cancel);
