@@ -14,7 +14,6 @@ namespace {
 
 constexpr uint32_t windowHalf = 32768;
 constexpr uint32_t windowSize = 2 * windowHalf;
-constexpr uint32_t windowMask = windowHalf - 1;
 constexpr uint32_t minMatch = 3;
 constexpr uint32_t maxMatch = 258;
 // Keeping this much lookahead lets a match of maximum length start at any search.
@@ -76,7 +75,7 @@ private:
     {
         hash = ((hash << hashShift) ^ window[s + 2]) & hashMask;
         chainHead = head[hash];
-        prev[s & windowMask] = uint16_t(chainHead);
+        prev[s] = uint16_t(chainHead);
         head[hash] = uint16_t(s);
     }
     // One chain walk: the candidates for the string at `scan`, the longest match among them
@@ -121,7 +120,9 @@ private:
     uint8_t window[windowSize + 8] = {};
     // Window positions fit 16 bits; the small tables keep the chain walk in cache.
     uint16_t head[hashMask + 1] = {};  // latest position per hash; 0 means none
-    uint16_t prev[windowHalf] = {};    // earlier position with the same hash
+    // Earlier position with the same hash, by position. Indexing by the whole position keeps
+    // a mask out of the chain walk's dependent loads; the part in use is still a window half.
+    uint16_t prev[windowSize] = {};
     uint32_t hash = 0;
     uint32_t chainHead = 0;  // what the latest insertion found in head
     uint32_t strstart = 0;
@@ -170,7 +171,7 @@ inline bool EntryDeflater::step(Walk &walk)
             walk.scanEnd = load16(walk.scan + length - 1);
         }
     }
-    walk.candidate = prev[walk.candidate & windowMask];
+    walk.candidate = prev[walk.candidate];
     return walk.running = walk.candidate > walk.limit && --walk.chain != 0;
 }
 
@@ -279,8 +280,11 @@ void EntryDeflater::slide()
     // Positions that fall out of the window become 0, the end of a chain.
     for (uint16_t &m : head)
         m = uint16_t(m >= windowHalf ? m - windowHalf : 0);
-    for (uint16_t &m : prev)
-        m = uint16_t(m >= windowHalf ? m - windowHalf : 0);
+    // The upper half's positions move down; the positions above are written before they are read.
+    for (uint32_t p = 0; p < windowHalf; p++) {
+        const uint16_t m = prev[p + windowHalf];
+        prev[p] = uint16_t(m >= windowHalf ? m - windowHalf : 0);
+    }
 }
 
 void EntryDeflater::fillWindow()
