@@ -156,12 +156,12 @@ EntryDeflater::Walk EntryDeflater::walkFrom(uint32_t position, uint32_t candidat
 inline bool EntryDeflater::step(Walk &walk)
 {
     const uint8_t *const match = window + walk.candidate;
-    if (match >= walk.scan) {
+    if (__builtin_expect(match >= walk.scan, 0)) {
         faults.record("no future");
         return walk.running = false;
     }
     // Cheap rejections first: a longer match must agree at the current best length.
-    if (load16(match + walk.best - 1) == walk.scanEnd && load16(match) == walk.scanStart) {
+    if (__builtin_expect(load16(match + walk.best - 1) == walk.scanEnd, 0) && load16(match) == walk.scanStart) {
         const uint32_t length = commonLength(walk.scan, match);
         if (length > walk.best) {
             walk.start = walk.candidate;
