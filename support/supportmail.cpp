@@ -1,5 +1,7 @@
 #include "supportmail.h"
 
+#include "plainfile.h"
+
 #include <QFile>
 #include <QStringList>
 
@@ -46,7 +48,8 @@ MailMessage supportMail(const QString &archivePath)
     mail.subject = "ZEL we've got a problem";
     mail.body = supportMailBody().toStdString();
     mail.recipient = supportDesk;
-    if (QFile::exists(archivePath))
+    // Only the archive itself goes out: a link of its name could lead to any file of the user.
+    if (isPlainFile(archivePath))
         mail.attachmentPath = archivePath.toUtf8().toStdString();
     return mail;
 }

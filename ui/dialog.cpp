@@ -8,6 +8,7 @@
 #include "levels.h"
 #include "logfiles.h"
 #include "logfolder.h"
+#include "plainfile.h"
 #include "supportmail.h"
 #include "systemtools.h"
 #include "workprogress.h"
@@ -220,7 +221,7 @@ void Dialog::on_pushButton_SupportMail_clicked()
     if (!handOff)
         return;
     const QString archivePath = supportArchivePath(logPath);
-    const bool exists = QFile::exists(archivePath);
+    const bool exists = isPlainFile(archivePath);
     const QString title = exists ? tr("Support File Exists") : tr("Support File Does Not Exist");
     const QString question = exists ? tr("Re-create support file?") : tr("Create support file?");
     const QMessageBox::StandardButton answer =
