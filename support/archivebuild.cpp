@@ -88,9 +88,11 @@ bool buildSupportArchive(ZipAssemblerHandle *archive, const QString &archivePath
             break;
         addToArchive(archive, entry.name, entry.source);
     }
-    zipAssemblerClose(archive);
-    if (!cancel)
+    // An archive whose writing failed (a full disk) is cut short: it goes, so that no mail
+    // carries it. Only a cancel counts as not built.
+    const bool written = zipAssemblerClose(archive) == ZipAssemblerResult::Ok;
+    if (!cancel && written)
         return true;
     QFile::remove(archivePath);
-    return false;
+    return !cancel;
 }

@@ -29,7 +29,8 @@ using ToolRun = std::function<QVector<ArchiveEntry>(const std::atomic<bool> &can
 // with addToArchive), then the tools' entries, and closes the archive. `progress` is called on
 // the calling thread as the work goes on, also inside a large entry. Raising `cancel` stops the
 // work early, within a large entry too: the tools are told, the archive is closed and its file
-// `archivePath` removed, and the result is false.
+// `archivePath` removed, and the result is false. An archive that could not be written whole
+// is removed too, but counts as built (the result is true), as a missing archive does.
 bool buildSupportArchive(ZipAssemblerHandle *archive, const QString &archivePath,
                          const QVector<ArchiveEntry> &entries, const ToolRun &tools,
                          const BuildProgressCallback &progress, const std::atomic<bool> &cancel);
