@@ -760,6 +760,17 @@ TEST_F(BuildTest, manyEntriesKeepTheirOrderAndContents)
     EXPECT_EQ(*archive, expected);
 }
 
+TEST_F(BuildTest, archiveThatCannotBeWrittenWholeIsRemoved)
+{
+    const QVector<ArchiveEntry> entries = writeSources();
+    ArchiveBuild build(logPath());
+    {
+        const FileSizeLimit limit(64 * 1024);
+        EXPECT_TRUE(build.run(entries, false)); // failed, not cancelled
+    }
+    EXPECT_FALSE(QFileInfo::exists(path(archiveName)));
+}
+
 TEST_F(BuildTest, cancelLeavesNoArchiveAndNoOtherFileBehind)
 {
     const QVector<ArchiveEntry> entries = writeSources();
@@ -1222,6 +1233,15 @@ TEST_F(SupportTest, cancelledArchiveSendsNoMail)
     EXPECT_EQ(tools.runs("xdg-email"), 0);
     EXPECT_FALSE(exists(archiveName));
     EXPECT_EQ(read("kv4_usb.log"), "usb log");
+}
+
+TEST_F(SupportTest, mailNeverAttachesWhatALinkOfTheArchivesNameLeadsTo)
+{
+    linkOut(archiveName, "private.txt", "private");
+    EXPECT_TRUE(supportMail(path(archiveName)).attachmentPath.empty());
+    ASSERT_TRUE(QFile::remove(path(archiveName)));
+    write(archiveName, "archive");
+    EXPECT_EQ(supportMail(path(archiveName)).attachmentPath, path(archiveName).toStdString());
 }
 
 TEST_F(SupportTest, withoutAMailProgramNothingHappensNotEvenAQuestion)
