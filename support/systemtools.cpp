@@ -47,10 +47,13 @@ bool captureToolOutput(const SystemTool &tool, const QString &folder, const std:
     const EntryKind leftOver = entryKind(staging);
     if (leftOver == EntryKind::PlainFile || leftOver == EntryKind::Link)
         QFile::remove(staging);
-    // Created new, so the capture never goes through a link put there meanwhile.
+    // Created new and ours, so neither the capture nor a tool that writes the file itself goes
+    // through a link put there meanwhile.
     QFile output(staging);
-    if (tool.capture && !output.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    if (!output.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return false;
+    if (!tool.capture)
+        output.close();
     QProcess process;
     process.start(tool.program, toolArguments(tool.arguments));
     const bool started = process.waitForStarted(-1);
