@@ -242,7 +242,7 @@ Result Batch::writeEntry(uint32_t index)
         } else {
             guard.lock();
             const auto interval = std::max<Clock::duration>(writer.progressInterval, std::chrono::milliseconds(1));
-            changed.wait_until(guard, lastReport + interval);
+            changed.wait_for(guard, interval);
             guard.unlock();
             report(false);
         }

@@ -3,6 +3,7 @@
 #include "fileinfo.h"
 
 #include <cstring>
+#include <new>
 #include <utility>
 
 namespace zip {
@@ -26,7 +27,14 @@ bool SpoolStore::keep(SpoolPiece &piece, const uint8_t *bytes, uint32_t count)
     if (count <= memoryLeft) {
         memoryLeft -= count;
         guard.unlock();
-        piece.bytes.reset(new uint8_t[count]);
+        // A helper thread cannot let an exception out; without memory the entry is lost to the
+        // spool and added again at its turn.
+        piece.bytes.reset(new (std::nothrow) uint8_t[count]);
+        if (!piece.bytes) {
+            guard.lock();
+            memoryLeft += count;
+            return false;
+        }
         std::memcpy(piece.bytes.get(), bytes, count);
         return true;
     }
