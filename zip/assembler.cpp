@@ -370,7 +370,8 @@ ZipAssemblerResult openSource(EntrySource &input, const void *source, uint32_t s
 
 bool deflatesSource(const char *entryName, ZipSourceKind kind)
 {
-    if (!entryName || (kind != ZipSourceKind::FileName && kind != ZipSourceKind::Memory))
+    if (!entryName ||
+        (kind != ZipSourceKind::FileName && kind != ZipSourceKind::Stream && kind != ZipSourceKind::Memory))
         return false;
     const std::string name = normalisedName(entryName);
     return !name.empty() && !hasStoredSuffix(name);

@@ -59,7 +59,7 @@ private:
 // when it cannot be read.
 ZipAssemblerResult openSource(EntrySource &input, const void *source, uint32_t sourceLength, ZipSourceKind kind);
 
-// True when an add of this name and kind deflates its data from a file or memory block.
+// True when an add of this name and kind deflates its data (from a file, a stream or memory).
 bool deflatesSource(const char *entryName, ZipSourceKind kind);
 
 class ZipAssembler final : public EntryIo {

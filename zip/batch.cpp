@@ -1,10 +1,10 @@
 // How a batch runs. The calling thread writes the entries in order. When the entry whose turn
 // it is has not been taken yet, it adds it as a single add would, streaming straight into the
-// archive. Meanwhile helper threads deflate the later entries whose data comes from a file or
-// a memory block into spools, each entry as a single add would deflate it; when such an
-// entry's turn comes, its spool is written out in the compressor's own pieces. While the
-// calling thread waits for a helper, it deflates a later entry itself, and it reports progress
-// between its reads and while it waits.
+// archive. Meanwhile helper threads deflate the later entries whose data comes from a file, an
+// open stream on a disk file or a memory block into spools, each entry as a single add would
+// deflate it; when such an entry's turn comes, its spool is written out in the compressor's own
+// pieces. While the calling thread waits for a helper, it deflates a later entry itself, and it
+// reports progress between its reads and while it waits.
 
 #include "batch.h"
 
@@ -27,9 +27,24 @@ namespace {
 
 constexpr uint32_t maxThreads = 64; // keeps the compressors' memory bounded on any machine
 
+// The disk file behind an open stream, or null for a pipe or device: a stream can be deflated
+// ahead only when a later add can read it again from its start (as it does when its spool could
+// not be kept).
+std::FILE *diskStream(const ZipAssemblerEntry &entry, DiskFileInfo &info)
+{
+    auto *stream = static_cast<std::FILE *>(const_cast<void *>(entry.source));
+    return entry.sourceKind == ZipSourceKind::Stream && stream &&
+                   querySource(stream, nullptr, info) == SourceType::DiskFile
+               ? stream
+               : nullptr;
+}
+
 // The size of an entry's source as known before reading it, for progress.
 uint64_t sourceSize(const ZipAssemblerEntry &entry)
 {
+    DiskFileInfo info;
+    if (diskStream(entry, info))
+        return info.size;
     if (entry.sourceKind == ZipSourceKind::Memory)
         return entry.sourceLength;
     if (entry.sourceKind != ZipSourceKind::FileName || !entry.source)
@@ -138,7 +153,9 @@ Result Batch::run()
     uint32_t ahead = 0;
     for (uint32_t i = 0; i < count; ++i) {
         total += sourceSize(entries[i]);
-        jobs[i].ahead = deflatesSource(entries[i].entryName, entries[i].sourceKind);
+        DiskFileInfo info;
+        const bool rereadable = entries[i].sourceKind != ZipSourceKind::Stream || diskStream(entries[i], info);
+        jobs[i].ahead = rereadable && deflatesSource(entries[i].entryName, entries[i].sourceKind);
         ahead += jobs[i].ahead;
     }
     const uint32_t cores = writer.threads ? writer.threads : std::max(1u, std::thread::hardware_concurrency());

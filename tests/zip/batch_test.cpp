@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
+#include <memory>
 
 using namespace archive_view;
 using Result = ZipAssemblerResult;
@@ -81,6 +83,7 @@ struct BatchRow {
     const char *name;
     Tweak tweak;
     bool inMemory = false; // the batch writes a memory archive
+    bool streams = false;  // the sources come as open streams, as the dialog hands them over
 };
 
 void PrintTo(const BatchRow &row, std::ostream *out)
@@ -96,6 +99,15 @@ TEST_P(BatchAdd, writesTheArchiveOfSingleAddsWithTheSameResults)
 {
     const Sources sources;
     std::vector<ZipAssemblerEntry> entries = sources.batch();
+    std::vector<std::unique_ptr<std::FILE, int (*)(std::FILE *)>> streams;
+    for (ZipAssemblerEntry &entry : entries) {
+        if (!GetParam().streams)
+            break;
+        // Every add reads a disk file's stream from its start, so both writers share them.
+        streams.emplace_back(std::fopen(static_cast<const char *>(entry.source), "rb"), std::fclose);
+        entry.source = streams.back().get();
+        entry.sourceKind = ZipSourceKind::Stream;
+    }
 
     ZipAssemblerHandle *single = createIn(sources.dir, "single.zip", GetParam().tweak);
     ASSERT_NE(single, nullptr);
@@ -128,6 +140,9 @@ INSTANTIATE_TEST_SUITE_P(
                     // Everything waiting goes through the scratch file.
                     BatchRow{"noSpoolMemory", [](zip::ZipAssembler &writer) { writer.spoolMemory = 0; }},
                     BatchRow{"memoryArchive", noTweak, true},
+                    BatchRow{"streams", noTweak, false, true},
+                    BatchRow{"streamsNoSpoolMemory", [](zip::ZipAssembler &writer) { writer.spoolMemory = 0; }, false,
+                             true},
                     // Entries past 4 MB no longer fit: some are refused, smaller ones follow.
                     BatchRow{"loweredLimit", [](zip::ZipAssembler &writer) { writer.sizeLimit = 4'000'000; }},
                     BatchRow{"loweredLimitInMemory", [](zip::ZipAssembler &writer) { writer.sizeLimit = 4'000'000; },
