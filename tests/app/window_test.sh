@@ -1,7 +1,7 @@
 #!/bin/bash
 # Starts the real program under a virtual X server and checks the window a user sees: title,
 # fixed size, the dark theme with the accent colour on a ticked item, and exit code 0 when the
-# window is closed with Escape. Usage: window_test.sh PROGRAM (run inside xvfb-run).
+# window is closed with Escape. Usage: window_test.sh PROGRAM (run by tests/common/xserver.sh).
 set -u
 program=$1
 . "$(dirname "$0")/../common/xwindow.sh"

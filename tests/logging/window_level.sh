@@ -2,7 +2,7 @@
 # The level chosen in the real window reaches INI files that carry comments: with "zel.sdk" and
 # "USB" ticked, picking "Full" writes Logging=0x0000FFFF into kv4_cam.ini and kv4_usb_param.ini,
 # keeps every comment and remark, and leaves the INI file of an unticked component alone.
-# Usage: window_level.sh PROGRAM (run inside xvfb-run).
+# Usage: window_level.sh PROGRAM (run by tests/common/xserver.sh).
 set -u
 program=$1
 . "$(dirname "$0")/../common/xwindow.sh"

@@ -7,7 +7,7 @@
 # change or appear, and nothing of it may enter the archive. Then with a 150 MB log: the
 # progress dialog shows, Escape cancels the build and leaves no archive, and the next build
 # completes.
-# Usage: window_flow.sh PROGRAM [installed] (run inside xvfb-run). Exit code 77: a tool is
+# Usage: window_flow.sh PROGRAM [installed] (run by tests/common/xserver.sh). Exit code 77: a tool is
 # missing. Without "installed" the script reads a stand-in machine; with it, this machine.
 # With ZEL_SCREENSHOT set, a picture of the screen after the flow is saved there.
 set -u

@@ -1,0 +1,35 @@
+#!/bin/bash
+# Runs a command on a private virtual X server of 640 by 480 pixels and ends the server after it.
+# The server picks a free display number itself and reports it once it takes connections, so two
+# servers never race for one number, not even while an earlier one is still shutting down. The
+# display is tried before the command starts; a server that does not come up is started anew.
+# Usage: xserver.sh COMMAND [ARG...]; exits with the command's status.
+set -u
+dir=$(mktemp -d)
+server=""
+stop_server() {
+    [ -n "$server" ] || return 0
+    kill "$server" 2>/dev/null
+    wait "$server" 2>/dev/null
+    server=""
+}
+trap 'stop_server; rm -rf "$dir"' EXIT
+
+for attempt in 1 2 3; do
+    : >"$dir/display"
+    Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$dir/display" 2>"$dir/server.log" &
+    server=$!
+    for _ in $(seq 100); do
+        [ -s "$dir/display" ] || ! kill -0 "$server" 2>/dev/null && break
+        sleep 0.1
+    done
+    number=$(tr -dc 0-9 <"$dir/display")
+    if [ -n "$number" ] && DISPLAY=":$number" xdotool getdisplaygeometry >/dev/null 2>&1; then
+        DISPLAY=":$number" "$@"
+        exit $?
+    fi
+    echo "virtual X server, attempt $attempt, did not come up:" >&2
+    cat "$dir/server.log" >&2
+    stop_server
+done
+exit 1
