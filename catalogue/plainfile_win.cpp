@@ -1,4 +1,5 @@
 #include "plainfile.h"
+#include "nativepath_win.h"
 
 #include <QDir>
 
@@ -7,13 +8,12 @@
 #include <io.h>
 #include <windows.h>
 
-namespace {
-
 std::wstring nativePath(const QString &path)
 {
-    // Without its trailing "/", a folder's path names the entry itself.
     return QDir::toNativeSeparators(QDir::cleanPath(path)).toStdWString();
 }
+
+namespace {
 
 // A symbolic link or a junction is a reparse point; opened as itself, it is not followed.
 bool isPlainFileHandle(HANDLE handle)

@@ -1,6 +1,6 @@
 #include "regularfile.h"
 
-#include <QDir>
+#include "nativepath_win.h"
 
 #include <cstdio>
 #include <io.h>
@@ -8,11 +8,6 @@
 #include <windows.h>
 
 namespace {
-
-std::wstring nativePath(const QString &path)
-{
-    return QDir::toNativeSeparators(path).toStdWString();
-}
 
 HANDLE handleOf(const PlainFile &file)
 {
