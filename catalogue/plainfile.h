@@ -4,8 +4,11 @@
 // without a link (on Windows: without a symbolic link or junction, that is a reparse point),
 // and never wait on what they find.
 
+#include <QFileDevice>
 #include <QString>
+#include <QStringList>
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 
@@ -40,14 +43,23 @@ inline bool isPlainFolder(const QString &path)
 // be opened.
 PlainFile openPlainFile(const QString &path, bool writable);
 
-// Gives an open file every permission flag (mode 0777 on POSIX; on Windows it clears the
-// read-only attribute). Works on the open file, so a link put in its place meanwhile gains
-// nothing.
-bool grantAllPermissions(std::FILE *file);
+constexpr QFileDevice::Permissions everyPermission = QFileDevice::Permissions(0x7777);
 
-// Puts the regular file `source` in the place of `target` in one step. A link at `target` is
-// replaced itself, its target stays untouched; a folder, pipe or device of that name stays
-// as it is, and the call fails. Both lie in the same folder.
+// Gives an open file the permissions (the owner, group and other bits on POSIX; on Windows only
+// whether it is read-only: it is unless a write permission is given). Works on the open file,
+// so a link put in its place meanwhile gains nothing.
+bool setPermissions(std::FILE *file, QFileDevice::Permissions permissions);
+
+// Whether a regular file may take the place of what is there: nothing, a regular file, or a
+// link, which is replaced itself while its target stays untouched. Never a folder, pipe or
+// device.
+inline bool replaceable(EntryKind kind)
+{
+    return kind == EntryKind::Missing || kind == EntryKind::PlainFile || kind == EntryKind::Link;
+}
+
+// Puts the regular file `source` in the place of `target` in one step, when that is
+// replaceable; otherwise the call fails and both stay. Both lie in the same folder.
 bool replaceFile(const QString &source, const QString &target);
 
 // Deletes `path` when it is a regular file; anything else of that name stays.
@@ -55,3 +67,42 @@ bool removePlainFile(const QString &path);
 
 // Empties an open regular file.
 bool emptyPlainFile(std::FILE *file);
+
+// A real folder held open, such as the log folder's "backup/": what is made, opened, moved and
+// deleted through it stays in the folder that was checked, even when another local user puts a
+// link in place of its name meanwhile. On POSIX every call works relative to the open folder;
+// on Windows the folder is held without delete sharing, so nobody can rename or delete it
+// while it is held.
+class HeldFolder {
+public:
+    // Holds `path` (ending with "/") when it is a real folder, not a link; null otherwise.
+    static std::shared_ptr<const HeldFolder> hold(const QString &path);
+    ~HeldFolder();
+    HeldFolder(const HeldFolder &) = delete;
+    HeldFolder &operator=(const HeldFolder &) = delete;
+
+    const QString &path() const { return folder; }
+    // Opens the regular file `name` of the folder, as openPlainFile does.
+    PlainFile open(const QString &name, bool writable) const;
+    // Creates a new file in the folder, for reading and writing (on POSIX for its owner only),
+    // under a free name: `prefix` and six letters or digits. Sets `name` to that name.
+    PlainFile create(const QString &prefix, QString &name) const;
+    // Moves the regular file `name` of the folder in the place of `target` of the folder, as
+    // replaceFile does.
+    bool replace(const QString &name, const QString &target) const;
+    // Moves the regular file at the path `source`, on the same volume, in the place of
+    // `target` of the folder, as replaceFile does.
+    bool moveIn(const QString &source, const QString &target) const;
+    // Deletes the file `name` of the folder when it is a regular file.
+    bool remove(const QString &name) const;
+    // The names of the folder's entries, but for hidden ones, in no particular order.
+    QStringList names() const;
+
+private:
+    HeldFolder(const QString &path, intptr_t handle) : folder(path), handle(handle) {}
+    // A new file of exactly that name; `taken` tells whether the name was in use.
+    PlainFile createNew(const QString &name, bool &taken) const;
+
+    QString folder;
+    intptr_t handle; // the file descriptor, or the Windows handle
+};

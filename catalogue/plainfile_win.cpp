@@ -37,6 +37,20 @@ EntryKind entryKind(const QString &path)
     return attributes & FILE_ATTRIBUTE_DEVICE ? EntryKind::Other : EntryKind::PlainFile;
 }
 
+// The stream of an open handle; closes the handle when that fails.
+PlainFile streamOf(HANDLE handle, bool writable)
+{
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), writable ? 0 : _O_RDONLY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE *file = _fdopen(fd, writable ? "r+b" : "rb");
+    if (!file)
+        _close(fd);
+    return PlainFile(file);
+}
+
 PlainFile openPlainFile(const QString &path, bool writable)
 {
     const DWORD access = writable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
@@ -49,18 +63,10 @@ PlainFile openPlainFile(const QString &path, bool writable)
         CloseHandle(handle);
         return nullptr;
     }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), writable ? 0 : _O_RDONLY);
-    if (fd < 0) {
-        CloseHandle(handle);
-        return nullptr;
-    }
-    std::FILE *file = _fdopen(fd, writable ? "r+b" : "rb");
-    if (!file)
-        _close(fd);
-    return PlainFile(file);
+    return streamOf(handle, writable);
 }
 
-bool grantAllPermissions(std::FILE *file)
+bool setPermissions(std::FILE *file, QFileDevice::Permissions permissions)
 {
     // The open handle may lack the right to change attributes; a second handle to the same
     // file, not to whatever now has its name, gets it.
@@ -69,10 +75,14 @@ bool grantAllPermissions(std::FILE *file)
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
+    const bool readOnly = !(permissions & (QFileDevice::WriteOwner | QFileDevice::WriteUser |
+                                           QFileDevice::WriteGroup | QFileDevice::WriteOther));
     FILE_BASIC_INFO info{};
     bool done = GetFileInformationByHandleEx(handle, FileBasicInfo, &info, sizeof info);
-    if (done && (info.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
-        info.FileAttributes &= ~DWORD(FILE_ATTRIBUTE_READONLY);
+    const DWORD attributes = readOnly ? info.FileAttributes | FILE_ATTRIBUTE_READONLY
+                                      : info.FileAttributes & ~DWORD(FILE_ATTRIBUTE_READONLY);
+    if (done && attributes != info.FileAttributes) {
+        info.FileAttributes = attributes;
         done = SetFileInformationByHandle(handle, FileBasicInfo, &info, sizeof info);
     }
     CloseHandle(handle);
@@ -83,4 +93,69 @@ bool renameOver(const QString &source, const QString &target)
 {
     // Replaces a symbolic link at `target` itself; a folder or junction there makes it fail.
     return MoveFileExW(nativePath(source).c_str(), nativePath(target).c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+std::shared_ptr<const HeldFolder> HeldFolder::hold(const QString &path)
+{
+    // Opened as itself (a junction or link is not followed) and shared for everything but
+    // deletion, so the folder cannot be renamed or deleted while it is held.
+    const HANDLE handle =
+        CreateFileW(nativePath(path).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    return std::shared_ptr<const HeldFolder>(new HeldFolder(path, reinterpret_cast<intptr_t>(handle)));
+}
+
+HeldFolder::~HeldFolder()
+{
+    CloseHandle(reinterpret_cast<HANDLE>(handle));
+}
+
+// While the folder is held its path leads to it, so the calls below go by path.
+
+PlainFile HeldFolder::open(const QString &name, bool writable) const
+{
+    return openPlainFile(folder + name, writable);
+}
+
+PlainFile HeldFolder::createNew(const QString &name, bool &taken) const
+{
+    // CREATE_NEW opens nothing that already bears the name, link or not.
+    const HANDLE handle = CreateFileW(nativePath(folder + name).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    taken = handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    PlainFile file = streamOf(handle, true);
+    if (!file)
+        DeleteFileW(nativePath(folder + name).c_str());
+    return file;
+}
+
+bool HeldFolder::replace(const QString &name, const QString &target) const
+{
+    return replaceFile(folder + name, folder + target);
+}
+
+bool HeldFolder::moveIn(const QString &source, const QString &target) const
+{
+    return replaceFile(source, folder + target);
+}
+
+bool HeldFolder::remove(const QString &name) const
+{
+    return removePlainFile(folder + name);
+}
+
+QStringList HeldFolder::names() const
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Unsorted);
 }

@@ -16,7 +16,7 @@ void ensureLogFile(const QString &path)
     }
     // An existing log keeps its contents; it only gets the permissions again.
     if (const PlainFile log = openPlainFile(path, false))
-        grantAllPermissions(log.get());
+        setPermissions(log.get(), everyPermission);
 }
 
 void removeLogFile(const QString &path)

@@ -3,7 +3,6 @@
 #include "plainfile.h"
 #include "zipassembler.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -21,19 +20,26 @@ bool logsAreEmpty(const QStringList &logFiles)
                         [](const QString &path) { return isPlainFile(path) && QFileInfo(path).size() != 0; });
 }
 
+PlainFile openSource(const ArchiveEntry &entry)
+{
+    return entry.folder ? entry.folder->open(entry.source, false) : openPlainFile(entry.source, false);
+}
+
 QVector<ArchiveEntry> archiveEntries(const QStringList &logFiles, const QStringList &paramFiles,
-                                     const QString &backupFolder)
+                                     const std::shared_ptr<const HeldFolder> &backups)
 {
     QVector<ArchiveEntry> entries;
     for (const QString &path : logFiles + paramFiles)
         entries.append({QFileInfo(path).fileName(), path});
     // A backup folder that is a link may lead anywhere: none of it is packed.
-    if (!isPlainFolder(backupFolder))
+    if (!backups)
         return entries;
-    for (const QString &name : QDir(backupFolder).entryList()) {
+    QStringList names = backups->names();
+    names.sort(Qt::CaseInsensitive);
+    for (const QString &name : std::as_const(names)) {
         if (name.endsWith(QLatin1String(".log")) || name.endsWith(QLatin1String(".ini")) ||
             name.endsWith(QLatin1String(".txt")))
-            entries.append({QStringLiteral("backup/") + name, backupFolder + name});
+            entries.append({QStringLiteral("backup/") + name, name, backups});
     }
     return entries;
 }

@@ -40,7 +40,7 @@ void addBatch(ZipAssemblerHandle *archive, const QVector<ArchiveEntry> &entries,
     std::vector<PlainFile> files;
     QVector<QByteArray> names;
     for (const ArchiveEntry &entry : entries) {
-        if (PlainFile file = openPlainFile(entry.source, false)) {
+        if (PlainFile file = openSource(entry)) {
             files.push_back(std::move(file));
             names.append(entry.name.toUtf8());
             report.names.append(entry.name);
@@ -52,9 +52,11 @@ void addBatch(ZipAssemblerHandle *archive, const QVector<ArchiveEntry> &entries,
     zipAssemblerAddBatch(archive, batch.data(), uint32_t(batch.size()), reportBatch, &report);
 }
 
-// What an entry's source adds to the work: only a regular file is packed.
-quint64 plainFileSize(const QString &path)
+// What an entry's source adds to the work, for the progress figures: only a regular file is
+// packed.
+quint64 plainFileSize(const ArchiveEntry &entry)
 {
+    const QString path = entry.folder ? entry.folder->path() + entry.source : entry.source;
     return isPlainFile(path) ? quint64(QFileInfo(path).size()) : 0;
 }
 
@@ -73,7 +75,7 @@ bool buildSupportArchive(ZipAssemblerHandle *archive, const QString &archivePath
     QVector<quint64> sizes;
     quint64 total = 0;
     for (const ArchiveEntry &entry : entries)
-        total += sizes.emplace_back(plainFileSize(entry.source));
+        total += sizes.emplace_back(plainFileSize(entry));
     quint64 done = 0;
     for (int first = 0; first < entries.size() && !cancel; first += batchSize) {
         BatchProgress report{progress, cancel, {}, done, total};

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 #include <algorithm>
 
@@ -21,27 +20,28 @@ QStringList olderLogs(const QString &logPath, const QString &pattern)
 // Copies the log whole into a new file of the backup folder, with the log's permissions, and
 // puts that in the place of its backup. Anything short of a complete copy leaves the earlier
 // backup as it was.
-bool copyOver(QFile &log, QFileDevice::Permissions permissions, const QString &backup)
+bool copyOver(QFile &log, QFileDevice::Permissions permissions, const HeldFolder &backups, const QString &backup)
 {
     // The temporary name ends in neither ".log", ".ini" nor ".txt", so a copy left over by a
     // crash never goes into an archive.
-    QTemporaryFile copy(backup + QStringLiteral(".XXXXXX"));
-    if (!copy.open())
+    QString copyName;
+    PlainFile copyFile = backups.create(backup + QLatin1Char('.'), copyName);
+    if (!copyFile)
         return false;
+    QFile copy;
+    bool done = copy.open(copyFile.get(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle);
     char buffer[65536];
     qint64 length = 0;
-    while ((length = log.read(buffer, sizeof buffer)) > 0) {
-        if (copy.write(buffer, length) != length)
-            return false;
-    }
+    while (done && (length = log.read(buffer, sizeof buffer)) > 0)
+        done = copy.write(buffer, length) == length;
     // Set on the open copy, so no link put in its place meanwhile is changed.
-    if (length < 0 || !copy.flush() || !copy.setPermissions(permissions))
-        return false;
+    done = done && length == 0 && copy.flush() && setPermissions(copyFile.get(), permissions);
     copy.close();
-    if (!replaceFile(copy.fileName(), backup))
-        return false;
-    copy.setAutoRemove(false);
-    return true;
+    copyFile.reset();
+    if (done && backups.replace(copyName, backup))
+        return true;
+    backups.remove(copyName);
+    return false;
 }
 
 } // namespace
@@ -51,14 +51,14 @@ QString backupFolder(const QString &logPath)
     return logPath + QStringLiteral("backup/");
 }
 
-bool makeBackupFolder(const QString &backupFolder)
+std::shared_ptr<const HeldFolder> makeBackupFolder(const QString &backupFolder)
 {
     if (entryKind(backupFolder) == EntryKind::Missing)
         QDir().mkdir(backupFolder);
-    return isPlainFolder(backupFolder);
+    return HeldFolder::hold(backupFolder);
 }
 
-void backUpAndEmpty(const QString &logFile, const QString &backupFolder)
+void backUpAndEmpty(const QString &logFile, const HeldFolder &backups)
 {
     // A read-only log is still backed up; it only cannot be emptied afterwards.
     PlainFile opened = openPlainFile(logFile, true);
@@ -68,7 +68,7 @@ void backUpAndEmpty(const QString &logFile, const QString &backupFolder)
     if (!opened || !log.open(opened.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle) || log.size() == 0)
         return;
     const QFileInfo info(logFile);
-    if (copyOver(log, info.permissions(), backupFolder + info.fileName()))
+    if (copyOver(log, info.permissions(), backups, info.fileName()))
         emptyPlainFile(opened.get());
 }
 
@@ -89,10 +89,10 @@ bool hasOlderLogs(const QString &logPath, const QStringList &patterns)
                        [&](const QString &pattern) { return !olderLogs(logPath, pattern).isEmpty(); });
 }
 
-void moveOlderLogs(const QString &logPath, const QStringList &patterns, const QString &backupFolder)
+void moveOlderLogs(const QString &logPath, const QStringList &patterns, const HeldFolder &backups)
 {
     for (const QString &pattern : patterns) {
         for (const QString &name : olderLogs(logPath, pattern))
-            replaceFile(logPath + name, backupFolder + name);
+            backups.moveIn(logPath + name, name);
     }
 }

@@ -2,15 +2,20 @@
 // Clearing the logs: one backup generation per log in the backup folder, and the older logs
 // ("<base name>_*.log") moved there on request.
 
+#include "plainfile.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 // The backup folder of a log folder (which ends with "/"): its "backup/" subfolder.
 QString backupFolder(const QString &logPath);
 
-// Creates the backup folder when nothing has its name; only the last level, the log folder must
-// exist. Returns whether it is a real folder now: a link, even to a folder, takes no backups.
-bool makeBackupFolder(const QString &backupFolder);
+// Creates the backup folder when nothing has its name (only the last level: the log folder
+// must exist) and holds it. Null unless it is a real folder: a link, even to a folder, takes no
+// backups.
+std::shared_ptr<const HeldFolder> makeBackupFolder(const QString &backupFolder);
 
 // Copies a non-empty log into a new file of the backup folder, puts that in the place of the
 // log's backup of the same file name in one step, then empties the log. A missing or empty log
@@ -18,7 +23,7 @@ bool makeBackupFolder(const QString &backupFolder);
 // its earlier backup stays: clearing never loses a log. Only a regular file, not reached
 // through a link, counts as a log; a link in the backup folder is replaced, never written
 // through.
-void backUpAndEmpty(const QString &logFile, const QString &backupFolder);
+void backUpAndEmpty(const QString &logFile, const HeldFolder &backups);
 
 // "<complete base name>_*.log" for each log path whose complete base name is not empty, in order.
 QStringList olderLogPatterns(const QStringList &logFiles);
@@ -29,4 +34,4 @@ bool hasOlderLogs(const QString &logPath, const QStringList &patterns);
 
 // Moves the regular files of the log folder that match the patterns into the backup folder,
 // each replacing a file or link of the same name there in one step.
-void moveOlderLogs(const QString &logPath, const QStringList &patterns, const QString &backupFolder);
+void moveOlderLogs(const QString &logPath, const QStringList &patterns, const HeldFolder &backups);

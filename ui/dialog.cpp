@@ -160,16 +160,15 @@ void Dialog::on_pushButton_ClearLog_clicked()
     QStringList paramFiles;
     QStringList logFiles;
     collectCheckedFiles(paramFiles, logFiles);
-    const QString backup = backupFolder(logPath);
     // A backup that is no real folder takes no backups, so then no log is emptied or moved.
-    if (makeBackupFolder(backup)) {
+    if (const auto backups = makeBackupFolder(backupFolder(logPath))) {
         for (const QString &logFile : logFiles)
-            backUpAndEmpty(logFile, backup);
+            backUpAndEmpty(logFile, *backups);
         const QStringList patterns = olderLogPatterns(logFiles);
         if (hasOlderLogs(logPath, patterns) &&
             QMessageBox::question(this, tr("Delete old log files"), tr("Do you also want to delete older log files?"),
                                   QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
-            moveOlderLogs(logPath, patterns, backup);
+            moveOlderLogs(logPath, patterns, *backups);
     }
     folderWatcher.addPath(logPath);
     switchLogFiles(logFiles, true);
@@ -203,9 +202,7 @@ bool Dialog::createSupportFile()
     ZipAssemblerHandle *archive = zipAssemblerCreate(archivePath.toUtf8().constData(), 0, ZipTargetKind::FileName);
     if (!archive)
         return true;
-    const QString backup = backupFolder(logPath);
-    makeBackupFolder(backup);
-    const QVector<ArchiveEntry> entries = archiveEntries(logFiles, paramFiles, backup);
+    const QVector<ArchiveEntry> entries = archiveEntries(logFiles, paramFiles, makeBackupFolder(backupFolder(logPath)));
     const ToolRun tools = [folder = logPath](const std::atomic<bool> &cancel) { return systemToolEntries(folder, cancel); };
     building = true;
     const bool built = runWithProgress(this, [&](const BuildProgressCallback &progress, const std::atomic<bool> &cancel) {

@@ -90,6 +90,66 @@ TEST_F(PlainFileTest, grantingPermissionsWorksOnTheOpenFileNotOnANewNamesake)
     // Someone puts a link in the file's place while it is open.
     ASSERT_TRUE(QFile::remove(path("file")));
     ASSERT_TRUE(QFile::link(outside("private.txt"), path("file")));
-    EXPECT_TRUE(grantAllPermissions(file.get()));
+    EXPECT_TRUE(setPermissions(file.get(), everyPermission));
     EXPECT_EQ(QFile::permissions(outside("private.txt")) & 0x0777, QFileDevice::ReadUser | QFileDevice::WriteUser);
+}
+
+TEST_F(PlainFileTest, onlyARealFolderIsHeld)
+{
+    EXPECT_TRUE(HeldFolder::hold(path("folder/")));
+    for (const char *name : {"folderLink/", "folderLink", "dangling", "file", "pipe", "missing/"})
+        EXPECT_FALSE(HeldFolder::hold(path(name))) << name;
+}
+
+// Another local user renames the held folder away and puts a link to a folder outside in its
+// place: everything done through the held folder still happens in the folder that was checked.
+TEST_F(PlainFileTest, heldFolderStaysTheFolderCheckedWhenALinkTakesItsName)
+{
+    write("folder/earlier.log", "earlier");
+    write("folder/pipe.log", "replaced by a pipe below");
+    QDir().mkpath(path("folder/sub.log"));
+    const std::shared_ptr<const HeldFolder> held = HeldFolder::hold(path("folder/"));
+    ASSERT_TRUE(held);
+    ASSERT_TRUE(QFile::remove(path("folder/pipe.log")));
+    ASSERT_EQ(mkfifo(path("folder/pipe.log").toLocal8Bit().constData(), 0600), 0);
+    ASSERT_TRUE(QDir().rename(path("folder"), path("moved")));
+    ASSERT_TRUE(QFile::link(outside(), path("folder")));
+    QFile namesake(outside("earlier.log"));
+    ASSERT_TRUE(namesake.open(QIODevice::WriteOnly));
+    namesake.write("outside");
+    namesake.close();
+    const QMap<QString, QByteArray> before = outsideSnapshot();
+
+    QString name;
+    PlainFile created = held->create("earlier.log.", name);
+    ASSERT_TRUE(created);
+    EXPECT_TRUE(name.startsWith("earlier.log.") && name.size() == 18) << name.toStdString();
+    EXPECT_EQ(std::fwrite("copy", 1, 4, created.get()), 4u);
+    created.reset();
+    EXPECT_EQ(QFile::permissions(path("moved/" + name)) & 0x0777, QFileDevice::ReadUser | QFileDevice::WriteUser);
+    EXPECT_TRUE(held->replace(name, "earlier.log"));
+    EXPECT_EQ(read("moved/earlier.log"), "copy");
+    EXPECT_TRUE(held->moveIn(path("file"), "file"));
+    EXPECT_EQ(read("moved/file"), "regular");
+
+    const PlainFile opened = held->open("earlier.log", false);
+    ASSERT_TRUE(opened);
+    char text[8] = {};
+    EXPECT_EQ(std::fread(text, 1, sizeof text, opened.get()), 4u);
+    EXPECT_STREQ(text, "copy");
+    EXPECT_FALSE(held->open("private.txt", false)) << "only the held folder's files open";
+    QStringList names = held->names();
+    names.sort();
+    EXPECT_EQ(names, QStringList({"earlier.log", "file", "pipe.log", "sub.log"}));
+
+    // A folder or pipe of the target's name stays, and so does the file meant to replace it.
+    write("moved/new.log", "new");
+    for (const char *target : {"sub.log", "pipe.log"}) {
+        EXPECT_FALSE(held->replace("new.log", target)) << target;
+        EXPECT_FALSE(held->remove(target)) << target;
+    }
+    EXPECT_EQ(read("moved/new.log"), "new");
+    EXPECT_TRUE(held->remove("earlier.log"));
+    EXPECT_FALSE(exists("moved/earlier.log"));
+    EXPECT_EQ(outsideSnapshot(), before);
 }

@@ -556,6 +556,42 @@ TEST_F(SupportTest, backupThatIsNoRealFolderTakesNoBackupsSoNoLogIsEmptied)
     }
 }
 
+// Another local user swaps the backup folder for a link to a folder outside after it was
+// checked: the backups, the older logs and what is packed still go to and come from the folder
+// that was checked.
+TEST_F(SupportTest, backupFolderSwappedForALinkAfterItsCheckIsStillTheOneUsed)
+{
+    write("kv4_usb.log", "usb log");
+    write("kv4_usb_1.log", "older");
+    makeFolder("backup");
+    write("backup/kv4_cam.log", "camera backup");
+    const std::shared_ptr<const HeldFolder> backups = makeBackupFolder(path("backup/"));
+    ASSERT_TRUE(backups);
+    ASSERT_TRUE(QDir().rename(path("backup"), path("moved")));
+    QDir().mkpath(outside("folder"));
+    QFile secret(outside("folder/secret.log"));
+    ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
+    secret.write("private");
+    secret.close();
+    linkOut("backup", "folder");
+    const QMap<QString, QByteArray> before = outsideSnapshot();
+
+    backUpAndEmpty(path("kv4_usb.log"), *backups);
+    moveOlderLogs(logPath(), olderLogPatterns({path("kv4_usb.log")}), *backups);
+    EXPECT_EQ(read("kv4_usb.log"), "");
+    EXPECT_EQ(read("moved/kv4_usb.log"), "usb log");
+    EXPECT_EQ(read("moved/kv4_usb_1.log"), "older");
+    EXPECT_EQ(folderNames("moved"), QStringList({"kv4_cam.log", "kv4_usb.log", "kv4_usb_1.log"}));
+
+    QStringList packed;
+    for (const ArchiveEntry &entry : archiveEntries({}, {}, backups)) {
+        if (openSource(entry))
+            packed << entry.name;
+    }
+    EXPECT_EQ(packed, QStringList({"backup/kv4_cam.log", "backup/kv4_usb.log", "backup/kv4_usb_1.log"}));
+    EXPECT_EQ(outsideSnapshot(), before);
+}
+
 TEST_F(SupportTest, exploreOpensTheLogFolder)
 {
     UrlRecorder recorder;
