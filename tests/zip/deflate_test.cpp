@@ -247,6 +247,28 @@ TEST(DeflateMatcher, repeatedByteGivesTwoLiteralsThenLongestMatches)
     EXPECT_EQ(allSymbols(stream), expected) << describe(allSymbols(stream));
 }
 
+TEST(DeflateMatcher, matchEndsAtTheFirstDifferingByteForEveryLength)
+{
+    // A byte (position 0 ends every chain, so nothing there is ever matched), 300 bytes
+    // 0, 0, 1, 0, 2, 0, ... with no 3-byte string twice, then their first `length` bytes again
+    // and a byte they never hold: 301 literals, one match of exactly that length, the last
+    // literal.
+    Bytes lead = {0xFD};
+    for (uint8_t i = 0; i < 150; ++i)
+        lead.insert(lead.end(), {i, 0});
+    for (uint32_t length = 3; length <= 258; ++length) {
+        Bytes input = lead;
+        input.insert(input.end(), lead.begin() + 1, lead.begin() + 1 + length);
+        input.push_back(0xFE);
+        const blockreader::Stream stream = blockreader::read(deflate(input).bytes);
+        ASSERT_EQ(stream.error, "");
+        const std::vector<Symbol> symbols = allSymbols(stream);
+        ASSERT_EQ(symbols.size(), 303u) << length;
+        EXPECT_EQ(symbols[301], blockreader::match(length, 300)) << describe(symbols[301]);
+        EXPECT_EQ(symbols[302], blockreader::literal(0xFE)) << length;
+    }
+}
+
 TEST(DeflateMatcher, zeroRunAtTheEndStopsAtTheInput)
 {
     // Past the input the window holds zeros, so the compare runs on to 258 there; the match
