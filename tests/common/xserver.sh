@@ -10,6 +10,11 @@ server=""
 stop_server() {
     [ -n "$server" ] || return 0
     kill "$server" 2>/dev/null
+    for _ in $(seq 50); do
+        kill -0 "$server" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -9 "$server" 2>/dev/null
     wait "$server" 2>/dev/null
     server=""
 }
@@ -17,7 +22,9 @@ trap 'stop_server; rm -rf "$dir"' EXIT
 
 for attempt in 1 2 3; do
     : >"$dir/display"
-    Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$dir/display" 2>"$dir/server.log" &
+    # Nothing of the caller's output goes to the server, which would keep a caller reading it
+    # waiting should the server outlive this script.
+    Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$dir/display" </dev/null >"$dir/server.log" 2>&1 &
     server=$!
     for _ in $(seq 100); do
         [ -s "$dir/display" ] || ! kill -0 "$server" 2>/dev/null && break
