@@ -93,6 +93,8 @@ public:
     // Moves the regular file at the path `source`, on the same volume, in the place of
     // `target` of the folder, as replaceFile does.
     bool moveIn(const QString &source, const QString &target) const;
+    // The size of the file `name` of the folder when it is a regular file, otherwise 0.
+    quint64 size(const QString &name) const;
     // Deletes the file `name` of the folder when it is a regular file.
     bool remove(const QString &name) const;
     // The names of the folder's entries, but for hidden ones, in no particular order.

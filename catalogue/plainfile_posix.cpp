@@ -84,7 +84,13 @@ bool renameOver(const QString &source, const QString &target)
 
 std::shared_ptr<const HeldFolder> HeldFolder::hold(const QString &path)
 {
-    const int fd = ::open(encoded(QDir::cleanPath(path)).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+#ifdef O_PATH
+    // Holding needs no right to read the folder, only to pass through it.
+    const int access = O_PATH;
+#else
+    const int access = O_RDONLY;
+#endif
+    const int fd = ::open(encoded(QDir::cleanPath(path)).constData(), access | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return nullptr;
     return std::shared_ptr<const HeldFolder>(new HeldFolder(path, fd));
@@ -123,6 +129,14 @@ bool HeldFolder::replace(const QString &name, const QString &target) const
 bool HeldFolder::moveIn(const QString &source, const QString &target) const
 {
     return moveAt(AT_FDCWD, encoded(source), int(handle), encoded(target));
+}
+
+quint64 HeldFolder::size(const QString &name) const
+{
+    struct stat status {};
+    const bool plain = fstatat(int(handle), encoded(name).constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+                       S_ISREG(status.st_mode);
+    return plain ? quint64(status.st_size) : 0;
 }
 
 bool HeldFolder::remove(const QString &name) const

@@ -2,6 +2,7 @@
 #include "nativepath_win.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <fcntl.h>
@@ -23,20 +24,6 @@ bool isPlainFileHandle(HANDLE handle)
            !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
 }
 
-} // namespace
-
-EntryKind entryKind(const QString &path)
-{
-    const DWORD attributes = GetFileAttributesW(nativePath(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return EntryKind::Missing;
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        return EntryKind::Link;
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        return EntryKind::PlainFolder;
-    return attributes & FILE_ATTRIBUTE_DEVICE ? EntryKind::Other : EntryKind::PlainFile;
-}
-
 // The stream of an open handle; closes the handle when that fails.
 PlainFile streamOf(HANDLE handle, bool writable)
 {
@@ -49,6 +36,20 @@ PlainFile streamOf(HANDLE handle, bool writable)
     if (!file)
         _close(fd);
     return PlainFile(file);
+}
+
+} // namespace
+
+EntryKind entryKind(const QString &path)
+{
+    const DWORD attributes = GetFileAttributesW(nativePath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return EntryKind::Missing;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return EntryKind::Link;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return EntryKind::PlainFolder;
+    return attributes & FILE_ATTRIBUTE_DEVICE ? EntryKind::Other : EntryKind::PlainFile;
 }
 
 PlainFile openPlainFile(const QString &path, bool writable)
@@ -92,16 +93,28 @@ bool setPermissions(std::FILE *file, QFileDevice::Permissions permissions)
 bool renameOver(const QString &source, const QString &target)
 {
     // Replaces a symbolic link at `target` itself; a folder or junction there makes it fail.
-    return MoveFileExW(nativePath(source).c_str(), nativePath(target).c_str(), MOVEFILE_REPLACE_EXISTING);
+    const std::wstring from = nativePath(source);
+    const std::wstring to = nativePath(target);
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return true;
+    // A read-only file is not replaced on Windows, but may be on POSIX, where only the folder's
+    // permissions count; a read-only backup from an earlier clearing is replaced here as there.
+    const DWORD attributes = GetFileAttributesW(to.c_str());
+    const DWORD special = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY) || (attributes & special))
+        return false;
+    return SetFileAttributesW(to.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY)) &&
+           MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 std::shared_ptr<const HeldFolder> HeldFolder::hold(const QString &path)
 {
     // Opened as itself (a junction or link is not followed) and shared for everything but
-    // deletion, so the folder cannot be renamed or deleted while it is held.
-    const HANDLE handle =
-        CreateFileW(nativePath(path).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    // deletion, so the folder cannot be renamed or deleted while it is held. Sharing binds only
+    // handles with data access, hence the right to list the folder.
+    const HANDLE handle = CreateFileW(nativePath(path).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return nullptr;
     BY_HANDLE_FILE_INFORMATION info{};
@@ -148,6 +161,11 @@ bool HeldFolder::replace(const QString &name, const QString &target) const
 bool HeldFolder::moveIn(const QString &source, const QString &target) const
 {
     return replaceFile(source, folder + target);
+}
+
+quint64 HeldFolder::size(const QString &name) const
+{
+    return isPlainFile(folder + name) ? quint64(QFileInfo(folder + name).size()) : 0;
 }
 
 bool HeldFolder::remove(const QString &name) const

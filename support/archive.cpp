@@ -35,7 +35,12 @@ QVector<ArchiveEntry> archiveEntries(const QStringList &logFiles, const QStringL
     if (!backups)
         return entries;
     QStringList names = backups->names();
-    names.sort(Qt::CaseInsensitive);
+    // Names that differ only in letter case keep one order too, so equal folders give equal
+    // archives.
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        const int order = a.compare(b, Qt::CaseInsensitive);
+        return order != 0 ? order < 0 : a < b;
+    });
     for (const QString &name : std::as_const(names)) {
         if (name.endsWith(QLatin1String(".log")) || name.endsWith(QLatin1String(".ini")) ||
             name.endsWith(QLatin1String(".txt")))

@@ -52,12 +52,12 @@ void addBatch(ZipAssemblerHandle *archive, const QVector<ArchiveEntry> &entries,
     zipAssemblerAddBatch(archive, batch.data(), uint32_t(batch.size()), reportBatch, &report);
 }
 
-// What an entry's source adds to the work, for the progress figures: only a regular file is
-// packed.
+// What an entry's source adds to the work: only a regular file is packed.
 quint64 plainFileSize(const ArchiveEntry &entry)
 {
-    const QString path = entry.folder ? entry.folder->path() + entry.source : entry.source;
-    return isPlainFile(path) ? quint64(QFileInfo(path).size()) : 0;
+    if (entry.folder)
+        return entry.folder->size(entry.source);
+    return isPlainFile(entry.source) ? quint64(QFileInfo(entry.source).size()) : 0;
 }
 
 } // namespace

@@ -34,12 +34,14 @@ bool copyOver(QFile &log, QFileDevice::Permissions permissions, const HeldFolder
     qint64 length = 0;
     while (done && (length = log.read(buffer, sizeof buffer)) > 0)
         done = copy.write(buffer, length) == length;
-    // Set on the open copy, so no link put in its place meanwhile is changed.
-    done = done && length == 0 && copy.flush() && setPermissions(copyFile.get(), permissions);
+    done = done && length == 0 && copy.flush();
     copy.close();
+    if (done && backups.replace(copyName, backup)) {
+        // Set on the open copy once it is in place, so that a copy of a read-only log is never
+        // left read-only under its temporary name.
+        return setPermissions(copyFile.get(), permissions);
+    }
     copyFile.reset();
-    if (done && backups.replace(copyName, backup))
-        return true;
     backups.remove(copyName);
     return false;
 }

@@ -108,6 +108,7 @@ TEST_F(PlainFileTest, heldFolderStaysTheFolderCheckedWhenALinkTakesItsName)
     write("folder/earlier.log", "earlier");
     write("folder/pipe.log", "replaced by a pipe below");
     QDir().mkpath(path("folder/sub.log"));
+    ASSERT_TRUE(QFile::link(outside("private.txt"), path("folder/secret.log")));
     const std::shared_ptr<const HeldFolder> held = HeldFolder::hold(path("folder/"));
     ASSERT_TRUE(held);
     ASSERT_TRUE(QFile::remove(path("folder/pipe.log")));
@@ -138,9 +139,13 @@ TEST_F(PlainFileTest, heldFolderStaysTheFolderCheckedWhenALinkTakesItsName)
     EXPECT_EQ(std::fread(text, 1, sizeof text, opened.get()), 4u);
     EXPECT_STREQ(text, "copy");
     EXPECT_FALSE(held->open("private.txt", false)) << "only the held folder's files open";
+    EXPECT_FALSE(held->open("secret.log", false)) << "no link is followed";
+    EXPECT_EQ(held->size("earlier.log"), 4u);
+    EXPECT_EQ(held->size("secret.log"), 0u);
+    EXPECT_EQ(held->size("pipe.log"), 0u);
     QStringList names = held->names();
     names.sort();
-    EXPECT_EQ(names, QStringList({"earlier.log", "file", "pipe.log", "sub.log"}));
+    EXPECT_EQ(names, QStringList({"earlier.log", "file", "pipe.log", "secret.log", "sub.log"}));
 
     // A folder or pipe of the target's name stays, and so does the file meant to replace it.
     write("moved/new.log", "new");

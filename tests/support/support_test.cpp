@@ -902,7 +902,7 @@ TEST_F(SupportTest, entriesComeInOrderLogsIniFilesBackupsReportNetwork)
     write("kv4_cam.ini", "[LOGGING]\r\nLogging=0x0000FC03\r\n");
     write("zel_conv.ini", "[OTHER]\r\n");
     makeFolder("backup");
-    const QStringList backups = {"b.txt", "A.log", "c.ini", "D.LOG", "e.Txt", "old.zip", "conflicts.nfo",
+    const QStringList backups = {"b.txt", "a.log", "A.log", "c.ini", "D.LOG", "e.Txt", "old.zip", "conflicts.nfo",
                                  "notes.txt", "kv4_cam.log", "f.log.bak"};
     for (const QString &name : backups)
         write("backup/" + name, "backup " + name.toUtf8());
@@ -919,6 +919,7 @@ TEST_F(SupportTest, entriesComeInOrderLogsIniFilesBackupsReportNetwork)
         {"kv4_cam.ini", "[LOGGING]\r\nLogging=0x0000FC03\r\n"},
         {"zel_conv.ini", "[OTHER]\r\n"},
         {"backup/A.log", "backup A.log"},
+        {"backup/a.log", "backup a.log"},
         {"backup/b.txt", "backup b.txt"},
         {"backup/c.ini", "backup c.ini"},
         {"backup/kv4_cam.log", "backup kv4_cam.log"},
