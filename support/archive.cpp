@@ -49,10 +49,10 @@ QVector<ArchiveEntry> archiveEntries(const QStringList &logFiles, const QStringL
     return entries;
 }
 
-void addToArchive(ZipAssemblerHandle *archive, const QString &name, const QString &source)
+void addToArchive(ZipAssemblerHandle *archive, const ArchiveEntry &entry)
 {
     // The writer gets the file opened here, so what it packs is the regular file checked, never
     // a link's target or a pipe.
-    if (const PlainFile file = openPlainFile(source, false))
-        zipAssemblerAdd(archive, name.toUtf8().constData(), file.get(), 0, ZipSourceKind::Stream);
+    if (const PlainFile file = openSource(entry))
+        zipAssemblerAdd(archive, entry.name.toUtf8().constData(), file.get(), 0, ZipSourceKind::Stream);
 }

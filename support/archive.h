@@ -33,7 +33,7 @@ bool logsAreEmpty(const QStringList &logFiles);
 QVector<ArchiveEntry> archiveEntries(const QStringList &logFiles, const QStringList &paramFiles,
                                      const std::shared_ptr<const HeldFolder> &backups);
 
-// Adds the file `source` under `name` (as UTF-8). Only a regular file reached without a link is
-// read, and never a pipe: anything else, or a file that cannot be opened, leaves no entry; the
-// archive goes on.
-void addToArchive(ZipAssemblerHandle *archive, const QString &name, const QString &source);
+// Adds the entry's source under its name (as UTF-8). Only a regular file reached without a link
+// is read, and never a pipe: anything else, or a file that cannot be opened, leaves no entry;
+// the archive goes on.
+void addToArchive(ZipAssemblerHandle *archive, const ArchiveEntry &entry);

@@ -88,7 +88,7 @@ bool buildSupportArchive(ZipAssemblerHandle *archive, const QString &archivePath
     for (const ArchiveEntry &entry : toolEntries) {
         if (cancel)
             break;
-        addToArchive(archive, entry.name, entry.source);
+        addToArchive(archive, entry);
     }
     // An archive whose writing failed (a full disk) is cut short: it goes, so that no mail
     // carries it. Only a cancel counts as not built.
