@@ -354,15 +354,17 @@ void BlockCoder::sendSymbols(const Code *literal, const Code *distance)
             flags = flagBytes[lx >> 3];
         const uint32_t v = literals[lx];
         if (flags & 1) {
+            // Each code goes out with its extra bits in one step (at most 20 and 28 bits); a
+            // code without extra bits stands for a single value, so they are 0 then.
             const uint32_t lcode = codeTables.lengthCode[v];
-            send(literal[endOfBlock + 1 + lcode]);
-            if (lengthExtra[lcode] != 0)
-                send(v - codeTables.lengthBase[lcode], lengthExtra[lcode]);
+            const Code &lengthSymbol = literal[endOfBlock + 1 + lcode];
+            send(lengthSymbol.bits | (v - codeTables.lengthBase[lcode]) << lengthSymbol.length,
+                 lengthSymbol.length + lengthExtra[lcode]);
             const uint32_t d = distances[dx++];
             const uint32_t dcode = distanceCodeOf(d);
-            send(distance[dcode]);
-            if (distanceExtra[dcode] != 0)
-                send(d - codeTables.distanceBase[dcode], distanceExtra[dcode]);
+            const Code &distanceSymbol = distance[dcode];
+            send(distanceSymbol.bits | (d - codeTables.distanceBase[dcode]) << distanceSymbol.length,
+                 distanceSymbol.length + distanceExtra[dcode]);
         } else {
             send(literal[v]);
         }
