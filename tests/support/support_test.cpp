@@ -1,23 +1,17 @@
 #include "archive.h"
 #include "archivebuild.h"
 #include "clearing.h"
-#include "plainfile.h"
 #include "dialogdriver.h"
 #include "filesizelimit.h"
+#include "plainfile.h"
+#include "supportfixture.h"
 #include "supportmail.h"
 #include "systemtools.h"
-#include "testenv.h"
 #include "zipassembler.h"
 
-#include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QMessageBox>
 #include <QProcess>
-#include <QPushButton>
-#include <QStandardPaths>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -27,12 +21,6 @@
 #include <functional>
 #include <future>
 #include <optional>
-
-#include <csignal>
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 // Takes the place of the file manager.
 class UrlRecorder : public QObject {
@@ -44,199 +32,6 @@ public slots:
 };
 
 namespace {
-
-// --- stand-in programs, message boxes and archive readers ---
-
-// Stand-in programs in a folder that is the whole PATH while a test runs, so that no tool of
-// the machine itself can ever be started. Each records its arguments and counts its runs.
-class StandIns {
-public:
-    explicit StandIns(const QString &folder) : folder(folder), savedPath(qgetenv("PATH"))
-    {
-        QDir().mkpath(folder);
-        qputenv("PATH", folder.toUtf8());
-    }
-    ~StandIns() { qputenv("PATH", savedPath); }
-
-    // Writes the program `name`: it records itself, then runs `script` (shell built-ins only,
-    // since PATH holds nothing else).
-    void add(const QString &name, const QByteArray &script) const
-    {
-        const QByteArray record = "printf '%s\\n' \"$#\" > '" + argumentsFile(name) +
-                                  "'\nfor a in \"$@\"; do printf '%s\\0' \"$a\" >> '" + argumentsFile(name) +
-                                  "'; done\nprintf '%s\\0' \"$#:$*\" >> '" + runsFile(name) + "'\n";
-        QFile file(folder + "/" + name);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("#!/bin/sh\n" + record + script + "\n");
-        file.close();
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    }
-
-    int runs(const QString &name) const
-    {
-        QFile file(runsFile(name));
-        return file.open(QIODevice::ReadOnly) ? int(file.readAll().count('\0')) : 0;
-    }
-
-    // The runs with exactly these arguments (none of them holding a space).
-    int runs(const QString &name, const QStringList &arguments) const
-    {
-        QFile file(runsFile(name));
-        if (!file.open(QIODevice::ReadOnly))
-            return 0;
-        const QByteArray run = QByteArray::number(arguments.size()) + ":" + arguments.join(' ').toUtf8();
-        return int(file.readAll().split('\0').count(run));
-    }
-
-    // The arguments of the last run.
-    QStringList arguments(const QString &name) const
-    {
-        QFile file(argumentsFile(name));
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        const int count = file.readLine().trimmed().toInt();
-        QStringList arguments;
-        for (const QByteArray &argument : file.readAll().split('\0').mid(0, count))
-            arguments << QString::fromUtf8(argument);
-        return arguments;
-    }
-
-private:
-    QByteArray argumentsFile(const QString &name) const { return (folder + "/" + name + ".args").toUtf8(); }
-    QByteArray runsFile(const QString &name) const { return (folder + "/" + name + ".runs").toUtf8(); }
-
-    QString folder;
-    QByteArray savedPath;
-};
-
-struct SeenBox {
-    QString title;
-    QString text;
-    QMessageBox::Icon icon;
-    QMessageBox::StandardButtons buttons;
-};
-
-// Answers the message boxes that come up, one answer each in turn, and records what they
-// showed. NoButton closes the box's window instead of clicking. A box beyond the answers is
-// recorded and dismissed, so that an unexpected question shows as a failure, not a hang.
-class BoxAnswers {
-public:
-    explicit BoxAnswers(QList<QMessageBox::StandardButton> answers = {}) : answers(answers)
-    {
-        QObject::connect(&timer, &QTimer::timeout, [this] { answerOpenBoxes(); });
-        timer.start(10);
-    }
-
-    QList<SeenBox> seen;
-
-private:
-    void answerOpenBoxes()
-    {
-        for (QWidget *widget : QApplication::topLevelWidgets()) {
-            auto *box = qobject_cast<QMessageBox *>(widget);
-            if (!box || !box->isVisible() || box->property("answered").toBool())
-                continue;
-            box->setProperty("answered", true);
-            seen.append({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
-            const QMessageBox::StandardButton answer = answers.isEmpty() ? QMessageBox::Abort : answers.takeFirst();
-            if (answer == QMessageBox::NoButton)
-                box->close();
-            else if (QAbstractButton *button = box->button(answer))
-                button->click();
-            else
-                box->done(0);
-        }
-    }
-
-    QList<QMessageBox::StandardButton> answers;
-    QTimer timer;
-};
-
-// The independent archive readers, found on the PATH the test program started with.
-struct Readers {
-    QString python;
-    QString unzip;
-    QProcessEnvironment environment;
-};
-
-// Taken while the program starts, before any test narrows PATH.
-Readers findReaders()
-{
-    return {QStandardPaths::findExecutable("python3"), QStandardPaths::findExecutable("unzip"),
-            QProcessEnvironment::systemEnvironment()};
-}
-
-const Readers readers = findReaders();
-
-bool haveReaders()
-{
-    return !readers.python.isEmpty() && !readers.unzip.isEmpty();
-}
-
-struct Entry {
-    QString name;
-    QByteArray data;
-    bool operator==(const Entry &other) const { return name == other.name && data == other.data; }
-};
-
-void PrintTo(const Entry &entry, std::ostream *out)
-{
-    *out << entry.name.toStdString() << '=' << entry.data.toStdString();
-}
-
-QByteArray runReader(const QString &program, const QStringList &arguments, int &exitCode)
-{
-    QProcess reader;
-    reader.setProcessEnvironment(readers.environment);
-    reader.start(program, arguments);
-    exitCode = reader.waitForFinished(-1) && reader.exitStatus() == QProcess::NormalExit ? reader.exitCode() : -1;
-    return reader.readAllStandardOutput() + reader.readAllStandardError();
-}
-
-// The archive's entries as Python's zipfile reads them (checking every CRC), after `unzip -t`
-// found no error. Adds a failure and returns nothing when either reader refuses the archive.
-std::optional<QList<Entry>> readArchive(const QString &path)
-{
-    int exitCode = 0;
-    const QByteArray tested = runReader(readers.unzip, {"-t", path}, exitCode);
-    if (exitCode != 0) {
-        ADD_FAILURE() << "unzip -t: " << tested.toStdString();
-        return std::nullopt;
-    }
-    const char *script = "import base64, json, sys, zipfile\n"
-                         "with zipfile.ZipFile(sys.argv[1]) as archive:\n"
-                         "    print(json.dumps([[i.filename, base64.b64encode(archive.read(i)).decode()]"
-                         " for i in archive.infolist()]))\n";
-    const QByteArray listing = runReader(readers.python, {"-c", script, path}, exitCode);
-    if (exitCode != 0) {
-        ADD_FAILURE() << "zipfile: " << listing.toStdString();
-        return std::nullopt;
-    }
-    QList<Entry> entries;
-    for (const QJsonValue &item : QJsonDocument::fromJson(listing).array()) {
-        const QJsonArray pair = item.toArray();
-        entries.append({pair.at(0).toString(), QByteArray::fromBase64(pair.at(1).toString().toLatin1())});
-    }
-    return entries;
-}
-
-QStringList names(const QList<Entry> &entries)
-{
-    QStringList names;
-    for (const Entry &entry : entries)
-        names << entry.name;
-    return names;
-}
-
-QByteArray data(const QList<Entry> &entries, const QString &name)
-{
-    for (const Entry &entry : entries)
-        if (entry.name == name)
-            return entry.data;
-    return "<no entry>";
-}
-
-const QString archiveName = "zel_support.zip";
 
 // The support mail's body, line by line.
 const QStringList mailForm = {
@@ -262,66 +57,6 @@ const QStringList mailForm = {
     "Regards,",
     "",
     "*** Application generated email. ***",
-};
-
-
-// Each test runs with its own log folder and with PATH holding only its stand-ins.
-class SupportTest : public LogFolderTest {
-protected:
-    SupportTest() : tools(root.path() + "/bin") {}
-
-    static void click(Dialog &dialog, const char *button)
-    {
-        QPushButton *found = dialog.findChild<QPushButton *>(button);
-        ASSERT_TRUE(found) << button;
-        found->click();
-    }
-
-    // The report script: the system report, or with --network the network listing, each
-    // printing what it is named after unless another script is given.
-    void addSystemTools(const QByteArray &report = "echo system report",
-                        const QByteArray &network = "echo network") const
-    {
-        tools.add("zel-sysreport", "if [ \"$1\" = --network ]; then\n" + network + "\nelse\n" + report + "\nfi");
-    }
-
-    int reportRuns() const { return tools.runs("zel-sysreport", {}); }
-    int networkRuns() const { return tools.runs("zel-sysreport", {"--network"}); }
-
-    void makeFolder(const QString &name) const { ASSERT_TRUE(QDir().mkpath(path(name))); }
-
-    // A link in the log folder to `target` outside it, which holds `bytes` unless they are null.
-    void linkOut(const QString &name, const QString &target, const QByteArray &bytes = QByteArray()) const
-    {
-        if (!bytes.isNull()) {
-            QFile file(outside(target));
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(bytes);
-        }
-        ASSERT_TRUE(QFile::link(outside(target), path(name)));
-    }
-
-    // A named pipe held open by a writer that never writes, until the test ends.
-    void idlePipe(const QString &name)
-    {
-        ASSERT_EQ(mkfifo(QFile::encodeName(path(name)).constData(), 0600), 0);
-        const int writer = open(QFile::encodeName(path(name)).constData(), O_RDWR | O_NONBLOCK);
-        ASSERT_GE(writer, 0);
-        writers << writer;
-    }
-    ~SupportTest() override
-    {
-        for (int writer : writers)
-            close(writer);
-    }
-    QList<int> writers;
-
-    QStringList folderNames(const QString &folder = QString()) const
-    {
-        return QDir(path(folder)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
-    }
-
-    StandIns tools;
 };
 
 // --- the support logic on its own ---
@@ -831,15 +566,6 @@ TEST_F(BuildTest, cancelLeavesNoArchiveAndNoOtherFileBehind)
 }
 
 // --- Create Support File ---
-
-void expectEmptyLogsWarning(const QList<SeenBox> &seen)
-{
-    ASSERT_EQ(seen.size(), 1);
-    EXPECT_EQ(seen[0].title, "Warning");
-    EXPECT_EQ(seen[0].text, "All log files are empty. Please log another session and try again");
-    EXPECT_EQ(seen[0].icon, QMessageBox::Warning);
-    EXPECT_EQ(seen[0].buttons, QMessageBox::Ok);
-}
 
 TEST_F(SupportTest, warningWithoutATickedComponentKeepsTheOldArchive)
 {
