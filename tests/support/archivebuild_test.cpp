@@ -1,0 +1,164 @@
+// Building the support archive away from the window: progress, order, cancel.
+#include "archive.h"
+#include "archivebuild.h"
+#include "filesizelimit.h"
+#include "supportfixture.h"
+#include "zipassembler.h"
+
+#include <QFileInfo>
+#include <QThread>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <future>
+#include <optional>
+
+namespace {
+
+// The build of `entries` into the support archive, with tools that hand over the report, if
+// asked only after `cancel` is raised (ten seconds at most). Records every progress report,
+// the entries still packed after a cancel, and whether the tools had started when the first
+// report came.
+class ArchiveBuild {
+public:
+    explicit ArchiveBuild(const QString &logPath) : logPath(logPath) {}
+
+    // Raises the cancel flag at the first report for which `when` is true.
+    std::function<bool(const BuildProgress &)> cancelWhen = [](const BuildProgress &) { return false; };
+    QList<BuildProgress> reports;
+    bool toolsStartedFirst = false;
+    bool toolsSawCancel = false;
+    QStringList packedAfterCancel;
+
+    bool run(const QVector<ArchiveEntry> &entries, bool toolsWaitForCancel)
+    {
+        std::promise<void> started;
+        std::future<void> toolsStarted = started.get_future();
+        const ToolRun tools = [&](const std::atomic<bool> &cancel) {
+            started.set_value();
+            for (int i = 0; toolsWaitForCancel && !cancel && i < 1000; ++i)
+                QThread::msleep(10);
+            toolsSawCancel = cancel;
+            return QVector<ArchiveEntry>{{"conflicts.nfo", logPath + "conflicts.nfo"}};
+        };
+        std::atomic<bool> cancel{false};
+        const BuildProgressCallback progress = [&](const BuildProgress &now) {
+            if (reports.isEmpty())
+                toolsStartedFirst = toolsStarted.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+            reports << now;
+            if (cancel && !now.entry.isEmpty())
+                packedAfterCancel << now.entry;
+            if (cancelWhen(now))
+                cancel = true;
+        };
+        const QString archivePath = logPath + archiveName;
+        ZipAssemblerHandle *archive = zipAssemblerCreate(archivePath.toUtf8().constData(), 0, ZipTargetKind::FileName);
+        EXPECT_TRUE(archive);
+        return archive && buildSupportArchive(archive, archivePath, entries, tools, progress, cancel);
+    }
+
+private:
+    QString logPath;
+};
+
+class BuildTest : public SupportTest {
+protected:
+    // A 3 MiB log, an INI file and the report: text that compresses like a log does.
+    QVector<ArchiveEntry> writeSources() const
+    {
+        QByteArray log;
+        for (int line = 0; log.size() < (3 << 20); ++line)
+            log += "frame " + QByteArray::number(line * 7919 % 100003) + " exposure ok\n";
+        write("kv4_cam.log", log);
+        write("kv4_cam.ini", "[LOGGING]\r\n");
+        write("conflicts.nfo", "system report\n");
+        return {{"kv4_cam.log", path("kv4_cam.log")}, {"kv4_cam.ini", path("kv4_cam.ini")}};
+    }
+};
+
+TEST_F(BuildTest, toolsRunWhileTheFilesArePackedAndTheirEntriesComeLast)
+{
+    if (!haveReaders())
+        GTEST_SKIP() << "python3 or unzip is missing";
+    const QVector<ArchiveEntry> entries = writeSources();
+    ArchiveBuild build(logPath());
+    ASSERT_TRUE(build.run(entries, false));
+    EXPECT_TRUE(build.toolsStartedFirst);
+    const std::optional<QList<Entry>> archive = readArchive(path(archiveName));
+    ASSERT_TRUE(archive);
+    EXPECT_EQ(names(*archive), QStringList({"kv4_cam.log", "kv4_cam.ini", "conflicts.nfo"}));
+    EXPECT_EQ(data(*archive, "kv4_cam.log"), read("kv4_cam.log"));
+
+    // Progress by bytes of the files, entry by entry in order, then the wait for the tools.
+    const quint64 total = quint64(read("kv4_cam.log").size() + read("kv4_cam.ini").size());
+    QStringList steps;
+    quint64 done = 0;
+    for (const BuildProgress &report : build.reports) {
+        EXPECT_EQ(report.total, total);
+        EXPECT_GE(report.done, done);
+        done = report.done;
+        if (steps.isEmpty() || steps.last() != report.entry)
+            steps << report.entry;
+    }
+    EXPECT_EQ(steps, QStringList({"kv4_cam.log", "kv4_cam.ini", ""}));
+    EXPECT_EQ(done, total);
+}
+
+TEST_F(BuildTest, manyEntriesKeepTheirOrderAndContents)
+{
+    if (!haveReaders())
+        GTEST_SKIP() << "python3 or unzip is missing";
+    write("conflicts.nfo", "system report\n");
+    makeFolder("backup");
+    QVector<ArchiveEntry> entries;
+    QList<Entry> expected;
+    for (int i = 0; i < 150; ++i) {
+        const QString name = QString("backup/%1.log").arg(149 - i, 3, 10, QChar('0'));
+        write(name, name.toUtf8().repeated(i));
+        entries.append({name, path(name)});
+        expected.append(Entry{name, name.toUtf8().repeated(i)});
+    }
+    expected.append(Entry{"conflicts.nfo", "system report\n"});
+    ArchiveBuild build(logPath());
+    ASSERT_TRUE(build.run(entries, false));
+    const std::optional<QList<Entry>> archive = readArchive(path(archiveName));
+    ASSERT_TRUE(archive);
+    EXPECT_EQ(*archive, expected);
+}
+
+TEST_F(BuildTest, archiveThatCannotBeWrittenWholeIsRemoved)
+{
+    const QVector<ArchiveEntry> entries = writeSources();
+    ArchiveBuild build(logPath());
+    {
+        const FileSizeLimit limit(64 * 1024);
+        EXPECT_TRUE(build.run(entries, false)); // failed, not cancelled
+    }
+    EXPECT_FALSE(QFileInfo::exists(path(archiveName)));
+}
+
+TEST_F(BuildTest, cancelLeavesNoArchiveAndNoOtherFileBehind)
+{
+    const QVector<ArchiveEntry> entries = writeSources();
+    const QStringList before = folderNames();
+    const struct {
+        const char *when;
+        std::function<bool(const BuildProgress &)> cancelWhen;
+    } rows[] = {
+        {"before the first entry", [](const BuildProgress &) { return true; }},
+        {"before the second entry", [](const BuildProgress &now) { return now.entry == "kv4_cam.ini"; }},
+        {"while waiting for the tools", [](const BuildProgress &now) { return now.entry.isEmpty(); }},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.when);
+        ArchiveBuild build(logPath());
+        build.cancelWhen = row.cancelWhen;
+        EXPECT_FALSE(build.run(entries, true));
+        EXPECT_TRUE(build.toolsSawCancel);
+        EXPECT_EQ(build.packedAfterCancel, QStringList());
+        EXPECT_EQ(folderNames(), before);
+    }
+}
+
+} // namespace
