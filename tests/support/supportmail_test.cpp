@@ -1,11 +1,16 @@
+// The support mail's body and the Support Mail button.
 #include "dialogdriver.h"
 #include "supportfixture.h"
 #include "supportmail.h"
 
+#include <QFile>
+#include <QProgressDialog>
 #include <QTest>
 #include <QTimer>
 
 #include <optional>
+#include <ostream>
+#include <string>
 
 namespace {
 
@@ -35,16 +40,12 @@ const QStringList mailForm = {
     "*** Application generated email. ***",
 };
 
-// --- the support logic on its own ---
-
 TEST(MailBody, isTheFormOfTwentyOneLines)
 {
     ASSERT_EQ(mailForm.size(), 21);
     EXPECT_EQ(supportMailBody(), mailForm.join("\r\n"));
     EXPECT_FALSE(supportMailBody().endsWith("\n"));
 }
-
-// --- Support Mail ---
 
 enum class ArchiveAfter { Unchanged, Rebuilt, Absent };
 
