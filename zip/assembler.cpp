@@ -180,7 +180,7 @@ std::vector<uint8_t> endRecord(size_t count, uint32_t centralBytes, uint32_t cen
 ZipAssembler::~ZipAssembler()
 {
     input.close();
-    if (output)
+    if (output && ownsOutput)
         std::fclose(output);
     if (ownsMemory)
         releaseMemory(memory);
@@ -191,8 +191,18 @@ ZipAssemblerResult ZipAssembler::openFile(const char *path)
     if (!path)
         return Result::BadArgument;
     output = zip::createFile(path);
-    archivePath = path;
+    ownsOutput = true;
+    scratch = std::string(path) + ".spool";
     return output ? Result::Ok : Result::OpenFailed;
+}
+
+ZipAssemblerResult ZipAssembler::openStream(std::FILE *stream)
+{
+    if (!stream)
+        return Result::BadArgument;
+    output = stream;
+    scratch = zip::scratchFolder() + "zel-spool-";
+    return Result::Ok;
 }
 
 ZipAssemblerResult ZipAssembler::openMemory(void *buffer, uint32_t capacity)
@@ -585,7 +595,7 @@ ZipAssemblerResult ZipAssembler::close()
     Result result = finish();
     if (output) {
         const bool flushed = std::fflush(output) == 0;
-        const bool closedWell = std::fclose(output) == 0;
+        const bool closedWell = !ownsOutput || std::fclose(output) == 0;
         output = nullptr;
         if (!flushed || !closedWell)
             fail(Result::WriteFailed);
@@ -624,6 +634,8 @@ ZipAssemblerHandle *zipAssemblerCreate(const void *target, uint32_t capacity, Zi
     Result result = Result::BadArgument;
     if (targetKind == ZipTargetKind::FileName)
         result = writer->openFile(static_cast<const char *>(target));
+    else if (targetKind == ZipTargetKind::Stream)
+        result = writer->openStream(static_cast<std::FILE *>(const_cast<void *>(target)));
     else if (targetKind == ZipTargetKind::Memory)
         result = writer->openMemory(const_cast<void *>(target), capacity);
     if (result != Result::Ok)

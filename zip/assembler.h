@@ -82,6 +82,7 @@ public:
     ~ZipAssembler() override;
 
     ZipAssemblerResult openFile(const char *path);
+    ZipAssemblerResult openStream(std::FILE *stream);
     ZipAssemblerResult openMemory(void *buffer, uint32_t capacity);
     ZipAssemblerResult add(const char *entryName, const void *source, uint32_t sourceLength,
                            ZipSourceKind kind);
@@ -97,8 +98,9 @@ public:
     void cancel() { fail(ZipAssemblerResult::Cancelled); }
     // The failure that leaves the archive in doubt, or Ok.
     ZipAssemblerResult failure() const { return stickyError; }
-    // The archive file's path; empty for a memory target.
-    const std::string &path() const { return archivePath; }
+    // Where a batch's waiting data goes past its memory budget: the start of a scratch file's
+    // path; empty for a memory target, which holds all its data in memory anyway.
+    const std::string &scratchPrefix() const { return scratch; }
     // Writes the central directory and end record once; later calls repeat the result.
     ZipAssemblerResult finish();
     ZipAssemblerResult close();
@@ -128,7 +130,8 @@ private:
     void fail(ZipAssemblerResult error);
 
     std::FILE *output = nullptr;
-    std::string archivePath;
+    bool ownsOutput = false; // false for a stream target, which the caller closes
+    std::string scratch;
     MemoryBlock memory;      // memory target
     bool ownsMemory = false; // false while the archive sits in the caller's buffer
     uint32_t position = 0;   // memory target's write position

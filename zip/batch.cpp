@@ -144,7 +144,7 @@ private:
 Batch::Batch(ZipAssembler &writer, ZipAssemblerEntry *entries, uint32_t count, ZipAssemblerProgress progress,
              void *context)
     : writer(writer), entries(entries), count(count), progress(progress), context(context), jobs(count),
-      store(writer.path(), writer.spoolMemory)
+      store(writer.scratchPrefix(), writer.spoolMemory)
 {
 }
 

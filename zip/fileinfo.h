@@ -54,6 +54,9 @@ std::FILE *createFile(const char *path);
 // disappears when it is closed or the program ends, whatever way it ends; null on failure.
 std::FILE *openScratchFile(const std::string &prefix);
 
+// The system's folder for temporary files, ending with a separator.
+std::string scratchFolder();
+
 // Moves an open file to `offset` bytes from its start; false on failure.
 bool seekFile(std::FILE *stream, uint64_t offset);
 

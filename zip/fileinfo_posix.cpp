@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -125,6 +126,12 @@ std::FILE *openScratchFile(const std::string &prefix)
         return stream;
     }
     return nullptr;
+}
+
+std::string scratchFolder()
+{
+    const char *folder = std::getenv("TMPDIR");
+    return std::string(folder && *folder ? folder : "/tmp") + "/";
 }
 
 bool seekFile(std::FILE *stream, uint64_t offset)

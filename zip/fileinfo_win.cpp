@@ -130,6 +130,18 @@ std::FILE *openScratchFile(const std::string &prefix)
     return nullptr;
 }
 
+std::string scratchFolder()
+{
+    wchar_t folder[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH)
+        return ".\\";
+    const int size = WideCharToMultiByte(CP_UTF8, 0, folder, int(length), nullptr, 0, nullptr, nullptr);
+    std::string text(size_t(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, folder, int(length), text.data(), size, nullptr, nullptr);
+    return text;
+}
+
 bool seekFile(std::FILE *stream, uint64_t offset)
 {
     return offset <= uint64_t{INT64_MAX} && _fseeki64(stream, static_cast<int64_t>(offset), SEEK_SET) == 0;

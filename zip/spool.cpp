@@ -9,8 +9,8 @@
 namespace zip {
 
 // A memory archive holds all of its data in memory anyway: its budget has no bound that matters.
-SpoolStore::SpoolStore(std::string beside, uint64_t memoryBudget)
-    : beside(std::move(beside)), memoryLeft(this->beside.empty() ? UINT64_MAX / 2 : memoryBudget)
+SpoolStore::SpoolStore(std::string scratchPrefix, uint64_t memoryBudget)
+    : scratchPrefix(std::move(scratchPrefix)), memoryLeft(this->scratchPrefix.empty() ? UINT64_MAX / 2 : memoryBudget)
 {
 }
 
@@ -38,10 +38,13 @@ bool SpoolStore::keep(SpoolPiece &piece, const uint8_t *bytes, uint32_t count)
         std::memcpy(piece.bytes.get(), bytes, count);
         return true;
     }
-    if (!scratch && !(scratch = openScratchFile(beside + ".spool")))
+    if (!scratch && !(scratch = openScratchFile(scratchPrefix)))
         return false;
     piece.offset = scratchEnd;
-    if (!seekFile(scratch, scratchEnd) || std::fwrite(bytes, 1, count, scratch) != count)
+    // Flushed here, so that a piece that cannot reach the disk fails now, while its entry can
+    // still be added again at its turn.
+    if (!seekFile(scratch, scratchEnd) || std::fwrite(bytes, 1, count, scratch) != count ||
+        std::fflush(scratch) != 0)
         return false;
     scratchEnd += count;
     return true;

@@ -1,7 +1,7 @@
 #pragma once
 // Compressed data that waits for its turn in a batch add: kept as the writes the compressor
 // made, in memory up to a budget the batch's threads share, beyond it in one scratch file
-// beside the archive that disappears when it is closed.
+// (beside a file archive) that disappears when it is closed.
 
 #include <cstdint>
 #include <cstdio>
@@ -21,8 +21,9 @@ struct SpoolPiece {
 
 class SpoolStore {
 public:
-    // `beside`: the archive's path, or empty for a memory archive, whose data stays in memory.
-    SpoolStore(std::string beside, uint64_t memoryBudget);
+    // `scratchPrefix`: the start of the scratch file's path, or empty for a memory archive,
+    // whose data stays in memory.
+    SpoolStore(std::string scratchPrefix, uint64_t memoryBudget);
     ~SpoolStore();
     SpoolStore(const SpoolStore &) = delete;
     SpoolStore &operator=(const SpoolStore &) = delete;
@@ -36,7 +37,7 @@ public:
 
 private:
     std::mutex lock;
-    const std::string beside;
+    const std::string scratchPrefix;
     uint64_t memoryLeft;
     std::FILE *scratch = nullptr;
     uint64_t scratchEnd = 0;

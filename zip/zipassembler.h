@@ -57,6 +57,9 @@ enum class ZipAssemblerResult : uint32_t {
 };
 
 enum class ZipTargetKind : uint32_t {
+    Stream = 1,   // target: an open, empty `std::FILE *` for reading and writing, at its start;
+                  // the caller keeps it: the close flushes it and leaves it open. A batch add's
+                  // waiting data past its memory budget goes to the system's temporary folder
     FileName = 2, // target: NUL-terminated UTF-8 path; the file is created or truncated (a
                   // link of that name is not followed, and it, a pipe or a folder fails create)
     Memory = 3,   // target: optional caller buffer of `capacity` bytes, or null
@@ -74,7 +77,8 @@ enum class ZipSourceKind : uint32_t {
 struct ZipAssemblerHandle;
 
 // Creates an archive writer and returns its handle, or null when the file cannot be created
-// (FileName), the capacity is 0 or the memory cannot be had (Memory), or the kind is unknown.
+// (FileName), the stream is null (Stream), the capacity is 0 or the memory cannot be had
+// (Memory), or the kind is unknown.
 // A caller buffer (Memory) stays the caller's: it is written in place until the archive
 // outgrows it, then copied into a block the writer owns; it is never released by the writer.
 ZipAssemblerHandle *zipAssemblerCreate(const void *target, uint32_t capacity,
@@ -130,7 +134,8 @@ ZipAssemblerResult zipAssemblerAddBatch(ZipAssemblerHandle *handle, ZipAssembler
 ZipAssemblerResult zipAssemblerMemory(ZipAssemblerHandle *handle, const uint8_t **bytes,
                                       uint32_t *length);
 
-// Writes the central directory and end record unless already done, closes the target, frees
-// the writer and the handle (invalid afterwards, even on failure) and returns Ok, or the first
-// failure of the archive: a sticky one, WriteFailed for the directory or the file's close.
+// Writes the central directory and end record unless already done, closes the target (a
+// stream target is only flushed), frees the writer and the handle (invalid afterwards, even on
+// failure) and returns Ok, or the first failure of the archive: a sticky one, WriteFailed for
+// the directory or the file's flush and close.
 ZipAssemblerResult zipAssemblerClose(ZipAssemblerHandle *handle);

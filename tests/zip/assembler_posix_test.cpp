@@ -1,18 +1,21 @@
 // The archive writer on POSIX: exact bytes with pinned file times and time zone, time clamping,
-// attribute mapping, pipes and devices as sources, write failures on /dev/full, and the
-// format's 4 GiB limits with sparse files.
+// attribute mapping, pipes and devices as sources, write failures on /dev/full and at a
+// file-size limit, and the format's 4 GiB limits with sparse files.
 
 #include "archive_view.h"
 #include "assembler.h"
+#include "spool.h"
 #include "zipassembler.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <optional>
@@ -529,4 +532,37 @@ TEST(ArchiveTarget, existingArchiveIsEmptiedAndWrittenAnew)
     const Archive parsed = parse(readFile(archivePath));
     ASSERT_EQ(parsed.count, 1u);
     EXPECT_EQ(contents(parsed.entries.at(0)), textOf("m"));
+}
+
+// A scratch file that stops taking bytes (here at a file-size limit, with SIGXFSZ ignored as the
+// program does) fails the piece that did not reach it, at once: every piece kept reads back
+// whole, so no entry is packed from bytes that never got there.
+TEST(Spool, pieceThatCannotReachTheScratchFileFailsWhenKept)
+{
+    TempDir dir;
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit lowered{100000, saved.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &lowered);
+    std::vector<std::vector<uint8_t>> kept;
+    {
+        zip::SpoolStore store((dir / "archive.zip.spool").string(), 0);
+        std::vector<zip::SpoolPiece> pieces(40);
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            const std::vector<uint8_t> bytes(3000, uint8_t(i));
+            if (!store.keep(pieces[i], bytes.data(), uint32_t(bytes.size())))
+                break;
+            kept.push_back(bytes);
+        }
+        for (size_t i = 0; i < kept.size(); ++i) {
+            std::vector<uint8_t> buffer;
+            const uint8_t *loaded = store.load(pieces[i], buffer);
+            ASSERT_NE(loaded, nullptr) << i;
+            EXPECT_EQ(std::vector<uint8_t>(loaded, loaded + pieces[i].size), kept[i]) << i;
+        }
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(kept.size(), 33u) << "every piece within the limit is kept, and none beyond it";
 }

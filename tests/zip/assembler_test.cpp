@@ -286,7 +286,8 @@ TEST(Handles, createFailsWithoutATarget)
     EXPECT_EQ(zipAssemblerCreate(nullptr, 0, ZipTargetKind::Memory), nullptr);
     EXPECT_EQ(zipAssemblerCreate(nullptr, 0, ZipTargetKind::FileName), nullptr);
     EXPECT_EQ(zipAssemblerCreate((dir / "no/such/folder.zip").string().c_str(), 0, ZipTargetKind::FileName), nullptr);
-    EXPECT_EQ(zipAssemblerCreate((dir / "x.zip").string().c_str(), 0, static_cast<ZipTargetKind>(1)), nullptr);
+    EXPECT_EQ(zipAssemblerCreate(nullptr, 0, ZipTargetKind::Stream), nullptr);
+    EXPECT_EQ(zipAssemblerCreate((dir / "x.zip").string().c_str(), 0, static_cast<ZipTargetKind>(9)), nullptr);
     EXPECT_FALSE(std::filesystem::exists(dir / "x.zip"));
 }
 
@@ -317,6 +318,31 @@ TEST(MemoryTarget, archiveEqualsTheFileTargetsBytes)
     build(growing);
     EXPECT_EQ(withoutAccessTimes(memoryBytes(growing)), fromFile);
     EXPECT_EQ(zipAssemblerClose(growing), Result::Ok);
+}
+
+// A stream target gets the file target's bytes, complete on the disk at the close, and stays
+// open for its owner, who decides what becomes of the file.
+TEST(StreamTarget, archiveEqualsTheFileTargetsBytesAndTheStreamStaysOpen)
+{
+    TempDir dir;
+    writeFile(dir / "big.log", logText(300000, 5));
+    writeFile(dir / "empty.log", {});
+    const auto build = [&](ZipAssemblerHandle *archive) {
+        EXPECT_EQ(addFile(archive, "big.log", dir / "big.log"), Result::Ok);
+        EXPECT_EQ(addFile(archive, "empty.log", dir / "empty.log"), Result::Ok);
+        EXPECT_EQ(zipAssemblerClose(archive), Result::Ok);
+    };
+    build(zipAssemblerCreate((dir / "out.zip").string().c_str(), 0, ZipTargetKind::FileName));
+    std::FILE *stream = std::fopen((dir / "stream.zip").string().c_str(), "w+b");
+    ASSERT_NE(stream, nullptr);
+    ZipAssemblerHandle *archive = zipAssemblerCreate(stream, 0, ZipTargetKind::Stream);
+    ASSERT_NE(archive, nullptr);
+    build(archive);
+    EXPECT_EQ(withoutAccessTimes(readFile(dir / "stream.zip")), withoutAccessTimes(readFile(dir / "out.zip")));
+    // Used after a close of the writer's own, the stream would fail these (and the sanitizers).
+    EXPECT_EQ(std::fseek(stream, 0, SEEK_END), 0);
+    EXPECT_EQ(std::ftell(stream), long(readFile(dir / "out.zip").size()));
+    EXPECT_EQ(std::fclose(stream), 0);
 }
 
 TEST(MemoryTarget, callerBufferIsFilledInPlaceThenLeftToTheCaller)

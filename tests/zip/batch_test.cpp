@@ -84,6 +84,7 @@ struct BatchRow {
     Tweak tweak;
     bool inMemory = false; // the batch writes a memory archive
     bool streams = false;  // the sources come as open streams, as the dialog hands them over
+    bool toStream = false; // the batch writes into an open stream, as the dialog does
 };
 
 void PrintTo(const BatchRow &row, std::ostream *out)
@@ -116,8 +117,11 @@ TEST_P(BatchAdd, writesTheArchiveOfSingleAddsWithTheSameResults)
         singleResults.push_back(zipAssemblerAdd(single, entry.entryName, entry.source, 0, entry.sourceKind));
     EXPECT_EQ(zipAssemblerClose(single), Result::Ok);
 
-    ZipAssemblerHandle *batch = GetParam().inMemory ? zipAssemblerCreate(nullptr, 1, ZipTargetKind::Memory)
-                                                    : createIn(sources.dir, "batch.zip", noTweak);
+    const std::unique_ptr<std::FILE, int (*)(std::FILE *)> target(
+        GetParam().toStream ? std::fopen((sources.dir / "batch.zip").string().c_str(), "w+b") : nullptr, std::fclose);
+    ZipAssemblerHandle *batch = GetParam().inMemory   ? zipAssemblerCreate(nullptr, 1, ZipTargetKind::Memory)
+                                : GetParam().toStream ? zipAssemblerCreate(target.get(), 0, ZipTargetKind::Stream)
+                                                      : createIn(sources.dir, "batch.zip", noTweak);
     ASSERT_NE(batch, nullptr);
     GetParam().tweak(*batch->writer);
     EXPECT_EQ(zipAssemblerAddBatch(batch, entries.data(), uint32_t(entries.size()), nullptr, nullptr), Result::Ok);
@@ -143,6 +147,9 @@ INSTANTIATE_TEST_SUITE_P(
                     BatchRow{"streams", noTweak, false, true},
                     BatchRow{"streamsNoSpoolMemory", [](zip::ZipAssembler &writer) { writer.spoolMemory = 0; }, false,
                              true},
+                    // The waiting data goes to a scratch file of the system's temporary folder.
+                    BatchRow{"streamTargetNoSpoolMemory", [](zip::ZipAssembler &writer) { writer.spoolMemory = 0; },
+                             false, true, true},
                     // Entries past 4 MB no longer fit: some are refused, smaller ones follow.
                     BatchRow{"loweredLimit", [](zip::ZipAssembler &writer) { writer.sizeLimit = 4'000'000; }},
                     BatchRow{"loweredLimitInMemory", [](zip::ZipAssembler &writer) { writer.sizeLimit = 4'000'000; },
