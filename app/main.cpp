@@ -1,4 +1,5 @@
 #include "dialog.h"
+#include "plainfile.h"
 #include "theme.h"
 #include "translations.h"
 
@@ -9,6 +10,7 @@
 
 int main(int argc, char **argv)
 {
+    failWritesPastSizeLimit();
     QApplication app(argc, argv);
     const Translations translations(QLocale::system());
     if (QStyle *style = QStyleFactory::create(QStringLiteral("fusion")))

@@ -1,6 +1,5 @@
 #include "archive.h"
 
-#include "plainfile.h"
 #include "zipassembler.h"
 
 #include <QFileInfo>
@@ -9,7 +8,14 @@
 
 QString supportArchivePath(const QString &logPath)
 {
-    return logPath + QStringLiteral("zel_support.zip");
+    return logPath + archiveName;
+}
+
+std::unique_ptr<PendingFile> newSupportArchive(const QString &logPath)
+{
+    // A folder, pipe or device of the archive's name could never be replaced: no work is wasted on it.
+    const auto folder = replaceable(entryKind(supportArchivePath(logPath))) ? HeldFolder::hold(logPath) : nullptr;
+    return folder ? folder->createPending(archiveName) : nullptr;
 }
 
 bool logsAreEmpty(const QStringList &logFiles)
@@ -20,9 +26,11 @@ bool logsAreEmpty(const QStringList &logFiles)
                         [](const QString &path) { return isPlainFile(path) && QFileInfo(path).size() != 0; });
 }
 
-PlainFile openSource(const ArchiveEntry &entry)
+SharedFile openSource(const ArchiveEntry &entry)
 {
-    return entry.folder ? entry.folder->open(entry.source, false) : openPlainFile(entry.source, false);
+    if (entry.file)
+        return entry.file;
+    return shared(entry.folder ? entry.folder->open(entry.source, false) : openPlainFile(entry.source, false));
 }
 
 QVector<ArchiveEntry> archiveEntries(const QStringList &logFiles, const QStringList &paramFiles,
@@ -42,17 +50,22 @@ QVector<ArchiveEntry> archiveEntries(const QStringList &logFiles, const QStringL
         return order != 0 ? order < 0 : a < b;
     });
     for (const QString &name : std::as_const(names)) {
-        if (name.endsWith(QLatin1String(".log")) || name.endsWith(QLatin1String(".ini")) ||
-            name.endsWith(QLatin1String(".txt")))
+        if (!isPendingName(name) && (name.endsWith(QLatin1String(".log")) || name.endsWith(QLatin1String(".ini")) ||
+                                     name.endsWith(QLatin1String(".txt"))))
             entries.append({QStringLiteral("backup/") + name, name, backups});
     }
     return entries;
+}
+
+QByteArray entryNameBytes(const ArchiveEntry &entry)
+{
+    return fileNameBytes(entry.name);
 }
 
 void addToArchive(ZipAssemblerHandle *archive, const ArchiveEntry &entry)
 {
     // The writer gets the file opened here, so what it packs is the regular file checked, never
     // a link's target or a pipe.
-    if (const PlainFile file = openSource(entry))
-        zipAssemblerAdd(archive, entry.name.toUtf8().constData(), file.get(), 0, ZipSourceKind::Stream);
+    if (const SharedFile file = openSource(entry))
+        zipAssemblerAdd(archive, entryNameBytes(entry).constData(), file.get(), 0, ZipSourceKind::Stream);
 }

@@ -11,29 +11,54 @@
 
 struct ZipAssemblerHandle;
 
+// An open file that several owners share, such as a tool's output that is packed later.
+using SharedFile = std::shared_ptr<std::FILE>;
+
+inline SharedFile shared(PlainFile file)
+{
+    // A shared pointer calls its closer even for null, so null stays without one.
+    return file ? SharedFile(file.release(), PlainFileCloser()) : nullptr;
+}
+
 struct ArchiveEntry {
     QString name;   // inside the archive
     QString source; // the file read at the time of the add: its path, or its name in `folder`
     std::shared_ptr<const HeldFolder> folder = nullptr;
+    SharedFile file = nullptr; // the source, opened and checked already; read instead of `source`
 };
 
-// Opens the entry's source when it is a regular file reached without a link; null otherwise.
-PlainFile openSource(const ArchiveEntry &entry);
+// The entry's source when it is a regular file with one name, reached without a link; null
+// otherwise.
+SharedFile openSource(const ArchiveEntry &entry);
+
+// The support archive's file name, in the log folder.
+inline const QString archiveName = QStringLiteral("zel_support.zip");
 
 // The support archive inside the log folder (which ends with "/").
 QString supportArchivePath(const QString &logPath);
+
+// A new, empty file that becomes the support archive of the log folder once it is complete
+// (see PendingFile); null when none can be made there, or when a folder, pipe or device has the
+// archive's name.
+std::unique_ptr<PendingFile> newSupportArchive(const QString &logPath);
 
 // True unless one of the logs is a regular file (not a link) with content. INI files do not count.
 bool logsAreEmpty(const QStringList &logFiles);
 
 // The archive's file entries in order: each log, each INI file (both under their file names,
 // whether they exist or not), then the held backup folder's entries ending in ".log", ".ini" or
-// ".txt" (letter case counts) under "backup/", sorted by name ignoring case. Without a held
-// backup folder (it is no real folder, a link to one, say) there are no backup entries.
+// ".txt" (letter case counts) under "backup/", sorted by name ignoring case, but for the
+// pending files of a clearing under way. Without a held backup folder (it is no real folder, a
+// link to one, say) there are no backup entries.
 QVector<ArchiveEntry> archiveEntries(const QStringList &logFiles, const QStringList &paramFiles,
                                      const std::shared_ptr<const HeldFolder> &backups);
 
-// Adds the entry's source under its name (as UTF-8). Only a regular file reached without a link
-// is read, and never a pipe: anything else, or a file that cannot be opened, leaves no entry;
-// the archive goes on.
+// The bytes of an entry's name inside the archive: a name the system holds in other bytes than
+// UTF-8 keeps its own bytes (the archive's names carry no UTF-8 mark, so readers take them as
+// they are).
+QByteArray entryNameBytes(const ArchiveEntry &entry);
+
+// Adds the entry's source under its name. Only a regular file with one name, reached without
+// a link, is read, and never a pipe: anything else, or a file that cannot be opened, leaves no
+// entry; the archive goes on.
 void addToArchive(ZipAssemblerHandle *archive, const ArchiveEntry &entry);

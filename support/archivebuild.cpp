@@ -3,7 +3,6 @@
 #include "plainfile.h"
 #include "zipassembler.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 
@@ -37,12 +36,12 @@ bool reportBatch(void *context, uint32_t entry, uint64_t done, uint64_t)
 // without waiting on a pipe; anything else leaves no entry, as with addToArchive.
 void addBatch(ZipAssemblerHandle *archive, const QVector<ArchiveEntry> &entries, BatchProgress &report)
 {
-    std::vector<PlainFile> files;
+    std::vector<SharedFile> files;
     QVector<QByteArray> names;
     for (const ArchiveEntry &entry : entries) {
-        if (PlainFile file = openSource(entry)) {
+        if (SharedFile file = openSource(entry)) {
             files.push_back(std::move(file));
-            names.append(entry.name.toUtf8());
+            names.append(entryNameBytes(entry));
             report.names.append(entry.name);
         }
     }
@@ -62,9 +61,9 @@ quint64 plainFileSize(const ArchiveEntry &entry)
 
 } // namespace
 
-bool buildSupportArchive(ZipAssemblerHandle *archive, const QString &archivePath,
-                         const QVector<ArchiveEntry> &entries, const ToolRun &tools,
-                         const BuildProgressCallback &progress, const std::atomic<bool> &cancel)
+BuildOutcome buildSupportArchive(ZipAssemblerHandle *archive, PendingFile &file, const QVector<ArchiveEntry> &entries,
+                                 const ToolRun &tools, const BuildProgressCallback &progress,
+                                 const std::atomic<bool> &cancel)
 {
     // The tools may take far longer than the packing (a system report can take tens of
     // seconds), so they start first and run alongside it.
@@ -90,11 +89,9 @@ bool buildSupportArchive(ZipAssemblerHandle *archive, const QString &archivePath
             break;
         addToArchive(archive, entry);
     }
-    // An archive whose writing failed (a full disk) is cut short: it goes, so that no mail
-    // carries it. Only a cancel counts as not built.
     const bool written = zipAssemblerClose(archive) == ZipAssemblerResult::Ok;
-    if (!cancel && written)
-        return true;
-    QFile::remove(archivePath);
-    return !cancel;
+    if (cancel)
+        return BuildOutcome::Cancelled;
+    // Only now, complete on the disk, does it replace the earlier archive.
+    return written && file.commit() ? BuildOutcome::Built : BuildOutcome::Failed;
 }

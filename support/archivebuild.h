@@ -24,13 +24,23 @@ using BuildProgressCallback = std::function<void(const BuildProgress &)>;
 // of the files they made.
 using ToolRun = std::function<QVector<ArchiveEntry>(const std::atomic<bool> &cancel)>;
 
+// How a build of the support archive ended.
+enum class BuildOutcome {
+    Built,     // the archive took the place of the earlier one
+    Cancelled, // stopped on request; the earlier archive stays as it was
+    Failed,    // the archive could not be written whole (a full disk, a file-size limit); the
+               // earlier archive stays as it was
+    Empty,     // not started: no log has content (the dialog's own outcome; a build never
+               // ends so)
+};
+
 // Starts `tools` on a thread of their own, adds `entries` to the open `archive` meanwhile
-// (several compressed at once on all cores; only regular files reached without a link, as
-// with addToArchive), then the tools' entries, and closes the archive. `progress` is called on
-// the calling thread as the work goes on, also inside a large entry. Raising `cancel` stops the
-// work early, within a large entry too: the tools are told, the archive is closed and its file
-// `archivePath` removed, and the result is false. An archive that could not be written whole
-// is removed too, but counts as built (the result is true), as a missing archive does.
-bool buildSupportArchive(ZipAssemblerHandle *archive, const QString &archivePath,
-                         const QVector<ArchiveEntry> &entries, const ToolRun &tools,
-                         const BuildProgressCallback &progress, const std::atomic<bool> &cancel);
+// (several compressed at once on all cores; only regular files with one name reached without
+// a link, as with addToArchive), then the tools' entries, and closes the archive. `progress`
+// is called on the calling thread as the work goes on, also inside a large entry. Raising
+// `cancel` stops the work early, within a large entry too: the tools are told and the archive
+// is closed. Only a complete archive takes the place of the earlier one, through `file`, the
+// pending file it was written into; otherwise that is dropped.
+BuildOutcome buildSupportArchive(ZipAssemblerHandle *archive, PendingFile &file, const QVector<ArchiveEntry> &entries,
+                                 const ToolRun &tools, const BuildProgressCallback &progress,
+                                 const std::atomic<bool> &cancel);

@@ -1,50 +1,47 @@
 #include "clearing.h"
 
-#include "plainfile.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 
 namespace {
 
-// The matching regular files' names, sorted by name ignoring case. The name filter ignores case
-// because QDir::CaseSensitive is not among the filters; links of such names are no older logs.
+// The matching regular files' names, sorted by name ignoring case; links, folders and files
+// with other names elsewhere are no older logs.
 QStringList olderLogs(const QString &logPath, const QString &pattern)
 {
-    return QDir(logPath).entryList({pattern}, QDir::Files | QDir::NoSymLinks);
+    const QRegularExpression match(QRegularExpression::wildcardToRegularExpression(pattern),
+                                   QRegularExpression::CaseInsensitiveOption);
+    QStringList names;
+    for (const QString &name : folderNames(logPath)) {
+        if (match.match(name).hasMatch() && isPlainFile(logPath + name))
+            names.append(name);
+    }
+    std::sort(names.begin(), names.end(),
+              [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    return names;
 }
 
-// Copies the log whole into a new file of the backup folder, with the log's permissions, and
-// puts that in the place of its backup. Anything short of a complete copy leaves the earlier
-// backup as it was.
-bool copyOver(QFile &log, QFileDevice::Permissions permissions, const HeldFolder &backups, const QString &backup)
+// Appends the log's bytes from `copied` to its end to the copy, and counts them.
+bool copyRest(QFile &log, QFile &copy, qint64 &copied)
 {
-    // The temporary name ends in neither ".log", ".ini" nor ".txt", so a copy left over by a
-    // crash never goes into an archive.
-    QString copyName;
-    PlainFile copyFile = backups.create(backup + QLatin1Char('.'), copyName);
-    if (!copyFile)
+    if (!log.seek(copied))
         return false;
-    QFile copy;
-    bool done = copy.open(copyFile.get(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle);
     char buffer[65536];
     qint64 length = 0;
-    while (done && (length = log.read(buffer, sizeof buffer)) > 0)
-        done = copy.write(buffer, length) == length;
-    done = done && length == 0 && copy.flush();
-    copy.close();
-    if (done && backups.replace(copyName, backup)) {
-        // Set on the open copy once it is in place, so that a copy of a read-only log is never
-        // left read-only under its temporary name.
-        return setPermissions(copyFile.get(), permissions);
+    while ((length = log.read(buffer, sizeof buffer)) > 0) {
+        if (copy.write(buffer, length) != length)
+            return false;
+        copied += length;
     }
-    copyFile.reset();
-    backups.remove(copyName);
-    return false;
+    return length == 0 && copy.flush();
 }
+
+// A writer flat out can keep ahead of the copy only so long; then the log stays as it is.
+constexpr int copyRounds = 64;
 
 } // namespace
 
@@ -60,18 +57,39 @@ std::shared_ptr<const HeldFolder> makeBackupFolder(const QString &backupFolder)
     return HeldFolder::hold(backupFolder);
 }
 
-void backUpAndEmpty(const QString &logFile, const HeldFolder &backups)
+bool backUpAndEmpty(const QString &logFile, const HeldFolder &backups)
 {
     // A read-only log is still backed up; it only cannot be emptied afterwards.
     PlainFile opened = openPlainFile(logFile, true);
+    const bool writable = opened != nullptr;
     if (!opened)
         opened = openPlainFile(logFile, false);
     QFile log;
-    if (!opened || !log.open(opened.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle) || log.size() == 0)
-        return;
-    const QFileInfo info(logFile);
-    if (copyOver(log, info.permissions(), backups, info.fileName()))
-        emptyPlainFile(opened.get());
+    if (!opened || !log.open(opened.get(), QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle) ||
+        log.size() == 0)
+        return true;
+    // A copy that a crash cuts short is never packed (it keeps its pending name) and goes at
+    // the next start.
+    const std::unique_ptr<PendingFile> backup = backups.createPending(QFileInfo(logFile).fileName());
+    QFile copy;
+    qint64 copied = 0;
+    if (!backup || !copy.open(backup->stream(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle) ||
+        !copyRest(log, copy, copied) || !backup->commit())
+        return false;
+    // Set on the open copy once it is in place, so that a copy of a read-only log is never left
+    // read-only under its pending name.
+    setPermissions(backup->stream(), log.permissions());
+    if (!writable)
+        return true;
+    // What came while the bulk was copied goes after it; the log is emptied only once a look at
+    // its size finds nothing new since the last byte copied.
+    for (int round = 0; round < copyRounds; ++round) {
+        if (!copyRest(log, copy, copied))
+            return false;
+        if (log.size() == copied)
+            return emptyPlainFile(opened.get());
+    }
+    return false;
 }
 
 QStringList olderLogPatterns(const QStringList &logFiles)

@@ -18,18 +18,20 @@ QString backupFolder(const QString &logPath);
 std::shared_ptr<const HeldFolder> makeBackupFolder(const QString &backupFolder);
 
 // Copies a non-empty log into a new file of the backup folder, puts that in the place of the
-// log's backup of the same file name in one step, then empties the log. A missing or empty log
-// is left alone, and so is its earlier backup. A log whose copy failed keeps its contents, and
-// its earlier backup stays: clearing never loses a log. Only a regular file, not reached
-// through a link, counts as a log; a link in the backup folder is replaced, never written
-// through.
-void backUpAndEmpty(const QString &logFile, const HeldFolder &backups);
+// log's backup of the same file name in one step, then empties the log. What a component
+// appends meanwhile is copied too: the log is emptied only right after the copy has reached
+// its end. A missing or empty log is left alone, and so is its earlier backup. Only a regular
+// file with one name, not reached through a link, counts as a log; a link in the backup folder
+// is replaced, never written through. Returns false when the log keeps content it should have
+// lost: its copy failed (a full disk, a file-size limit), which leaves the earlier backup as it
+// was, or it could not be emptied afterwards. Clearing never loses a log.
+bool backUpAndEmpty(const QString &logFile, const HeldFolder &backups);
 
 // "<complete base name>_*.log" for each log path whose complete base name is not empty, in order.
 QStringList olderLogPatterns(const QStringList &logFiles);
 
-// True when a regular file (never a folder or link) of the log folder matches one of the
-// patterns, ignoring case.
+// True when a regular file with one name (never a folder or link) of the log folder matches
+// one of the patterns, ignoring case.
 bool hasOlderLogs(const QString &logPath, const QStringList &patterns);
 
 // Moves the regular files of the log folder that match the patterns into the backup folder,

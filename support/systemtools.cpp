@@ -3,7 +3,7 @@
 #include "plainfile.h"
 
 #include <QFile>
-#include <QFileInfo>
+#include <QTemporaryDir>
 
 QString toolOutputName(const QString &program, const QString &outputName)
 {
@@ -17,45 +17,51 @@ QStringList toolArguments(const QString &arguments)
     return arguments.split(QLatin1Char(','), Qt::KeepEmptyParts);
 }
 
+QStringList toolArguments(const SystemTool &tool, const QString &outputPath)
+{
+    QStringList arguments = toolArguments(tool.arguments);
+    for (QString &argument : arguments)
+        argument.replace(QLatin1String("%1"), outputPath);
+    return arguments;
+}
+
 bool toolSucceeded(bool finished, QProcess::ExitStatus status, int exitCode)
 {
     return finished && status == QProcess::NormalExit && exitCode == 0;
 }
 
-bool reportIsFresh(const QString &reportPath, const QDateTime &now)
+SharedFile freshReport(const QString &reportPath, const QDateTime &now)
 {
     constexpr qint64 reportLifetime = 2 * 60 * 60 * 1000;
-    if (!isPlainFile(reportPath))
-        return false;
-    const QFileInfo report(reportPath);
+    // Checked on the file opened, so that what is packed is what was checked.
+    SharedFile report = shared(openPlainFile(reportPath, false));
+    QFile checked;
+    if (!report || !ownedByUser(report.get()) ||
+        !checked.open(report.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        return nullptr;
     const qint64 age = now.toMSecsSinceEpoch() -
-                       report.fileTime(QFileDevice::FileMetadataChangeTime).toMSecsSinceEpoch();
-    return age < reportLifetime;
+                       checked.fileTime(QFileDevice::FileMetadataChangeTime).toMSecsSinceEpoch();
+    return age < reportLifetime ? report : nullptr;
 }
 
-QString stagingPath(const QString &folder, const QString &outputName)
-{
-    return folder + QLatin1Char('~') + outputName;
-}
-
-bool captureToolOutput(const SystemTool &tool, const QString &folder, const std::atomic<bool> &cancel)
+SharedFile captureToolOutput(const SystemTool &tool, const HeldFolder &folder, const std::atomic<bool> &cancel)
 {
     if (cancel)
-        return false;
-    const QString staging = stagingPath(folder, tool.outputName);
-    // What an interrupted run left there goes first, a link itself and never its target.
-    const EntryKind leftOver = entryKind(staging);
-    if (leftOver == EntryKind::PlainFile || leftOver == EntryKind::Link)
-        QFile::remove(staging);
-    // Created new and ours, so neither the capture nor a tool that writes the file itself goes
-    // through a link put there meanwhile.
-    QFile output(staging);
-    if (!output.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return false;
-    if (!tool.capture)
-        output.close();
+        return nullptr;
+    // A new file of our own, so that the output never goes through a link put in its place,
+    // and no entry planted under a fixed name can block it.
+    const std::unique_ptr<PendingFile> output = folder.createPending(tool.outputName);
+    QFile capture;
+    if (!output || !capture.open(output->stream(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
+        return nullptr;
+    // A tool that writes its output itself does so in a folder of the user's own, out of the
+    // shared one's reach, and the output is copied from there.
+    QTemporaryDir own;
+    const QString ownPath = own.filePath(tool.outputName);
+    if (!tool.capture && !own.isValid())
+        return nullptr;
     QProcess process;
-    process.start(tool.program, toolArguments(tool.arguments));
+    process.start(tool.program, toolArguments(tool, ownPath));
     const bool started = process.waitForStarted(-1);
     bool written = true;
     // Waits in short steps, taking the output as it comes, so that a cancel need not outlast a
@@ -68,33 +74,40 @@ bool captureToolOutput(const SystemTool &tool, const QString &folder, const std:
         }
         process.waitForFinished(100);
         if (tool.capture)
-            written = output.write(process.readAllStandardOutput()) >= 0 && written;
+            written = capture.write(process.readAllStandardOutput()) >= 0 && written;
     }
     const bool finished = started && process.state() == QProcess::NotRunning;
+    if (!toolSucceeded(finished, process.exitStatus(), process.exitCode()))
+        return nullptr;
     if (tool.capture) {
-        written = output.write(process.readAllStandardOutput()) >= 0 && output.flush() && written;
-        output.close();
+        written = capture.write(process.readAllStandardOutput()) >= 0 && written;
+    } else {
+        QFile made(ownPath);
+        written = made.open(QIODevice::ReadOnly) && capture.write(made.readAll()) == made.size();
     }
-    if (written && toolSucceeded(finished, process.exitStatus(), process.exitCode()) &&
-        replaceFile(staging, folder + tool.outputName))
-        return true;
-    removePlainFile(staging);
-    return false;
+    written = capture.flush() && written;
+    capture.close();
+    if (!written || !output->commit())
+        return nullptr;
+    return shared(output->takeStream());
 }
 
 QVector<ArchiveEntry> systemToolEntries(const QString &logPath, const std::atomic<bool> &cancel)
 {
     QVector<ArchiveEntry> entries;
+    const auto folder = HeldFolder::hold(logPath);
+    if (!folder)
+        return entries;
     const auto run = [&](SystemTool tool) {
         tool.outputName = toolOutputName(tool.program, tool.outputName);
-        if (captureToolOutput(tool, logPath, cancel))
-            entries.append({tool.outputName, logPath + tool.outputName});
+        if (const SharedFile output = captureToolOutput(tool, *folder, cancel))
+            entries.append({tool.outputName, logPath + tool.outputName, nullptr, output});
     };
     // A report younger than two hours is reused; the network listing is taken every time.
-    if (reportIsFresh(logPath + reportName, QDateTime::currentDateTime()))
-        entries.append({reportName, logPath + reportName});
-    else if (const std::optional<SystemTool> reportTool = systemReportTool(logPath))
-        run(*reportTool);
+    if (const SharedFile report = freshReport(logPath + reportName, QDateTime::currentDateTime()))
+        entries.append({reportName, logPath + reportName, nullptr, report});
+    else
+        run(systemReportTool());
     run(networkTool());
     return entries;
 }

@@ -11,11 +11,11 @@
 #include <QStringList>
 
 #include <atomic>
-#include <optional>
 
 struct SystemTool {
     QString program;    // found by the system's program search
-    QString arguments;  // separated by commas; empty for none
+    QString arguments;  // separated by commas; empty for none. A tool that writes its output
+                        // itself finds "%1" among them replaced by the path to write
     QString outputName; // the output file in the log folder and its entry in the archive
     bool capture;       // whether the tool's standard output is written into the output file
 };
@@ -23,10 +23,8 @@ struct SystemTool {
 inline const QString reportName = QStringLiteral("conflicts.nfo");
 inline const QString networkName = QStringLiteral("network.txt");
 
-// The tool that writes the system report `reportName` into the log folder (which ends with
-// "/"), or none where the tool cannot be told that folder. A tool that writes its output file
-// itself is told the staging path below, not the output's own.
-std::optional<SystemTool> systemReportTool(const QString &logPath);
+// The tool that writes the system report `reportName`.
+SystemTool systemReportTool();
 
 // The path of the helper program `name` that comes with this program (POSIX): in the private
 // helper folder of an installation, relative to the program's folder `applicationDir`; else
@@ -48,24 +46,26 @@ QStringList toolArguments(const QString &arguments);
 // would count a stale output file from an earlier run as fresh.
 bool toolSucceeded(bool finished, QProcess::ExitStatus status, int exitCode);
 
-// Where a tool's output waits until the tool has succeeded: the output name with "~" in front,
-// in the same folder (which ends with "/"), so it keeps the output's extension.
-QString stagingPath(const QString &folder, const QString &outputName);
+// The tool's argument list: its argument string split at every comma, then "%1" in each part
+// replaced by `outputPath`, so that a comma in the path does not cut it.
+QStringList toolArguments(const SystemTool &tool, const QString &outputPath);
 
 // Runs the tool and waits for it, without time-out unless `cancel` is raised: that kills the
 // tool and fails its run (and a flag raised before starts none). Its output goes into a new
-// file at the staging path: its standard output when `capture` is set, else whatever the tool
-// writes there itself. Only when the tool succeeded does that file take the place of the
-// output file in `folder`, in one step; a link there is replaced itself, never written through,
-// and a folder, pipe or device of that name stays as it is. Otherwise the staging file is
-// removed and an earlier output stays as it was, so a failed run never leaves an output that
-// looks renewed. Returns whether the output was renewed. Touches no widget, so any thread may
-// call it.
-bool captureToolOutput(const SystemTool &tool, const QString &folder, const std::atomic<bool> &cancel);
+// file of the log folder `folder` under a name of its own (see PendingFile): its standard
+// output when `capture` is set, else whatever the tool writes there itself. Only when the tool
+// succeeded does that file take the place of the output file, in one step; a link there is
+// replaced itself, never written through, and a folder, pipe or device of that name stays as it
+// is. Otherwise the new file is removed and an earlier output stays as it was, so a failed run
+// never leaves an output that looks renewed. Returns the output, open, when it was renewed;
+// null otherwise. Touches no widget, so any thread may call it.
+SharedFile captureToolOutput(const SystemTool &tool, const HeldFolder &folder, const std::atomic<bool> &cancel);
 
-// True when the report is a regular file (not a link) whose metadata changed less than two
-// hours before `now`. A change time in the future counts as young.
-bool reportIsFresh(const QString &reportPath, const QDateTime &now);
+// Opens the report for packing when it is fresh: a regular file with one name (not a link)
+// that the running user made and nobody else may write, whose metadata changed less than two
+// hours before `now`. A change time in the future counts as young. Null otherwise, so that the
+// report is made afresh.
+SharedFile freshReport(const QString &reportPath, const QDateTime &now);
 
 // The report step, then the network step: reuses a fresh report or renews it, captures the
 // network configuration, and returns the archive entries of the files that are ready, in

@@ -17,9 +17,7 @@ QString findHelper(const QString &name, const QString &applicationDir)
 
 namespace {
 
-// zel-sysreport prints both descriptions to standard output, which is captured. So no path
-// travels through the comma-separated argument string, and a comma in the log folder's path
-// does no harm.
+// zel-sysreport prints both descriptions to standard output, which is captured.
 SystemTool sysreport(const QString &arguments, const QString &outputName)
 {
     return {findHelper(QStringLiteral("zel-sysreport"), QCoreApplication::applicationDirPath()), arguments,
@@ -28,7 +26,7 @@ SystemTool sysreport(const QString &arguments, const QString &outputName)
 
 } // namespace
 
-std::optional<SystemTool> systemReportTool(const QString &)
+SystemTool systemReportTool()
 {
     return sysreport(QString(), reportName);
 }

@@ -143,5 +143,17 @@
         <source>Support File</source>
         <translation>Supportdatei</translation>
     </message>
+    <message>
+        <source>These log files could not be backed up, so they keep their contents:</source>
+        <translation>Diese Logdateien konnten nicht gesichert werden und behalten daher ihren Inhalt:</translation>
+    </message>
+    <message>
+        <source>The support file could not be written completely (is the disk full?). An earlier support file stays as it was.</source>
+        <translation>Die Supportdatei konnte nicht vollständig geschrieben werden (ist der Datenträger voll?). Eine frühere Supportdatei bleibt unverändert.</translation>
+    </message>
+    <message>
+        <source>The support file could not be copied for the mail program.</source>
+        <translation>Die Supportdatei konnte nicht für das Mailprogramm kopiert werden.</translation>
+    </message>
 </context>
 </TS>

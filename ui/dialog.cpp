@@ -5,9 +5,11 @@
 #include "clearing.h"
 #include "dialogform.h"
 #include "inisettings.h"
+#include "leftovers.h"
 #include "levels.h"
 #include "logfiles.h"
 #include "logfolder.h"
+#include "mailcopy.h"
 #include "plainfile.h"
 #include "supportmail.h"
 #include "systemtools.h"
@@ -48,6 +50,7 @@ Dialog::Dialog(QWidget *parent)
     if (!QDir(paramPath).exists())
         QDir(paramPath).mkpath(".");
 
+    tidyAfterEarlierRuns(logPath);
     refreshCheckStates();
 
     folderWatcher.addPath(logPath);
@@ -160,10 +163,17 @@ void Dialog::on_pushButton_ClearLog_clicked()
     QStringList paramFiles;
     QStringList logFiles;
     collectCheckedFiles(paramFiles, logFiles);
+    QStringList kept;
     // A backup that is no real folder takes no backups, so then no log is emptied or moved.
     if (const auto backups = makeBackupFolder(backupFolder(logPath))) {
-        for (const QString &logFile : logFiles)
-            backUpAndEmpty(logFile, *backups);
+        for (const QString &logFile : logFiles) {
+            if (!backUpAndEmpty(logFile, *backups))
+                kept << QDir::toNativeSeparators(logFile);
+        }
+        if (!kept.isEmpty())
+            QMessageBox::warning(this, tr("Warning"),
+                                 tr("These log files could not be backed up, so they keep their contents:") +
+                                     QLatin1Char('\n') + kept.join(QLatin1Char('\n')));
         const QStringList patterns = olderLogPatterns(logFiles);
         if (hasOlderLogs(logPath, patterns) &&
             QMessageBox::question(this, tr("Delete old log files"), tr("Do you also want to delete older log files?"),
@@ -184,32 +194,44 @@ void Dialog::on_pushButton_CreateSupportFile_clicked()
     createSupportFile();
 }
 
-// Builds the support archive behind a progress dialog (the window keeps painting meanwhile) and
-// returns false when it was cancelled, or not started because a build is running already.
-bool Dialog::createSupportFile()
+// Builds the support archive behind a progress dialog (the window keeps painting meanwhile).
+// A build that runs already starts none, and counts as cancelled.
+BuildOutcome Dialog::createSupportFile()
 {
     if (building)
-        return false;
-    const QString archivePath = supportArchivePath(logPath);
+        return BuildOutcome::Cancelled;
     QStringList paramFiles;
     QStringList logFiles;
     collectCheckedFiles(paramFiles, logFiles);
     if (logsAreEmpty(logFiles)) {
         QMessageBox::warning(this, tr("Warning"), tr("All log files are empty. Please log another session and try again"));
-        return true;
+        return BuildOutcome::Empty;
     }
-    QFile::remove(archivePath);
-    ZipAssemblerHandle *archive = zipAssemblerCreate(archivePath.toUtf8().constData(), 0, ZipTargetKind::FileName);
-    if (!archive)
-        return true;
+    // Written under a name of its own, it replaces the earlier archive only once it is whole.
+    const std::unique_ptr<PendingFile> file = newSupportArchive(logPath);
+    ZipAssemblerHandle *archive = file ? zipAssemblerCreate(file->stream(), 0, ZipTargetKind::Stream) : nullptr;
+    if (!archive) {
+        reportUnwrittenArchive();
+        return BuildOutcome::Failed;
+    }
     const QVector<ArchiveEntry> entries = archiveEntries(logFiles, paramFiles, makeBackupFolder(backupFolder(logPath)));
     const ToolRun tools = [folder = logPath](const std::atomic<bool> &cancel) { return systemToolEntries(folder, cancel); };
     building = true;
-    const bool built = runWithProgress(this, [&](const BuildProgressCallback &progress, const std::atomic<bool> &cancel) {
-        return buildSupportArchive(archive, archivePath, entries, tools, progress, cancel);
-    });
+    const BuildOutcome outcome =
+        runWithProgress(this, [&](const BuildProgressCallback &progress, const std::atomic<bool> &cancel) {
+            return buildSupportArchive(archive, *file, entries, tools, progress, cancel);
+        });
     building = false;
-    return built;
+    if (outcome == BuildOutcome::Failed)
+        reportUnwrittenArchive();
+    return outcome;
+}
+
+void Dialog::reportUnwrittenArchive()
+{
+    QMessageBox::warning(this, tr("Warning"),
+                         tr("The support file could not be written completely (is the disk full?). "
+                            "An earlier support file stays as it was."));
 }
 
 void Dialog::on_pushButton_SupportMail_clicked()
@@ -224,12 +246,21 @@ void Dialog::on_pushButton_SupportMail_clicked()
     const QMessageBox::StandardButton answer =
         QMessageBox::question(this, title, question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Yes) {
-        QFile::remove(archivePath);
-        // A cancelled archive is no reason to write to the support desk.
-        if (!createSupportFile())
+        const BuildOutcome outcome = createSupportFile();
+        // A cancelled archive is no reason to write to the support desk, and one that could not
+        // be written (the user was told) leaves only the earlier one, which was to be replaced.
+        if (outcome == BuildOutcome::Cancelled || outcome == BuildOutcome::Failed)
             return;
+        // Nothing to pack: the archive that was to be replaced goes, and the mail without it.
+        if (outcome == BuildOutcome::Empty)
+            removePlainFile(archivePath);
     } else if (answer != QMessageBox::No) {
         return;
     }
-    handOff->send(supportMail(archivePath), winId());
+    const std::optional<QString> attachment = copyForMail(archivePath, mailCopiesBase());
+    if (!attachment) {
+        QMessageBox::warning(this, tr("Warning"), tr("The support file could not be copied for the mail program."));
+        return;
+    }
+    handOff->send(supportMail(*attachment), winId());
 }

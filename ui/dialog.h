@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archivebuild.h"
 #include "catalogue.h"
 
 #include <QDialog>
@@ -35,7 +36,8 @@ private:
     void switchLogFiles(const QStringList &logFiles, bool enable);
     void collectCheckedFiles(QStringList &paramFiles, QStringList &logFiles);
     void writeLoggingIni(const QStringList &paramFiles, const QStringList &logFiles);
-    bool createSupportFile();
+    BuildOutcome createSupportFile();
+    void reportUnwrittenArchive();
 
     DialogForm *form;
     QString logPath;

@@ -73,7 +73,7 @@ void show(QProgressDialog &dialog, const BuildProgress &now, const std::atomic<b
 
 } // namespace
 
-bool runWithProgress(QWidget *window, const ProgressWork &work)
+BuildOutcome runWithProgress(QWidget *window, const ProgressWork &work)
 {
     CancelOnEscape dialog(window);
     dialog.setWindowTitle(QCoreApplication::translate("Dialog", "Support File"));
@@ -92,7 +92,7 @@ bool runWithProgress(QWidget *window, const ProgressWork &work)
 
     const InputBlock block(window);
     window->setCursor(Qt::WaitCursor);
-    bool result = false;
+    BuildOutcome result = BuildOutcome::Cancelled;
     QEventLoop loop;
     const std::unique_ptr<QThread> worker(QThread::create([&] { result = work(progress, cancel); }));
     QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);

@@ -8,11 +8,12 @@
 
 class QWidget;
 
-using ProgressWork = std::function<bool(const BuildProgressCallback &progress, const std::atomic<bool> &cancel)>;
+using ProgressWork =
+    std::function<BuildOutcome(const BuildProgressCallback &progress, const std::atomic<bool> &cancel)>;
 
 // Runs `work` on a worker thread and returns its result once it has ended. Meanwhile `window`
 // keeps painting but shows the wait cursor and takes no input, so nothing can start twice or
 // change under the work; a modal progress dialog over it appears when the work takes longer
 // than about half a second. It shows the entry being packed and the bytes done, and its Cancel
 // button (or Escape) raises the flag handed to `work`. The window ends with the arrow cursor.
-bool runWithProgress(QWidget *window, const ProgressWork &work);
+BuildOutcome runWithProgress(QWidget *window, const ProgressWork &work);

@@ -5,17 +5,17 @@
 
 #include <sys/resource.h>
 
-// Lowers this process's file-size limit to `bytes` while it lives. With `signalIgnored`, a
-// write past the limit fails; otherwise it ends the process with SIGXFSZ, as it would end the
-// program.
+// Lowers this process's file-size limit to `bytes` while it lives, with SIGXFSZ at its default
+// action, as a user's shell leaves it: a write past the limit ends the process unless the
+// program has called failWritesPastSizeLimit, as it does at start-up.
 class FileSizeLimit {
 public:
-    explicit FileSizeLimit(rlim_t bytes, bool signalIgnored = true)
+    explicit FileSizeLimit(rlim_t bytes)
     {
         getrlimit(RLIMIT_FSIZE, &saved);
         const rlimit limit{bytes, saved.rlim_max};
         setrlimit(RLIMIT_FSIZE, &limit);
-        previous = std::signal(SIGXFSZ, signalIgnored ? SIG_IGN : SIG_DFL);
+        previous = std::signal(SIGXFSZ, SIG_DFL);
     }
     ~FileSizeLimit()
     {

@@ -15,6 +15,10 @@ LogFolderTest::LogFolderTest()
     QDir(root.path()).mkpath("outside");
     qputenv("XDG_DATA_HOME", (root.path() + "/home").toUtf8());
     qputenv("XDG_DATA_DIRS", (root.path() + "/shared").toUtf8());
+    // The user's runtime folder, which only the user may enter.
+    QDir(root.path()).mkpath("runtime");
+    QFile::setPermissions(root.path() + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", (root.path() + "/runtime").toUtf8());
 }
 
 LogFolderTest::~LogFolderTest()
@@ -27,6 +31,7 @@ LogFolderTest::~LogFolderTest()
         QFile::setPermissions(it.next(), QFileDevice::Permissions(0x7777));
     qputenv("XDG_DATA_HOME", "/nonexistent/zel-test-home");
     qputenv("XDG_DATA_DIRS", "/nonexistent/zel-test-shared");
+    qunsetenv("XDG_RUNTIME_DIR");
 }
 
 void LogFolderTest::write(const QString &name, const QByteArray &bytes) const

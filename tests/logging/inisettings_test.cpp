@@ -2,6 +2,7 @@
 #include "inisettings.h"
 #include "levels.h"
 #include "logfiles.h"
+#include "plainfile.h"
 #include "privileges.h"
 #include "testenv.h"
 
@@ -203,9 +204,8 @@ TEST_F(LogFolderTest, readOnlyFolderGetsNoLogFile)
     EXPECT_FALSE(exists("kv4_usb.log"));
 }
 
-// A write that hits a file-size limit leaves the file as it was, whether the new contents went to
-// a temporary file (writable folder) or in place (folder that takes no new file), and whether
-// the limit allows none or part of the growth.
+// A write that hits a file-size limit leaves the file as it was, whether the folder takes the new
+// contents or no new file at all, and whether the limit allows none or part of the growth.
 TEST_F(LogFolderTest, writeAtAFileSizeLimitLeavesTheFileByteIdentical)
 {
     const QByteArray original = "; camera settings\r\n[CAMERA]\r\nGain=2\r\n";
@@ -216,7 +216,8 @@ TEST_F(LogFolderTest, writeAtAFileSizeLimitLeavesTheFileByteIdentical)
                                                             : QFileDevice::ReadOwner | QFileDevice::ExeOwner);
             Rewrite result;
             {
-                const FileSizeLimit limit(rlim_t(original.size()) + extra, false); // the program must not die
+                const FileSizeLimit limit(rlim_t(original.size()) + extra);
+                failWritesPastSizeLimit();
                 result = updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", "/var/zel/", "0x0000FC03");
             }
             QFile::setPermissions(logPath(), QFileDevice::Permissions(0x7700));
@@ -240,16 +241,93 @@ TEST_F(LogFolderTest, iniFileIsReplacedWholeKeepingItsPermissions)
     EXPECT_EQ(read("kv4_usb_param.ini"), "[LOGGING]\r\nLogname=kv4_usb.log\r\nLogpath=/z/\r\nLogging=0x0000FC03\r\n");
 }
 
-// Where the folder takes no new file, a writable INI file is rewritten in place.
-TEST_F(LogFolderTest, folderWithoutRoomForANewFileGetsTheUpdateInPlace)
+// Where the folder takes no new file, there is no room for the old bytes either, should a write
+// in place break off: a writable INI file is left as it is.
+TEST_F(LogFolderTest, folderWithoutRoomForANewFileLeavesTheIniUntouched)
 {
-    write("kv4_usb_param.ini", "[LOGGING]\r\nLogname=kv4_usb.log\r\nLogpath=/z/\r\nLogging=0x0000FFFF\r\nExtra=1\r\n");
-    const ino_t before = inode(path("kv4_usb_param.ini"));
+    const QByteArray original = "[LOGGING]\r\nLogname=kv4_usb.log\r\nLogpath=/z/\r\nLogging=0x0000FFFF\r\nExtra=1\r\n";
+    write("kv4_usb_param.ini", original);
     QFile::setPermissions(logPath(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    EXPECT_EQ(updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", "/z/", "0x0000FC01"), Rewrite::Written);
+    EXPECT_EQ(updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", "/z/", "0x0000FC01"), Rewrite::Untouched);
     QFile::setPermissions(logPath(), QFileDevice::Permissions(0x7700));
+    EXPECT_EQ(read("kv4_usb_param.ini"), original);
+}
+
+// An INI file of another owner that anybody may write (root's, say, changed by an ordinary user)
+// cannot be replaced by a new file of the same owner: it is rewritten in place, with its old
+// bytes kept aside meanwhile. Needs root, to give the file away and then be held to its modes.
+class InPlaceRewrite : public LogFolderTest {
+protected:
+    bool giveAway(const QString &name)
+    {
+        const QByteArray file = path(name).toLocal8Bit();
+        const bool given = restoreOverrides() && chown(file.constData(), 65534, 65534) == 0 &&
+                           chmod(file.constData(), 0666) == 0;
+        dropFileOverrides();
+        return given;
+    }
+    QStringList recoveryFiles() const { return QDir(logPath()).entryList({"*.restore"}, QDir::Files | QDir::Hidden); }
+};
+
+TEST_F(InPlaceRewrite, writesInPlaceAndLeavesNoRecoveryFile)
+{
+    write("kv4_usb_param.ini", "[LOGGING]\r\nLogging=0x0000FFFF\r\n");
+    if (!giveAway("kv4_usb_param.ini"))
+        GTEST_SKIP() << "the owner of a file cannot be changed here";
+    const ino_t before = inode(path("kv4_usb_param.ini"));
+    EXPECT_EQ(updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", "/z/", "0x0000FC01"), Rewrite::Written);
     EXPECT_EQ(inode(path("kv4_usb_param.ini")), before);
-    EXPECT_EQ(read("kv4_usb_param.ini"), "[LOGGING]\r\nLogname=kv4_usb.log\r\nLogpath=/z/\r\nLogging=0x0000FC01\r\nExtra=1\r\n");
+    EXPECT_EQ(QFileInfo(path("kv4_usb_param.ini")).ownerId(), 65534u);
+    EXPECT_EQ(read("kv4_usb_param.ini"), "[LOGGING]\r\nLogging=0x0000FC01\r\nLogname=kv4_usb.log\r\nLogpath=/z/\r\n");
+    EXPECT_EQ(recoveryFiles(), QStringList());
+}
+
+// The growth is written first; a file-size limit lets part of it land, then fails the rest. The
+// file is then put back byte for byte, its length included.
+TEST_F(InPlaceRewrite, writeThatBreaksOffPartWayPutsTheOldBytesBack)
+{
+    const QByteArray original = "[LOGGING]\r\nLogging=0x0000FFFF\r\n";
+    write("kv4_usb_param.ini", original);
+    if (!giveAway("kv4_usb_param.ini"))
+        GTEST_SKIP() << "the owner of a file cannot be changed here";
+    Rewrite result;
+    {
+        const FileSizeLimit limit(rlim_t(original.size()) + 10);
+        failWritesPastSizeLimit();
+        result = updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", "/var/zel/", "0x0000FC03");
+    }
+    EXPECT_EQ(result, Rewrite::Untouched);
+    EXPECT_EQ(read("kv4_usb_param.ini"), original);
+    EXPECT_EQ(recoveryFiles(), QStringList());
+}
+
+// A rewrite in place that a crash cut short left new bytes over old ones, and its recovery file:
+// the next start puts the old contents back. A recovery file of another user, or one still held
+// by a running rewrite, stays untouched.
+TEST_F(InPlaceRewrite, nextStartPutsBackWhatACrashCutShort)
+{
+    write("kv4_usb_param.ini", "[LOGGING]\r\nLogging=0x0000FC01\r\nLogname=kv4_usb.log\r\nL");
+    write("kv4_usb_param.ini~Ab3dE9.restore", "[LOGGING]\r\nLogging=0x0000FFFF\r\n");
+    QFile::setPermissions(path("kv4_usb_param.ini~Ab3dE9.restore"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    write("kv4_cam.ini", "[LOGGING]\r\n");
+    write("kv4_cam.ini~Zz9yY8.restore", "planted");
+    if (!giveAway("kv4_cam.ini~Zz9yY8.restore"))
+        GTEST_SKIP() << "the owner of a file cannot be changed here";
+    write("zel_conv.ini~Qq1wW2.restore", "of a missing file");
+    QFile::setPermissions(path("zel_conv.ini~Qq1wW2.restore"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+    write("kv4_gige_param.ini", "being written");
+    const std::shared_ptr<const HeldFolder> folder = HeldFolder::hold(logPath());
+    ASSERT_TRUE(folder);
+    QString running;
+    const PlainFile held = folder->createUnique("kv4_gige_param.ini~", ".restore", running);
+    ASSERT_TRUE(held);
+
+    restoreInterruptedRewrites(logPath());
+    EXPECT_EQ(read("kv4_usb_param.ini"), "[LOGGING]\r\nLogging=0x0000FFFF\r\n");
+    EXPECT_EQ(read("kv4_cam.ini"), "[LOGGING]\r\n");
+    EXPECT_EQ(read("kv4_gige_param.ini"), "being written");
+    EXPECT_EQ(recoveryFiles(), QStringList({"kv4_cam.ini~Zz9yY8.restore", running}));
 }
 
 // Links (also to a file that does not exist) and pipes of an INI's name are not INI files: the

@@ -147,7 +147,7 @@ TEST_F(SupportTest, secondRunHoldsOnlyItsOwnEntriesAndReusesTheReport)
     EXPECT_EQ(networkRuns(), 2);
 }
 
-TEST_F(SupportTest, archiveThatCannotBeWrittenEndsTheRunSilently)
+TEST_F(SupportTest, archiveThatCannotBeWrittenEndsTheRunWithAWarning)
 {
     write("kv4_usb.log", "usb log");
     makeFolder(archiveName);
@@ -156,9 +156,13 @@ TEST_F(SupportTest, archiveThatCannotBeWrittenEndsTheRunSilently)
     Dialog dialog;
     BoxAnswers boxes;
     click(dialog, "pushButton_CreateSupportFile");
-    EXPECT_TRUE(boxes.seen.isEmpty());
+    ASSERT_EQ(boxes.seen.size(), 1);
+    EXPECT_EQ(boxes.seen[0].icon, QMessageBox::Warning);
+    EXPECT_TRUE(boxes.seen[0].text.startsWith("The support file could not be written completely"));
     EXPECT_TRUE(QFileInfo(path(archiveName)).isDir());
+    EXPECT_EQ(read(archiveName + "/inside"), "x");
     EXPECT_EQ(tools.runs("zel-sysreport"), 0);
+    EXPECT_EQ(folderNames(), QStringList({"kv4_usb.log", archiveName}));
 }
 
 // --- hostile entries in the log folder ---

@@ -2,6 +2,7 @@
 #include "archive.h"
 #include "archivebuild.h"
 #include "filesizelimit.h"
+#include "plainfile.h"
 #include "supportfixture.h"
 #include "zipassembler.h"
 
@@ -31,7 +32,7 @@ public:
     bool toolsSawCancel = false;
     QStringList packedAfterCancel;
 
-    bool run(const QVector<ArchiveEntry> &entries, bool toolsWaitForCancel)
+    BuildOutcome run(const QVector<ArchiveEntry> &entries, bool toolsWaitForCancel)
     {
         std::promise<void> started;
         std::future<void> toolsStarted = started.get_future();
@@ -52,10 +53,10 @@ public:
             if (cancelWhen(now))
                 cancel = true;
         };
-        const QString archivePath = logPath + archiveName;
-        ZipAssemblerHandle *archive = zipAssemblerCreate(archivePath.toUtf8().constData(), 0, ZipTargetKind::FileName);
+        const std::unique_ptr<PendingFile> file = newSupportArchive(logPath);
+        ZipAssemblerHandle *archive = file ? zipAssemblerCreate(file->stream(), 0, ZipTargetKind::Stream) : nullptr;
         EXPECT_TRUE(archive);
-        return archive && buildSupportArchive(archive, archivePath, entries, tools, progress, cancel);
+        return archive ? buildSupportArchive(archive, *file, entries, tools, progress, cancel) : BuildOutcome::Failed;
     }
 
 private:
@@ -83,7 +84,7 @@ TEST_F(BuildTest, toolsRunWhileTheFilesArePackedAndTheirEntriesComeLast)
         GTEST_SKIP() << "python3 or unzip is missing";
     const QVector<ArchiveEntry> entries = writeSources();
     ArchiveBuild build(logPath());
-    ASSERT_TRUE(build.run(entries, false));
+    ASSERT_EQ(build.run(entries, false), BuildOutcome::Built);
     EXPECT_TRUE(build.toolsStartedFirst);
     const std::optional<QList<Entry>> archive = readArchive(path(archiveName));
     ASSERT_TRUE(archive);
@@ -121,26 +122,36 @@ TEST_F(BuildTest, manyEntriesKeepTheirOrderAndContents)
     }
     expected.append(Entry{"conflicts.nfo", "system report\n"});
     ArchiveBuild build(logPath());
-    ASSERT_TRUE(build.run(entries, false));
+    ASSERT_EQ(build.run(entries, false), BuildOutcome::Built);
     const std::optional<QList<Entry>> archive = readArchive(path(archiveName));
     ASSERT_TRUE(archive);
     EXPECT_EQ(*archive, expected);
 }
 
-TEST_F(BuildTest, archiveThatCannotBeWrittenWholeIsRemoved)
+// A file-size limit (with its signal at the default, as a user's shell leaves it, and ignored by
+// the program's start-up) cuts the archive short: the build fails, the program lives on, and the
+// earlier archive stays byte for byte, with nothing left beside it.
+TEST_F(BuildTest, archiveThatCannotBeWrittenWholeFailsAndKeepsTheEarlierOne)
 {
     const QVector<ArchiveEntry> entries = writeSources();
+    write(archiveName, "earlier archive");
+    const QStringList before = folderNames();
     ArchiveBuild build(logPath());
+    BuildOutcome outcome;
     {
         const FileSizeLimit limit(64 * 1024);
-        EXPECT_TRUE(build.run(entries, false)); // failed, not cancelled
+        failWritesPastSizeLimit();
+        outcome = build.run(entries, false);
     }
-    EXPECT_FALSE(QFileInfo::exists(path(archiveName)));
+    EXPECT_EQ(outcome, BuildOutcome::Failed);
+    EXPECT_EQ(read(archiveName), "earlier archive");
+    EXPECT_EQ(folderNames(), before);
 }
 
-TEST_F(BuildTest, cancelLeavesNoArchiveAndNoOtherFileBehind)
+TEST_F(BuildTest, cancelKeepsTheEarlierArchiveAndLeavesNoOtherFileBehind)
 {
     const QVector<ArchiveEntry> entries = writeSources();
+    write(archiveName, "earlier archive");
     const QStringList before = folderNames();
     const struct {
         const char *when;
@@ -154,10 +165,11 @@ TEST_F(BuildTest, cancelLeavesNoArchiveAndNoOtherFileBehind)
         SCOPED_TRACE(row.when);
         ArchiveBuild build(logPath());
         build.cancelWhen = row.cancelWhen;
-        EXPECT_FALSE(build.run(entries, true));
+        EXPECT_EQ(build.run(entries, true), BuildOutcome::Cancelled);
         EXPECT_TRUE(build.toolsSawCancel);
         EXPECT_EQ(build.packedAfterCancel, QStringList());
         EXPECT_EQ(folderNames(), before);
+        EXPECT_EQ(read(archiveName), "earlier archive");
     }
 }
 

@@ -95,22 +95,25 @@ TEST_F(SupportTest, secondClearKeepsTheFirstBackupsAndALaterOneReplacesThem)
     EXPECT_EQ(folderNames("backup"), QStringList({"kv4_usb.log"}));
 }
 
+// A log whose backup could not be made keeps its contents, and its earlier backup stays; the
+// user is told which log that is. A log that cannot even be read has nothing to lose.
 TEST_F(SupportTest, failedCopyKeepsTheLogAndItsEarlierBackup)
 {
     const struct {
         const char *name;
         std::function<void()> spoil;
         bool sizeLimit;
+        bool told;
     } rows[] = {
-        {"unreadableLog", [this] { QFile::setPermissions(path("kv4_usb.log"), QFileDevice::WriteOwner); },
+        {"unreadableLog", [this] { QFile::setPermissions(path("kv4_usb.log"), QFileDevice::WriteOwner); }, false,
          false},
         {"backupIsAFolder",
          [this] {
              QFile::remove(path("backup/kv4_usb.log"));
              makeFolder("backup/kv4_usb.log");
          },
-         false},
-        {"fileSizeLimit", [] {}, true},
+         false, true},
+        {"fileSizeLimit", [] {}, true, true},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
@@ -121,10 +124,13 @@ TEST_F(SupportTest, failedCopyKeepsTheLogAndItsEarlierBackup)
         write("kv4_cam.log", "sdk log");
         row.spoil();
         Dialog dialog;
+        BoxAnswers boxes;
         {
             std::optional<FileSizeLimit> limit;
-            if (row.sizeLimit)
+            if (row.sizeLimit) {
                 limit.emplace(50000);
+                failWritesPastSizeLimit(); // as the program does at start-up
+            }
             click(dialog, "pushButton_ClearLog");
         }
         QFile::setPermissions(path("kv4_usb.log"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -135,6 +141,14 @@ TEST_F(SupportTest, failedCopyKeepsTheLogAndItsEarlierBackup)
         EXPECT_EQ(read("backup/kv4_cam.log"), "sdk log");
         EXPECT_EQ(read("kv4_cam.log"), "");
         EXPECT_EQ(folderNames("backup"), QStringList({"kv4_cam.log", "kv4_usb.log"})) << "no copy left over";
+        if (row.told) {
+            ASSERT_EQ(boxes.seen.size(), 1);
+            EXPECT_EQ(boxes.seen[0].icon, QMessageBox::Warning);
+            EXPECT_TRUE(boxes.seen[0].text.contains("kv4_usb.log")) << boxes.seen[0].text.toStdString();
+            EXPECT_FALSE(boxes.seen[0].text.contains("kv4_cam.log")) << boxes.seen[0].text.toStdString();
+        } else {
+            EXPECT_EQ(boxes.seen.size(), 0);
+        }
     }
 }
 

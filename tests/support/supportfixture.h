@@ -91,8 +91,6 @@ std::optional<QList<Entry>> readArchive(const QString &path);
 QStringList names(const QList<Entry> &entries);
 QByteArray data(const QList<Entry> &entries, const QString &name);
 
-inline const QString archiveName = "zel_support.zip";
-
 // The one warning that comes instead of an archive when every log is empty.
 void expectEmptyLogsWarning(const QList<SeenBox> &seen);
 

@@ -1,6 +1,7 @@
 // The support mail's body and the Support Mail button.
 #include "dialogdriver.h"
 #include "supportfixture.h"
+#include "mailcopy.h"
 #include "supportmail.h"
 
 #include <QFile>
@@ -11,6 +12,8 @@
 #include <optional>
 #include <ostream>
 #include <string>
+
+#include <unistd.h>
 
 namespace {
 
@@ -95,10 +98,20 @@ TEST_P(SupportMail, asksThenOpensTheMailWithTheArchiveWhenItExists)
     if (row.sent) {
         // Plain LF line ends: a mail program shows each CR as a line end of its own.
         QStringList expected = {"--subject", "ZEL we've got a problem", "--body", mailForm.join("\n")};
-        if (row.attached)
-            expected << "--attach" << path(archiveName);
+        QStringList arguments = tools.arguments("xdg-email");
+        if (row.attached) {
+            // A copy of the archive in a folder of the user's own, which stays for the mail program.
+            const QString copy = arguments.value(5);
+            expected << "--attach" << copy;
+            EXPECT_TRUE(copy.startsWith(root.path() + "/runtime/zel.logging-mail-")) << copy.toStdString();
+            EXPECT_TRUE(copy.endsWith("/" + archiveName)) << copy.toStdString();
+            EXPECT_EQ(QFileInfo(QFileInfo(copy).path()).permissions() & 0x0777, QFileDevice::Permissions(0x0700));
+            QFile attached(copy);
+            ASSERT_TRUE(attached.open(QIODevice::ReadOnly));
+            EXPECT_EQ(attached.readAll(), read(archiveName));
+        }
         expected << "support@zel.example.com";
-        EXPECT_EQ(tools.arguments("xdg-email"), expected);
+        EXPECT_EQ(arguments, expected);
     }
     switch (row.archiveAfter) {
     case ArchiveAfter::Unchanged:
@@ -153,17 +166,41 @@ TEST_F(SupportTest, cancelledArchiveSendsNoMail)
     EXPECT_EQ(boxes.seen.size(), 1);
     EXPECT_EQ(tools.runs("zel-sysreport"), 1);
     EXPECT_EQ(tools.runs("xdg-email"), 0);
-    EXPECT_FALSE(exists(archiveName));
+    EXPECT_EQ(read(archiveName), "old archive") << "the cancel leaves the archive as it was";
     EXPECT_EQ(read("kv4_usb.log"), "usb log");
 }
 
-TEST_F(SupportTest, mailNeverAttachesWhatALinkOfTheArchivesNameLeadsTo)
+// The mail program reads a private copy, never the shared name, which may lead to any file of the
+// user's by then; a link or second name there is no archive at all. The copies of earlier mails
+// go at the next start.
+TEST_F(SupportTest, mailAttachesAPrivateCopyAndNeverWhatALinkOfTheArchivesNameLeadsTo)
 {
+    const QString base = root.path() + "/runtime";
     linkOut(archiveName, "private.txt", "private");
-    EXPECT_TRUE(supportMail(path(archiveName)).attachmentPath.empty());
+    EXPECT_EQ(copyForMail(path(archiveName), base), QString());
     ASSERT_TRUE(QFile::remove(path(archiveName)));
+    ASSERT_EQ(link(outside("private.txt").toLocal8Bit().constData(), path(archiveName).toLocal8Bit().constData()), 0);
+    EXPECT_EQ(copyForMail(path(archiveName), base), QString());
+    ASSERT_TRUE(QFile::remove(path(archiveName)));
+    EXPECT_EQ(copyForMail(path(archiveName), base), QString()) << "no archive";
+
     write(archiveName, "archive");
-    EXPECT_EQ(supportMail(path(archiveName)).attachmentPath, path(archiveName).toStdString());
+    const std::optional<QString> copy = copyForMail(path(archiveName), base);
+    ASSERT_TRUE(copy && !copy->isEmpty());
+    ASSERT_TRUE(QFile::remove(path(archiveName)));
+    linkOut(archiveName, "private.txt", "private");
+    QFile attached(*copy);
+    ASSERT_TRUE(attached.open(QIODevice::ReadOnly));
+    EXPECT_EQ(attached.readAll(), "archive");
+    attached.close();
+
+    QDir().mkpath(outside("zel.logging-mail-kept"));
+    ASSERT_TRUE(QFile::link(outside("zel.logging-mail-kept"), base + "/zel.logging-mail-link"));
+    removeMailCopies(base);
+    EXPECT_FALSE(QFileInfo::exists(*copy));
+    EXPECT_EQ(QDir(base).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+              QStringList({"zel.logging-mail-link"}));
+    EXPECT_TRUE(QFileInfo(outside("zel.logging-mail-kept")).isDir()) << "no link is followed";
 }
 
 TEST_F(SupportTest, withoutAMailProgramNothingHappensNotEvenAQuestion)

@@ -2,6 +2,7 @@
 // their runs for Create Support File.
 #include "supportfixture.h"
 #include "systemtools.h"
+#include "privileges.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -10,6 +11,9 @@
 #include <QTemporaryDir>
 
 #include <optional>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -51,7 +55,7 @@ TEST(ReportAge, reportIsFreshForLessThanTwoHoursAfterItsMetadataChanged)
 {
     QTemporaryDir folder;
     const QString report = folder.filePath("conflicts.nfo");
-    EXPECT_FALSE(reportIsFresh(report, QDateTime::currentDateTime())) << "a missing report";
+    EXPECT_FALSE(freshReport(report, QDateTime::currentDateTime())) << "a missing report";
     QFile file(report);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
@@ -69,14 +73,39 @@ TEST(ReportAge, reportIsFreshForLessThanTwoHoursAfterItsMetadataChanged)
         {-60 * 60 * 1000, true}, // a change time in the future
     };
     for (const auto &row : rows)
-        EXPECT_EQ(reportIsFresh(report, changed.addMSecs(row.offset)), row.fresh) << row.offset;
+        EXPECT_EQ(freshReport(report, changed.addMSecs(row.offset)) != nullptr, row.fresh) << row.offset;
 }
 
 TEST(ReportAge, aFolderIsNoReport)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(QDir(folder.path()).mkdir("conflicts.nfo"));
-    EXPECT_FALSE(reportIsFresh(folder.filePath("conflicts.nfo"), QDateTime::currentDateTime()));
+    EXPECT_FALSE(freshReport(folder.filePath("conflicts.nfo"), QDateTime::currentDateTime()));
+}
+
+// Another local user may leave a report of their own making: only one that this user made, which
+// nobody else may write and which has no second name, is packed as this machine's report.
+TEST_F(SupportTest, reportThatIsNotOursIsMadeAfresh)
+{
+    const QString report = path("conflicts.nfo");
+    const QByteArray file = report.toLocal8Bit();
+    const QDateTime now = QDateTime::currentDateTime();
+    write("conflicts.nfo", "planted report");
+    EXPECT_TRUE(freshReport(report, now)) << "ours, and written just now";
+    ASSERT_EQ(chmod(file.constData(), 0664), 0);
+    EXPECT_FALSE(freshReport(report, now)) << "writable by the group";
+    ASSERT_EQ(chmod(file.constData(), 0646), 0);
+    EXPECT_FALSE(freshReport(report, now)) << "writable by others";
+    ASSERT_EQ(chmod(file.constData(), 0644), 0);
+    ASSERT_EQ(link(file.constData(), outside("second name").toLocal8Bit().constData()), 0);
+    EXPECT_FALSE(freshReport(report, now)) << "a second name";
+    ASSERT_EQ(unlink(outside("second name").toLocal8Bit().constData()), 0);
+    EXPECT_TRUE(freshReport(report, now));
+    const bool givenAway = restoreOverrides() && chown(file.constData(), 65534, 65534) == 0;
+    dropFileOverrides();
+    if (!givenAway)
+        GTEST_SKIP() << "the owner of a file cannot be changed here";
+    EXPECT_FALSE(freshReport(report, now)) << "another user's";
 }
 
 TEST_F(SupportTest, youngReportIsReusedWithoutRunningTheTool)

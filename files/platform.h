@@ -1,6 +1,5 @@
 #pragma once
-// The platform layer of a file rewrite: one regular file of a folder, held open from reading
-// to writing, never reached through a link.
+// What the platform files (*_posix.cpp, *_win.cpp) give the shared code of this library.
 
 #include "plainfile.h"
 
@@ -8,7 +7,20 @@
 #include <QString>
 
 #include <optional>
+#include <string>
 
+// Makes sure the bytes written to the open file reached the disk.
+bool syncFile(std::FILE *file);
+
+// Opens a regular file as openPlainFile does, but also one with more names than this one.
+PlainFile openRegularFile(const QString &path, bool writable);
+
+// Windows: the path with the system's separators, cleaned first: without its trailing "/", a
+// folder's path names the entry itself.
+std::wstring nativePath(const QString &path);
+
+// One regular file of a folder, held open from reading to writing, never reached through a
+// link; another name of it (a hard link) is never written through.
 class RegularFile {
 public:
     // Opens the file for reading and writing and reads it whole. A link, pipe, folder or device
@@ -20,7 +32,8 @@ public:
     // True while no other name (a hard link) leads to the same file.
     bool hasOneName() const;
     // Writes `bytes` into a new file in the same folder and puts it in this file's place in
-    // one step, with this file's permissions. False leaves the file as it was.
+    // one step, with this file's permissions (on POSIX also its owner and group, on Windows its
+    // access rights). False leaves the file as it was.
     bool replaceWith(const QByteArray &bytes);
     // Writes `bytes` at `offset` and makes sure they reached the disk.
     bool writeAt(qint64 offset, const QByteArray &bytes);

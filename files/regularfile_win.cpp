@@ -1,10 +1,9 @@
-#include "regularfile.h"
+#include "platform.h"
 
-#include "nativepath_win.h"
+#include <QFileInfo>
 
 #include <cstdio>
 #include <io.h>
-#include <random>
 #include <windows.h>
 
 namespace {
@@ -34,30 +33,6 @@ bool writeAll(HANDLE file, qint64 offset, const QByteArray &bytes)
     return FlushFileBuffers(file) != 0;
 }
 
-// Writes a new file of a name no one else uses beside `path` and returns its name, or an
-// empty name.
-std::wstring writeTemporary(const QString &path, const QByteArray &bytes)
-{
-    std::random_device random;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        const std::wstring name = nativePath(path + "." + QString::number(random()) + ".tmp");
-        // CREATE_NEW opens nothing that already bears the name, link or not.
-        const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            if (GetLastError() == ERROR_FILE_EXISTS)
-                continue;
-            return {};
-        }
-        const bool written = writeAll(file, 0, bytes);
-        CloseHandle(file);
-        if (written)
-            return name;
-        DeleteFileW(name.c_str());
-        return {};
-    }
-    return {};
-}
-
 } // namespace
 
 bool RegularFile::hasOneName() const
@@ -68,21 +43,30 @@ bool RegularFile::hasOneName() const
 
 bool RegularFile::replaceWith(const QByteArray &bytes)
 {
-    BY_HANDLE_FILE_INFORMATION before;
-    const std::wstring temporary = writeTemporary(path, bytes);
-    if (temporary.empty() || !identify(file, before))
+    const QFileInfo info(path);
+    const auto folder = HeldFolder::hold(info.path() + QLatin1Char('/'));
+    QString name;
+    PlainFile temporary = folder ? folder->createUnique(QStringLiteral("~"), QLatin1Char('~') + info.fileName(), name)
+                                 : nullptr;
+    if (!temporary)
         return false;
+    const bool written = writeAll(handleOf(temporary), 0, bytes);
+    temporary.reset();
+    BY_HANDLE_FILE_INFORMATION before;
+    if (!written || !identify(file, before)) {
+        folder->remove(name);
+        return false;
+    }
     // ReplaceFileW, unlike a rename, keeps the replaced file's attributes and access rights; it
     // needs the file closed. Without a backup name, a failure leaves the file as it was.
     file.reset();
-    const std::wstring target = nativePath(path);
-    const bool replaced = ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                                       nullptr, nullptr) != 0;
+    const bool replaced = ReplaceFileW(nativePath(path).c_str(), nativePath(folder->path() + name).c_str(), nullptr,
+                                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
     if (replaced)
         return true;
-    DeleteFileW(temporary.c_str());
+    folder->remove(name);
     // Opened again for a write in place; only the same file, never what took its name.
-    file = openPlainFile(path, true);
+    file = openRegularFile(path, true);
     BY_HANDLE_FILE_INFORMATION after;
     if (!identify(file, after) || after.dwVolumeSerialNumber != before.dwVolumeSerialNumber ||
         after.nFileIndexHigh != before.nFileIndexHigh || after.nFileIndexLow != before.nFileIndexLow)

@@ -1,0 +1,101 @@
+#include "plainfile.h"
+
+#include "platform.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <cstring>
+
+bool removePlainFile(const QString &path)
+{
+    return isPlainFile(path) && QFile::remove(path);
+}
+
+bool emptyPlainFile(std::FILE *file)
+{
+    // QFile works on the open handle itself, so the file truncated is the one that was opened.
+    QFile handle;
+    return handle.open(file, QIODevice::ReadWrite, QFileDevice::DontCloseHandle) && handle.resize(0);
+}
+
+namespace {
+
+const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+constexpr int uniqueLength = 6;
+
+} // namespace
+
+bool isUniqueName(const QString &name, const QString &prefix, const QString &suffix)
+{
+    if (name.size() != prefix.size() + uniqueLength + suffix.size() || !name.startsWith(prefix) ||
+        !name.endsWith(suffix))
+        return false;
+    for (const QChar c : QStringView(name).mid(prefix.size(), uniqueLength)) {
+        if (c.unicode() > 127 || !std::strchr(letters, char(c.unicode())))
+            return false;
+    }
+    return true;
+}
+
+bool isPendingName(const QString &name)
+{
+    const QString target = name.mid(1 + uniqueLength);
+    return target.size() > 1 && target.startsWith(QLatin1Char('~')) && isUniqueName(name, QStringLiteral("~"), target);
+}
+
+PlainFile HeldFolder::createUnique(const QString &prefix, const QString &suffix, QString &name) const
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = prefix;
+        for (int i = 0; i < uniqueLength; ++i)
+            name += QLatin1Char(letters[QRandomGenerator::global()->bounded(int(sizeof letters) - 1)]);
+        name += suffix;
+        bool taken = false;
+        PlainFile file = createNew(name, taken);
+        if (file || !taken)
+            return file;
+    }
+    return nullptr;
+}
+
+std::unique_ptr<PendingFile> HeldFolder::createPending(const QString &target) const
+{
+    QString name;
+    PlainFile file = createUnique(QStringLiteral("~"), QLatin1Char('~') + target, name);
+    if (!file)
+        return nullptr;
+    return std::make_unique<PendingFile>(shared_from_this(), target, name, std::move(file));
+}
+
+void HeldFolder::removeLeftovers() const
+{
+    for (const QString &name : names()) {
+        if (!isPendingName(name))
+            continue;
+        // Held while it is removed, so that no program can take it up meanwhile.
+        if (const PlainFile leftover = claimLeftover(name))
+            remove(name);
+    }
+}
+
+PendingFile::PendingFile(std::shared_ptr<const HeldFolder> folder, QString target, QString name, PlainFile file)
+    : folder(std::move(folder)), target(std::move(target)), name(std::move(name)), file(std::move(file))
+{
+}
+
+PendingFile::~PendingFile()
+{
+    if (!settled)
+        folder->remove(name);
+}
+
+bool PendingFile::commit()
+{
+    const bool done = std::fflush(file.get()) == 0 && syncFile(file.get()) && folder->replace(name, target);
+    if (!done)
+        folder->remove(name);
+    // Either way the name is no longer ours to remove.
+    settled = true;
+    return done;
+}

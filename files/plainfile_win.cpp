@@ -1,0 +1,263 @@
+#include "plainfile.h"
+
+#include "platform.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
+#include <aclapi.h>
+#include <windows.h>
+
+std::wstring nativePath(const QString &path)
+{
+    return QDir::toNativeSeparators(QDir::cleanPath(path)).toStdWString();
+}
+
+namespace {
+
+constexpr DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+HANDLE handleOf(std::FILE *file)
+{
+    return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+}
+
+// A symbolic link or a junction is a reparse point; opened as itself, it is not followed. A file
+// with more names than one (a hard link) may be anybody's, so it counts only with `anyNames`.
+bool isPlainFileHandle(HANDLE handle, bool anyNames)
+{
+    BY_HANDLE_FILE_INFORMATION info{};
+    return GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info) &&
+           !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) &&
+           (anyNames || info.nNumberOfLinks == 1);
+}
+
+// The stream of an open handle; closes the handle when that fails.
+PlainFile streamOf(HANDLE handle, bool writable)
+{
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), writable ? 0 : _O_RDONLY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE *file = _fdopen(fd, writable ? "r+b" : "rb");
+    if (!file)
+        _close(fd);
+    return PlainFile(file);
+}
+
+// Opens a regular file as itself, never through a reparse point, letting others `share` it.
+PlainFile openRegular(const QString &path, bool writable, bool anyNames, DWORD share)
+{
+    const DWORD access = writable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+    const HANDLE handle = CreateFileW(nativePath(path).c_str(), access, share, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    if (!isPlainFileHandle(handle, anyNames)) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    return streamOf(handle, writable);
+}
+
+// Puts the regular file `source` in the place of `target` in one step, when that is
+// replaceable; both lie in the same folder.
+bool replaceFile(const QString &source, const QString &target)
+{
+    if (!replaceable(entryKind(target)) || !isPlainFile(source))
+        return false;
+    // Replaces a symbolic link at `target` itself; a folder or junction there makes it fail.
+    const std::wstring from = nativePath(source);
+    const std::wstring to = nativePath(target);
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return true;
+    // A read-only file is not replaced on Windows, but may be on POSIX, where only the folder's
+    // permissions count; a read-only backup from an earlier clearing is replaced here as there.
+    const DWORD attributes = GetFileAttributesW(to.c_str());
+    const DWORD special = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY) || (attributes & special))
+        return false;
+    return SetFileAttributesW(to.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY)) &&
+           MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+} // namespace
+
+EntryKind entryKind(const QString &path)
+{
+    const DWORD attributes = GetFileAttributesW(nativePath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return EntryKind::Missing;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return EntryKind::Link;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return EntryKind::PlainFolder;
+    if (attributes & FILE_ATTRIBUTE_DEVICE)
+        return EntryKind::Other;
+    // The number of names needs the file opened, for its attributes only.
+    const HANDLE handle = CreateFileW(nativePath(path).c_str(), FILE_READ_ATTRIBUTES, shareAll, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &info);
+    if (handle != INVALID_HANDLE_VALUE)
+        CloseHandle(handle);
+    return known && info.nNumberOfLinks > 1 ? EntryKind::Link : EntryKind::PlainFile;
+}
+
+PlainFile openPlainFile(const QString &path, bool writable)
+{
+    return openRegular(path, writable, false, shareAll);
+}
+
+PlainFile openRegularFile(const QString &path, bool writable)
+{
+    return openRegular(path, writable, true, shareAll);
+}
+
+bool setPermissions(std::FILE *file, QFileDevice::Permissions permissions)
+{
+    // The open handle may lack the right to change attributes; a second handle to the same
+    // file, not to whatever now has its name, gets it.
+    const HANDLE handle = ReOpenFile(handleOf(file), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, shareAll, 0);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const bool readOnly = !(permissions & (QFileDevice::WriteOwner | QFileDevice::WriteUser |
+                                           QFileDevice::WriteGroup | QFileDevice::WriteOther));
+    FILE_BASIC_INFO info{};
+    bool done = GetFileInformationByHandleEx(handle, FileBasicInfo, &info, sizeof info);
+    const DWORD attributes = readOnly ? info.FileAttributes | FILE_ATTRIBUTE_READONLY
+                                      : info.FileAttributes & ~DWORD(FILE_ATTRIBUTE_READONLY);
+    if (done && attributes != info.FileAttributes) {
+        info.FileAttributes = attributes;
+        done = SetFileInformationByHandle(handle, FileBasicInfo, &info, sizeof info);
+    }
+    CloseHandle(handle);
+    return done;
+}
+
+bool ownedByUser(std::FILE *file)
+{
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(handleOf(file), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                        nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    HANDLE token = nullptr;
+    bool same = false;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        union {
+            TOKEN_USER user;
+            char bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+        } buffer{};
+        DWORD length = 0;
+        same = GetTokenInformation(token, TokenUser, &buffer, sizeof buffer, &length) &&
+               EqualSid(owner, buffer.user.User.Sid);
+        CloseHandle(token);
+    }
+    LocalFree(descriptor);
+    return same;
+}
+
+bool syncFile(std::FILE *file)
+{
+    return FlushFileBuffers(handleOf(file)) != 0;
+}
+
+QByteArray fileNameBytes(const QString &name)
+{
+    return name.toUtf8();
+}
+
+QStringList folderNames(const QString &folder)
+{
+    // Windows names are UTF-16, which QString holds as they are.
+    return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+}
+
+void failWritesPastSizeLimit()
+{
+    // Windows has no file-size limit that ends a program.
+}
+
+std::shared_ptr<const HeldFolder> HeldFolder::hold(const QString &path)
+{
+    // Opened as itself (a junction or link is not followed) and shared for everything but
+    // deletion, so the folder cannot be renamed or deleted while it is held. Sharing binds only
+    // handles with data access, hence the right to list the folder.
+    const HANDLE handle = CreateFileW(nativePath(path).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    return std::shared_ptr<const HeldFolder>(new HeldFolder(path, reinterpret_cast<intptr_t>(handle)));
+}
+
+HeldFolder::~HeldFolder()
+{
+    CloseHandle(reinterpret_cast<HANDLE>(handle));
+}
+
+// While the folder is held its path leads to it, so the calls below go by path.
+
+PlainFile HeldFolder::open(const QString &name, bool writable) const
+{
+    return openPlainFile(folder + name, writable);
+}
+
+PlainFile HeldFolder::createNew(const QString &name, bool &taken) const
+{
+    // CREATE_NEW opens nothing that already bears the name, link or not. The handle, open for
+    // writing, marks the file as in use (see claimLeftover); it lets others read, write and
+    // delete, so that the file can be renamed while it is open.
+    const HANDLE handle = CreateFileW(nativePath(folder + name).c_str(), GENERIC_READ | GENERIC_WRITE, shareAll,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    taken = handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    PlainFile file = streamOf(handle, true);
+    if (!file)
+        DeleteFileW(nativePath(folder + name).c_str());
+    return file;
+}
+
+PlainFile HeldFolder::claimLeftover(const QString &name) const
+{
+    // Shared for reading and deleting only: while its maker holds it open for writing, this
+    // open fails, and while this one is open, nobody can take it up for writing.
+    return openRegular(folder + name, false, false, FILE_SHARE_READ | FILE_SHARE_DELETE);
+}
+
+bool HeldFolder::replace(const QString &name, const QString &target) const
+{
+    return replaceFile(folder + name, folder + target);
+}
+
+bool HeldFolder::moveIn(const QString &source, const QString &target) const
+{
+    return replaceFile(source, folder + target);
+}
+
+quint64 HeldFolder::size(const QString &name) const
+{
+    return isPlainFile(folder + name) ? quint64(QFileInfo(folder + name).size()) : 0;
+}
+
+bool HeldFolder::remove(const QString &name) const
+{
+    return removePlainFile(folder + name);
+}
+
+QStringList HeldFolder::names() const
+{
+    return folderNames(folder);
+}
