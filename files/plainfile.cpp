@@ -86,14 +86,16 @@ PendingFile::PendingFile(std::shared_ptr<const HeldFolder> folder, QString targe
 
 PendingFile::~PendingFile()
 {
-    if (!settled)
+    // Only the file made here goes: a file another user put in its place is theirs.
+    if (!settled && folder->holds(name, file.get()))
         folder->remove(name);
 }
 
 bool PendingFile::commit()
 {
-    const bool done = std::fflush(file.get()) == 0 && syncFile(file.get()) && folder->replace(name, target);
-    if (!done)
+    const bool done = std::fflush(file.get()) == 0 && syncFile(file.get()) && folder->holds(name, file.get()) &&
+                      folder->replace(name, target) && folder->holds(target, file.get());
+    if (!done && folder->holds(name, file.get()))
         folder->remove(name);
     // Either way the name is no longer ours to remove.
     settled = true;

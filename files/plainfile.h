@@ -116,6 +116,8 @@ public:
     // Moves the regular file at the path `source`, on the same volume, in the place of
     // `target` of the folder, as replace does.
     bool moveIn(const QString &source, const QString &target) const;
+    // Whether `name` of the folder is the open `file` itself, not a file put in its place.
+    bool holds(const QString &name, std::FILE *file) const;
     // The size of the file `name` of the folder when it is a regular file, otherwise 0.
     quint64 size(const QString &name) const;
     // Deletes the file `name` of the folder when it is a regular file.
@@ -162,8 +164,10 @@ public:
     // Its path, for a program that writes it itself.
     QString path() const { return folder->path() + name; }
     // Makes sure every byte written reached the disk, then puts the file in the place of its
-    // target when that is replaceable. False deletes the file and leaves the target as it was.
-    // The stream stays open either way; bytes written after a commit land in the target.
+    // target when that is replaceable. False deletes the file and leaves the target as it was;
+    // also when another file took the pending name meanwhile, which is then never put in place
+    // (or, should the swap come within the last instant, the commit still fails). The stream
+    // stays open either way; bytes written after a commit land in the target.
     bool commit();
     // Hands the stream over, for example to read the committed file; null after the first call.
     PlainFile takeStream() { return std::move(file); }

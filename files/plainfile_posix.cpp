@@ -245,6 +245,14 @@ bool HeldFolder::moveIn(const QString &source, const QString &target) const
     return moveAt(AT_FDCWD, encoded(source), int(handle), encoded(target));
 }
 
+bool HeldFolder::holds(const QString &name, std::FILE *file) const
+{
+    struct stat named {};
+    struct stat opened {};
+    return fstatat(int(handle), encoded(name).constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+           fstat(fileno(file), &opened) == 0 && named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
+}
+
 quint64 HeldFolder::size(const QString &name) const
 {
     struct stat status {};

@@ -247,6 +247,21 @@ bool HeldFolder::moveIn(const QString &source, const QString &target) const
     return replaceFile(source, folder + target);
 }
 
+bool HeldFolder::holds(const QString &name, std::FILE *file) const
+{
+    const HANDLE named = CreateFileW(nativePath(folder + name).c_str(), FILE_READ_ATTRIBUTES, shareAll, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (named == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION a{};
+    BY_HANDLE_FILE_INFORMATION b{};
+    const bool same = GetFileInformationByHandle(named, &a) && GetFileInformationByHandle(handleOf(file), &b) &&
+                      a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+                      a.nFileIndexLow == b.nFileIndexLow;
+    CloseHandle(named);
+    return same;
+}
+
 quint64 HeldFolder::size(const QString &name) const
 {
     return isPlainFile(folder + name) ? quint64(QFileInfo(folder + name).size()) : 0;

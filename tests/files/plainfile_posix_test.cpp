@@ -241,6 +241,26 @@ TEST_F(PlainFileTest, pendingFileReplacesItsTargetOnlyWhenCommitted)
     EXPECT_EQ(std::fflush(pending->stream()), 0);
     EXPECT_EQ(read("target.log"), "new and more") << "the stream stays open on the committed file";
 
+    // Another user puts a file of theirs in place of the pending name: it is neither put in
+    // place of the target nor removed.
+    write("theirs.log", "theirs");
+    for (const bool commit : {true, false}) {
+        std::unique_ptr<PendingFile> swapped = folder->createPending("target.log");
+        ASSERT_TRUE(swapped);
+        const QString name = QFileInfo(swapped->path()).fileName();
+        ASSERT_TRUE(QFile::copy(path("theirs.log"), path("theirs.copy")));
+        ASSERT_EQ(::rename(QFile::encodeName(path("theirs.copy")).constData(),
+                           QFile::encodeName(swapped->path()).constData()),
+                  0);
+        if (commit) {
+            EXPECT_FALSE(swapped->commit());
+        }
+        swapped.reset();
+        EXPECT_EQ(read("target.log"), "new and more") << commit;
+        EXPECT_EQ(read(name), "theirs") << commit;
+        QFile::remove(path(name));
+    }
+
     // A folder of the target's name stays, and the pending file goes.
     const std::unique_ptr<PendingFile> blocked = folder->createPending("folder");
     ASSERT_TRUE(blocked);

@@ -7,7 +7,13 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <optional>
+#include <thread>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -193,6 +199,93 @@ TEST_F(SupportTest, archiveHoldsNoByteOfAnOutsideFileAndToolOutputsReplaceLinks)
     EXPECT_EQ(reportRuns(), 1);
     for (const char *name : {"conflicts.nfo", "network.txt"})
         EXPECT_EQ(entryKind(path(name)), EntryKind::PlainFile) << name;
+}
+
+// A second name (hard link) of a file outside the folder is no log, INI file, backup or report:
+// none of its bytes is packed, and a report of that kind is made afresh.
+TEST_F(SupportTest, hardLinkedFilesAreNeverPacked)
+{
+    if (!haveReaders())
+        GTEST_SKIP() << "python3 or unzip is missing";
+    write("kv4_cam.log", "sdk log");
+    hardLinkOut("zel_conv.log", "private.log", "private log");
+    hardLinkOut("kv4_cam.ini", "private.ini", "private ini");
+    makeFolder("backup");
+    hardLinkOut("backup/old.log", "old.log", "private backup");
+    hardLinkOut("conflicts.nfo", "report.nfo", "private report");
+    addSystemTools();
+    const QMap<QString, QByteArray> before = outsideSnapshot();
+    Dialog dialog;
+    click(dialog, "pushButton_CreateSupportFile");
+
+    const std::optional<QList<Entry>> entries = readArchive(path(archiveName));
+    ASSERT_TRUE(entries);
+    EXPECT_EQ(*entries, QList<Entry>({{"kv4_cam.log", "sdk log"},
+                                      {"conflicts.nfo", "system report\n"},
+                                      {"network.txt", "network\n"}}));
+    EXPECT_EQ(outsideSnapshot(), before);
+    EXPECT_EQ(reportRuns(), 1);
+}
+
+// Another local user links a log to the archive's name, and to every pending name in sight, as
+// fast as possible while archives are built: the log never changes.
+TEST_F(SupportTest, raceThatLinksALogToTheArchivesNamesNeverTouchesTheLog)
+{
+    QByteArray log;
+    for (int line = 0; log.size() < (4 << 20); ++line)
+        log += "frame " + QByteArray::number(line) + " exposure ok\n";
+    write("kv4_cam.log", log);
+    addSystemTools();
+    std::atomic<bool> stop{false};
+    std::thread attacker([&, logFile = QFile::encodeName(path("kv4_cam.log")), folder = QFile::encodeName(logPath())] {
+        const QByteArray staged = folder + ".staged";
+        while (!stop) {
+            QList<QByteArray> targets{folder + "zel_support.zip"};
+            if (DIR *listing = opendir(folder.constData())) {
+                while (const dirent *entry = readdir(listing))
+                    if (entry->d_name[0] == '~')
+                        targets << folder + entry->d_name;
+                closedir(listing);
+            }
+            for (const QByteArray &target : targets) {
+                if (link(logFile.constData(), staged.constData()) == 0)
+                    rename(staged.constData(), target.constData());
+                unlink(staged.constData());
+            }
+        }
+    });
+    Dialog dialog;
+    BoxAnswers boxes;
+    for (int run = 0; run < 3; ++run)
+        click(dialog, "pushButton_CreateSupportFile");
+    stop = true;
+    attacker.join();
+    EXPECT_EQ(read("kv4_cam.log"), log);
+}
+
+// A name in the backup folder that is not UTF-8 (Latin-1 "caf\xe9.log") is packed from its own
+// file, and under its own bytes: the archive's names carry no UTF-8 mark, so readers take them
+// as they are.
+TEST_F(SupportTest, backupNameThatIsNotUtf8KeepsItsBytes)
+{
+    if (!haveReaders())
+        GTEST_SKIP() << "python3 or unzip is missing";
+    write("kv4_cam.log", "sdk log");
+    makeFolder("backup");
+    const QByteArray latin1 = QFile::encodeName(path("backup/")) + "caf\xe9.log";
+    const int fd = ::open(latin1.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "latin-1 backup", 14), 14);
+    ::close(fd);
+    Dialog dialog;
+    click(dialog, "pushButton_CreateSupportFile");
+    const std::optional<QList<Entry>> entries = readArchive(path(archiveName));
+    ASSERT_TRUE(entries);
+    // Readers decode a name without the UTF-8 mark as code page 437, where 0xE9 is a theta.
+    EXPECT_EQ(data(*entries, QString::fromUtf8("backup/caf\u0398.log")), "latin-1 backup");
+    QFile archive(path(archiveName));
+    ASSERT_TRUE(archive.open(QIODevice::ReadOnly));
+    EXPECT_EQ(archive.readAll().count("backup/caf\xe9.log"), 2) << "in the local and the central header";
 }
 
 TEST_F(SupportTest, idlePipesNeitherHoldUpTheButtonsNorEnterTheArchive)

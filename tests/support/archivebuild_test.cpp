@@ -7,9 +7,12 @@
 #include "zipassembler.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <atomic>
+#include <csignal>
+#include <cstdlib>
 #include <chrono>
 #include <functional>
 #include <future>
@@ -171,6 +174,44 @@ TEST_F(BuildTest, cancelKeepsTheEarlierArchiveAndLeavesNoOtherFileBehind)
         EXPECT_EQ(folderNames(), before);
         EXPECT_EQ(read(archiveName), "earlier archive");
     }
+}
+
+// A build whose program is killed in the middle (here it kills itself once packing is under
+// way) leaves the earlier archive byte for byte, and its pending file goes at the next start.
+// The killed build runs in a child process that gtest starts afresh, which finds the folder
+// through the environment.
+TEST_F(BuildTest, killedBuildKeepsTheEarlierArchiveAndTheNextStartCleansUp)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const char *folderVariable = "ZEL_TEST_KILLED_BUILD_FOLDER";
+    const bool child = qEnvironmentVariableIsSet(folderVariable);
+    if (!child) {
+        writeSources();
+        write(archiveName, "earlier archive");
+        qputenv(folderVariable, logPath().toUtf8());
+    }
+    const QString folder = qEnvironmentVariable(folderVariable);
+    EXPECT_EXIT(
+        {
+            const std::unique_ptr<PendingFile> file = newSupportArchive(folder);
+            ZipAssemblerHandle *archive = file ? zipAssemblerCreate(file->stream(), 0, ZipTargetKind::Stream) : nullptr;
+            const std::atomic<bool> cancel{false};
+            const ToolRun noTools = [](const std::atomic<bool> &) { return QVector<ArchiveEntry>(); };
+            const BuildProgressCallback kill = [](const BuildProgress &now) {
+                if (now.done > 0)
+                    std::raise(SIGKILL);
+            };
+            if (archive)
+                buildSupportArchive(archive, *file, {{"kv4_cam.log", folder + "kv4_cam.log"}}, noTools, kill, cancel);
+            std::exit(0);
+        },
+        ::testing::KilledBySignal(SIGKILL), "");
+    qunsetenv(folderVariable);
+    EXPECT_EQ(read(archiveName), "earlier archive");
+    const QStringList pending = folderNames().filter(QRegularExpression("^~.{6}~zel_support\\.zip$"));
+    EXPECT_EQ(pending.size(), 1) << "the killed build's file stays until the next start";
+    Dialog dialog;
+    EXPECT_EQ(folderNames(), QStringList({"conflicts.nfo", "kv4_cam.ini", "kv4_cam.log", archiveName}));
 }
 
 } // namespace

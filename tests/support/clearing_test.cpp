@@ -11,11 +11,16 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 // Takes the place of the file manager.
 class UrlRecorder : public QObject {
@@ -337,6 +342,72 @@ TEST_F(SupportTest, clearingNeverReachesOutsideTheFolderAndLosesNoLog)
     EXPECT_EQ(read("zel_recorder.log"), "");
     EXPECT_TRUE(QFileInfo(path("zel_conv.log")).isSymLink());
     EXPECT_TRUE(QFileInfo(path("kv4_cam_2.log")).isSymLink());
+}
+
+// A log that is a second name of a file outside the folder, writable by its group, is no log:
+// clearing neither empties nor copies it, and switching logging on again gives it no
+// permissions. A backup of that kind is replaced, not written through; an older log of that
+// kind stays where it is.
+TEST_F(SupportTest, hardLinkedFilesAreNeitherEmptiedNorCopiedNorOpenedToAll)
+{
+    write("kv4_cam.log", "sdk log");
+    hardLinkOut("zel_conv.log", "group.txt", "outside text");
+    makeFolder("backup");
+    hardLinkOut("backup/kv4_cam.log", "old.txt", "old text");
+    hardLinkOut("kv4_cam_1.log", "older.txt", "older text");
+    const QMap<QString, QByteArray> before = outsideSnapshot();
+    Dialog dialog;
+    BoxAnswers boxes({QMessageBox::Yes});
+    click(dialog, "pushButton_ClearLog");
+
+    EXPECT_EQ(outsideSnapshot(), before);
+    for (const char *name : {"group.txt", "old.txt", "older.txt"})
+        EXPECT_EQ(QFile::permissions(outside(name)) & 0x0777, QFileDevice::ReadUser | QFileDevice::WriteUser |
+                                                                   QFileDevice::ReadGroup | QFileDevice::WriteGroup)
+            << name;
+    EXPECT_EQ(read("backup/kv4_cam.log"), "sdk log");
+    EXPECT_EQ(read("kv4_cam.log"), "");
+    EXPECT_EQ(read("zel_conv.log"), "outside text");
+    EXPECT_EQ(read("kv4_cam_1.log"), "older text");
+    EXPECT_EQ(folderNames("backup"), QStringList({"kv4_cam.log"}));
+    EXPECT_TRUE(boxes.seen.isEmpty()) << "a second name is no older log to ask about";
+}
+
+// Components append to their logs while they are cleared: whatever they write goes either into
+// the backup or stays in the log, in order, and nothing twice.
+TEST_F(SupportTest, linesAppendedDuringClearingStayInOrderAndAreNeverDoubled)
+{
+    QByteArray start;
+    for (int line = 0; line < 200000; ++line)
+        start += "line " + QByteArray::number(line) + "\n";
+    write("kv4_cam.log", start);
+    write("zel_conv.log", "");
+    Dialog dialog;
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        const int fd = ::open(QFile::encodeName(path("kv4_cam.log")).constData(), O_WRONLY | O_APPEND);
+        for (int line = 200000; fd >= 0 && !stop; ++line) {
+            const QByteArray text = "line " + QByteArray::number(line) + "\n";
+            if (::write(fd, text.constData(), size_t(text.size())) != text.size())
+                break;
+        }
+        ::close(fd);
+    });
+    click(dialog, "pushButton_ClearLog");
+    stop = true;
+    writer.join();
+    const QList<QByteArray> lines = (read("backup/kv4_cam.log") + read("kv4_cam.log")).split('\n');
+    ASSERT_GT(lines.size(), 200000);
+    int previous = -1;
+    int gaps = 0;
+    for (const QByteArray &line : lines.mid(0, lines.size() - 1)) {
+        const int number = line.mid(5).toInt();
+        ASSERT_GT(number, previous) << "out of order or twice";
+        gaps += number != previous + 1;
+        previous = number;
+    }
+    EXPECT_LE(gaps, 1) << "only the moment between the last look at the log's size and its emptying can lose lines";
+    EXPECT_TRUE(read("backup/kv4_cam.log").startsWith(start));
 }
 
 } // namespace

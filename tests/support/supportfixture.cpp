@@ -190,6 +190,17 @@ void SupportTest::linkOut(const QString &name, const QString &target, const QByt
     ASSERT_TRUE(QFile::link(outside(target), path(name)));
 }
 
+void SupportTest::hardLinkOut(const QString &name, const QString &target, const QByteArray &bytes) const
+{
+    QFile file(outside(target));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    ASSERT_TRUE(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                    QFileDevice::WriteGroup));
+    ASSERT_EQ(link(QFile::encodeName(outside(target)).constData(), QFile::encodeName(path(name)).constData()), 0);
+}
+
 void SupportTest::idlePipe(const QString &name)
 {
     ASSERT_EQ(mkfifo(QFile::encodeName(path(name)).constData(), 0600), 0);

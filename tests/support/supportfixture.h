@@ -113,6 +113,9 @@ protected:
 
     // A link in the log folder to `target` outside it, which holds `bytes` unless they are null.
     void linkOut(const QString &name, const QString &target, const QByteArray &bytes = QByteArray()) const;
+    // A second name in the log folder (a hard link) of the file `target` outside it, which holds
+    // `bytes` and may be read and written by its group.
+    void hardLinkOut(const QString &name, const QString &target, const QByteArray &bytes) const;
 
     // A named pipe held open by a writer that never writes, until the test ends.
     void idlePipe(const QString &name);

@@ -203,6 +203,43 @@ TEST_F(SupportTest, mailAttachesAPrivateCopyAndNeverWhatALinkOfTheArchivesNameLe
     EXPECT_TRUE(QFileInfo(outside("zel.logging-mail-kept")).isDir()) << "no link is followed";
 }
 
+// The mail program reads its attachment at a time of its own. Another local user who swaps the
+// archive's shared name for a link to a private file of the user's before then changes nothing:
+// the mail program still reads the archive.
+TEST_F(SupportTest, mailProgramThatFindsTheSharedNameSwappedStillGetsTheArchive)
+{
+    if (!haveReaders())
+        GTEST_SKIP() << "python3 or unzip is missing";
+    write("kv4_usb.log", "usb log");
+    addSystemTools();
+    Dialog dialog;
+    click(dialog, "pushButton_CreateSupportFile");
+    const QByteArray archive = read(archiveName);
+    ASSERT_FALSE(archive.isEmpty());
+    QFile secret(outside("secret"));
+    ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
+    secret.write("private");
+    secret.close();
+    const QString received = outside("received.zip");
+    tools.add("xdg-email", "/usr/bin/ln -s '" + QFile::encodeName(outside("secret")) + "' '" +
+                               QFile::encodeName(path(".x")) + "' && /usr/bin/mv -T '" + QFile::encodeName(path(".x")) +
+                               "' '" + QFile::encodeName(path(archiveName)) + "'\n"
+                               "while [ $# -gt 0 ]; do\n"
+                               "    [ \"$1\" = --attach ] && /usr/bin/cp \"$2\" '" + QFile::encodeName(received) + "'\n"
+                               "    shift\n"
+                               "done");
+    BoxAnswers boxes({QMessageBox::No});
+    click(dialog, "pushButton_SupportMail");
+    ASSERT_EQ(tools.runs("xdg-email"), 1);
+    EXPECT_TRUE(QFileInfo(path(archiveName)).isSymLink()) << "the stand-in swapped the name";
+    QFile got(received);
+    ASSERT_TRUE(got.open(QIODevice::ReadOnly));
+    EXPECT_EQ(got.readAll(), archive);
+    const std::optional<QList<Entry>> entries = readArchive(received);
+    ASSERT_TRUE(entries);
+    EXPECT_EQ(data(*entries, "kv4_usb.log"), "usb log");
+}
+
 TEST_F(SupportTest, withoutAMailProgramNothingHappensNotEvenAQuestion)
 {
     write("kv4_usb.log", "usb log");

@@ -156,6 +156,27 @@ TEST_F(SupportTest, networkToolGetsItsArgumentsAndReplacesTheEarlierListing)
     EXPECT_EQ(data(*entries, "network.txt"), "network\n");
 }
 
+// Folders and pipes that another local user leaves under the names where tool outputs were once
+// staged, or under names of the pending kind, block neither report.
+TEST_F(SupportTest, plantedFoldersAndPipesBlockNoReport)
+{
+    if (!haveReaders())
+        GTEST_SKIP() << "python3 or unzip is missing";
+    write("kv4_usb.log", "usb log");
+    makeFolder("~network.txt");
+    idlePipe("~conflicts.nfo");
+    makeFolder("~AAAAAA~network.txt");
+    idlePipe("~BBBBBB~conflicts.nfo");
+    addSystemTools();
+    Dialog dialog;
+    click(dialog, "pushButton_CreateSupportFile");
+    const std::optional<QList<Entry>> entries = readArchive(path(archiveName));
+    ASSERT_TRUE(entries);
+    EXPECT_EQ(names(*entries), QStringList({"kv4_usb.log", "conflicts.nfo", "network.txt"}));
+    for (const char *name : {"~network.txt", "~AAAAAA~network.txt"})
+        EXPECT_TRUE(QFileInfo(path(name)).isDir()) << name;
+}
+
 TEST_F(SupportTest, toolThatFailsCrashesOrCannotStartLeavesNoEntryAndNoRenewedOutput)
 {
     if (!haveReaders())
