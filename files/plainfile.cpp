@@ -12,13 +12,6 @@ bool removePlainFile(const QString &path)
     return isPlainFile(path) && QFile::remove(path);
 }
 
-bool emptyPlainFile(std::FILE *file)
-{
-    // QFile works on the open handle itself, so the file truncated is the one that was opened.
-    QFile handle;
-    return handle.open(file, QIODevice::ReadWrite, QFileDevice::DontCloseHandle) && handle.resize(0);
-}
-
 namespace {
 
 const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";

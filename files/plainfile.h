@@ -69,8 +69,10 @@ inline bool replaceable(EntryKind kind)
 // Deletes `path` when it is a regular file; anything else of that name stays.
 bool removePlainFile(const QString &path);
 
-// Empties an open regular file.
-bool emptyPlainFile(std::FILE *file);
+// Empties an open regular file when it still holds `size` bytes; false when it holds more or
+// fewer, or cannot be emptied. The look at its size and the emptying follow each other as
+// closely as the system allows: what another program appends in between is lost.
+bool emptyPlainFile(std::FILE *file, qint64 size);
 
 // The bytes of a file name as the system holds it: on POSIX the name's own bytes, also where
 // they are not UTF-8 (such names come from the listings below), on Windows its UTF-8 form.

@@ -159,6 +159,12 @@ bool setPermissions(std::FILE *file, QFileDevice::Permissions permissions)
     return fchmod(fileno(file), mode) == 0;
 }
 
+bool emptyPlainFile(std::FILE *file, qint64 size)
+{
+    struct stat status {};
+    return fstat(fileno(file), &status) == 0 && status.st_size == size && ftruncate(fileno(file), 0) == 0;
+}
+
 bool ownedByUser(std::FILE *file)
 {
     struct stat status {};

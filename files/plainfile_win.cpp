@@ -139,6 +139,14 @@ bool setPermissions(std::FILE *file, QFileDevice::Permissions permissions)
     return done;
 }
 
+bool emptyPlainFile(std::FILE *file, qint64 size)
+{
+    LARGE_INTEGER now{};
+    FILE_END_OF_FILE_INFO end{};
+    return GetFileSizeEx(handleOf(file), &now) && now.QuadPart == size &&
+           SetFileInformationByHandle(handleOf(file), FileEndOfFileInfo, &end, sizeof end);
+}
+
 bool ownedByUser(std::FILE *file)
 {
     PSID owner = nullptr;

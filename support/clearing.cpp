@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -25,8 +27,9 @@ QStringList olderLogs(const QString &logPath, const QString &pattern)
     return names;
 }
 
-// Appends the log's bytes from `copied` to its end to the copy, and counts them.
-bool copyRest(QFile &log, QFile &copy, qint64 &copied)
+// Appends the log's bytes from `copied` to its end to the copy, and counts them. `lineEnd`
+// tells whether the last byte copied ends a line.
+bool copyRest(QFile &log, QFile &copy, qint64 &copied, bool &lineEnd)
 {
     if (!log.seek(copied))
         return false;
@@ -36,12 +39,15 @@ bool copyRest(QFile &log, QFile &copy, qint64 &copied)
         if (copy.write(buffer, length) != length)
             return false;
         copied += length;
+        lineEnd = buffer[length - 1] == '\n';
     }
     return length == 0 && copy.flush();
 }
 
-// A writer flat out can keep ahead of the copy only so long; then the log stays as it is.
-constexpr int copyRounds = 64;
+// A writer flat out can keep ahead of the copy only so long (a round takes microseconds); then
+// the log stays as it is.
+constexpr int copyRounds = 1000;
+constexpr int stillRounds = 10;
 
 } // namespace
 
@@ -65,7 +71,10 @@ bool backUpAndEmpty(const QString &logFile, const HeldFolder &backups)
     if (!opened)
         opened = openPlainFile(logFile, false);
     QFile log;
-    if (!opened || !log.open(opened.get(), QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle) ||
+    // Read through the descriptor, without a stream's buffer, so that each round sees the log's
+    // end as it is.
+    if (!opened ||
+        !log.open(fileno(opened.get()), QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle) ||
         log.size() == 0)
         return true;
     // A copy that a crash cuts short is never packed (it keeps its pending name) and goes at
@@ -73,8 +82,9 @@ bool backUpAndEmpty(const QString &logFile, const HeldFolder &backups)
     const std::unique_ptr<PendingFile> backup = backups.createPending(QFileInfo(logFile).fileName());
     QFile copy;
     qint64 copied = 0;
+    bool lineEnd = false;
     if (!backup || !copy.open(backup->stream(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle) ||
-        !copyRest(log, copy, copied) || !backup->commit())
+        !copyRest(log, copy, copied, lineEnd) || !backup->commit())
         return false;
     // Set on the open copy once it is in place, so that a copy of a read-only log is never left
     // read-only under its pending name.
@@ -83,11 +93,20 @@ bool backUpAndEmpty(const QString &logFile, const HeldFolder &backups)
         return true;
     // What came while the bulk was copied goes after it; the log is emptied only once a look at
     // its size finds nothing new since the last byte copied.
+    int unchanged = 0;
     for (int round = 0; round < copyRounds; ++round) {
-        if (!copyRest(log, copy, copied))
+        const qint64 before = copied;
+        if (!copyRest(log, copy, copied, lineEnd))
             return false;
-        if (log.size() == copied)
-            return emptyPlainFile(opened.get());
+        // A copy that ends inside a line most likely met a write under way (one that reaches
+        // into a new page of the file can stall a while), whose rest the emptying would lose:
+        // such an end counts only once the log has stood still for some milliseconds, its last
+        // line simply open.
+        unchanged = copied == before ? unchanged + 1 : 0;
+        if ((lineEnd || unchanged >= stillRounds) && emptyPlainFile(opened.get(), copied))
+            return true;
+        if (!lineEnd)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return false;
 }

@@ -144,8 +144,8 @@
         <translation>Supportdatei</translation>
     </message>
     <message>
-        <source>These log files could not be backed up, so they keep their contents:</source>
-        <translation>Diese Logdateien konnten nicht gesichert werden und behalten daher ihren Inhalt:</translation>
+        <source>These log files could not be backed up and emptied; they keep their contents:</source>
+        <translation>Diese Logdateien konnten nicht gesichert und geleert werden; sie behalten ihren Inhalt:</translation>
     </message>
     <message>
         <source>The support file could not be written completely (is the disk full?). An earlier support file stays as it was.</source>

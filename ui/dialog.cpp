@@ -172,7 +172,7 @@ void Dialog::on_pushButton_ClearLog_clicked()
         }
         if (!kept.isEmpty())
             QMessageBox::warning(this, tr("Warning"),
-                                 tr("These log files could not be backed up, so they keep their contents:") +
+                                 tr("These log files could not be backed up and emptied; they keep their contents:") +
                                      QLatin1Char('\n') + kept.join(QLatin1Char('\n')));
         const QStringList patterns = olderLogPatterns(logFiles);
         if (hasOlderLogs(logPath, patterns) &&

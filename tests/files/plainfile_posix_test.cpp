@@ -65,7 +65,9 @@ TEST_F(PlainFileTest, onlyARegularFileOpensAndAPipeWithAnIdleWriterDoesNotWait)
     char text[16] = {};
     EXPECT_EQ(std::fread(text, 1, sizeof text, file.get()), 7u);
     EXPECT_STREQ(text, "regular");
-    EXPECT_TRUE(emptyPlainFile(file.get()));
+    EXPECT_FALSE(emptyPlainFile(file.get(), 6)) << "it has grown since";
+    EXPECT_EQ(read("file"), "regular");
+    EXPECT_TRUE(emptyPlainFile(file.get(), 7));
     EXPECT_EQ(read("file"), "");
 }
 
