@@ -173,58 +173,49 @@ TEST_F(SupportTest, archiveThatCannotBeWrittenEndsTheRunWithAWarning)
 
 // --- hostile entries in the log folder ---
 
+// Symbolic links and second names (hard links) of files outside the folder are no logs, INI
+// files, backups or reports: none of their bytes is packed, a report of that kind is made
+// afresh, and the tools' outputs replace them without writing through.
 TEST_F(SupportTest, archiveHoldsNoByteOfAnOutsideFileAndToolOutputsReplaceLinks)
 {
     if (!haveReaders())
         GTEST_SKIP() << "python3 or unzip is missing";
-    write("kv4_cam.log", "sdk log");
-    linkOut("zel_conv.log", "private.log", "private log");
-    linkOut("kv4_cam.ini", "private.ini", "private ini");
-    QDir().mkpath(outside("folder"));
-    linkOut("backup", "folder");
-    write("backup/secret.log", "secret log"); // a regular file of the outside folder
-    linkOut("conflicts.nfo", "report.nfo", "private report");  // fresh, but no report
-    linkOut("network.txt", "net.txt", "private listing");
-    addSystemTools();
-    const QMap<QString, QByteArray> before = outsideSnapshot();
-    Dialog dialog;
-    click(dialog, "pushButton_CreateSupportFile");
+    for (const bool hard : {false, true}) {
+        SCOPED_TRACE(hard ? "hard links" : "symbolic links");
+        ASSERT_TRUE(QDir(logPath()).removeRecursively() && QDir(outside()).removeRecursively());
+        ASSERT_TRUE(QDir().mkpath(logPath()) && QDir().mkpath(outside()));
+        const auto linkOutAs = [&](const QString &name, const QString &target, const QByteArray &bytes) {
+            hard ? hardLinkOut(name, target, bytes) : linkOut(name, target, bytes);
+        };
+        write("kv4_cam.log", "sdk log");
+        linkOutAs("zel_conv.log", "private.log", "private log");
+        linkOutAs("kv4_cam.ini", "private.ini", "private ini");
+        if (hard) {
+            makeFolder("backup");
+            hardLinkOut("backup/old.log", "old.log", "private backup");
+        } else {
+            QDir().mkpath(outside("folder"));
+            linkOut("backup", "folder");
+            write("backup/secret.log", "secret log"); // a regular file of the outside folder
+        }
+        linkOutAs("conflicts.nfo", "report.nfo", "private report"); // fresh, but no report
+        linkOutAs("network.txt", "net.txt", "private listing");
+        addSystemTools();
+        const QMap<QString, QByteArray> before = outsideSnapshot();
+        const int reportsBefore = reportRuns();
+        Dialog dialog;
+        click(dialog, "pushButton_CreateSupportFile");
 
-    const std::optional<QList<Entry>> entries = readArchive(path(archiveName));
-    ASSERT_TRUE(entries);
-    EXPECT_EQ(*entries, QList<Entry>({{"kv4_cam.log", "sdk log"},
-                                      {"conflicts.nfo", "system report\n"},
-                                      {"network.txt", "network\n"}}));
-    EXPECT_EQ(outsideSnapshot(), before);
-    EXPECT_EQ(reportRuns(), 1);
-    for (const char *name : {"conflicts.nfo", "network.txt"})
-        EXPECT_EQ(entryKind(path(name)), EntryKind::PlainFile) << name;
-}
-
-// A second name (hard link) of a file outside the folder is no log, INI file, backup or report:
-// none of its bytes is packed, and a report of that kind is made afresh.
-TEST_F(SupportTest, hardLinkedFilesAreNeverPacked)
-{
-    if (!haveReaders())
-        GTEST_SKIP() << "python3 or unzip is missing";
-    write("kv4_cam.log", "sdk log");
-    hardLinkOut("zel_conv.log", "private.log", "private log");
-    hardLinkOut("kv4_cam.ini", "private.ini", "private ini");
-    makeFolder("backup");
-    hardLinkOut("backup/old.log", "old.log", "private backup");
-    hardLinkOut("conflicts.nfo", "report.nfo", "private report");
-    addSystemTools();
-    const QMap<QString, QByteArray> before = outsideSnapshot();
-    Dialog dialog;
-    click(dialog, "pushButton_CreateSupportFile");
-
-    const std::optional<QList<Entry>> entries = readArchive(path(archiveName));
-    ASSERT_TRUE(entries);
-    EXPECT_EQ(*entries, QList<Entry>({{"kv4_cam.log", "sdk log"},
-                                      {"conflicts.nfo", "system report\n"},
-                                      {"network.txt", "network\n"}}));
-    EXPECT_EQ(outsideSnapshot(), before);
-    EXPECT_EQ(reportRuns(), 1);
+        const std::optional<QList<Entry>> entries = readArchive(path(archiveName));
+        ASSERT_TRUE(entries);
+        EXPECT_EQ(*entries, QList<Entry>({{"kv4_cam.log", "sdk log"},
+                                          {"conflicts.nfo", "system report\n"},
+                                          {"network.txt", "network\n"}}));
+        EXPECT_EQ(outsideSnapshot(), before);
+        EXPECT_EQ(reportRuns(), reportsBefore + 1);
+        for (const char *name : {"conflicts.nfo", "network.txt"})
+            EXPECT_EQ(entryKind(path(name)), EntryKind::PlainFile) << name;
+    }
 }
 
 // Another local user links a log to the archive's name, and to every pending name in sight, as
