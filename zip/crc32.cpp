@@ -1,5 +1,7 @@
 #include "crc32.h"
 
+#include "compiler.h"
+
 #include <array>
 #include <cstring>
 
@@ -28,7 +30,7 @@ constexpr Tables makeTables()
 
 constexpr Tables tables = makeTables();
 
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the eight-byte step reads words low byte first");
+static_assert(littleEndian, "the eight-byte step reads words low byte first");
 
 } // namespace
 

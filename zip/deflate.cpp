@@ -3,6 +3,7 @@
 // coder, which decides the blocks and writes the output.
 
 #include "blockcoder.h"
+#include "compiler.h"
 #include "entry_io.h"
 
 #include <cstring>
@@ -63,15 +64,14 @@ inline uint32_t commonLength(const uint8_t *scan, const uint8_t *match)
         const uint32_t differ = ~(equalBytes(scan + length, match + length)
                                   | equalBytes(scan + length + 16, match + length + 16) << 16);
         if (differ != 0) {
-            const uint32_t common = length + uint32_t(__builtin_ctz(differ));
+            const uint32_t common = length + trailingZeros(differ);
             return common < maxMatch ? common : maxMatch;
         }
     }
     return maxMatch;
 }
 #else
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
-              "the match compare counts equal bytes from the low end of a word");
+static_assert(littleEndian, "the match compare counts equal bytes from the low end of a word");
 
 inline uint64_t load64(const uint8_t *p)
 {
@@ -85,7 +85,7 @@ inline uint32_t commonLength(const uint8_t *scan, const uint8_t *match)
     for (uint32_t length = minMatch; length < maxMatch; length += 8) {
         const uint64_t differ = load64(scan + length) ^ load64(match + length);
         if (differ != 0) {
-            const uint32_t common = length + (uint32_t(__builtin_ctzll(differ)) >> 3);
+            const uint32_t common = length + (trailingZeros(differ) >> 3);
             return common < maxMatch ? common : maxMatch;
         }
     }
@@ -186,12 +186,12 @@ EntryDeflater::Walk EntryDeflater::walkFrom(uint32_t position, uint32_t candidat
 inline bool EntryDeflater::step(Walk &walk)
 {
     const uint8_t *const match = window + walk.candidate;
-    if (__builtin_expect(match >= walk.scan, 0)) {
+    if (ZIP_UNLIKELY(match >= walk.scan)) {
         faults.record("no future");
         return walk.running = false;
     }
     // Cheap rejections first: a longer match must agree at the current best length.
-    if (__builtin_expect(load16(match + walk.best - 1) == walk.scanEnd, 0) && load16(match) == walk.scanStart) {
+    if (ZIP_UNLIKELY(load16(match + walk.best - 1) == walk.scanEnd) && load16(match) == walk.scanStart) {
         const uint32_t length = commonLength(walk.scan, match);
         if (length > walk.best) {
             walk.start = walk.candidate;
