@@ -37,7 +37,8 @@ bool isPendingName(const QString &name)
     return target.size() > 1 && target.startsWith(QLatin1Char('~')) && isUniqueName(name, QStringLiteral("~"), target);
 }
 
-PlainFile HeldFolder::createUnique(const QString &prefix, const QString &suffix, QString &name) const
+PlainFile HeldFolder::createUnique(const QString &prefix, const QString &suffix, QString &name,
+                                   NewFileAccess access) const
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = prefix;
@@ -45,17 +46,17 @@ PlainFile HeldFolder::createUnique(const QString &prefix, const QString &suffix,
             name += QLatin1Char(letters[QRandomGenerator::global()->bounded(int(sizeof letters) - 1)]);
         name += suffix;
         bool taken = false;
-        PlainFile file = createNew(name, taken);
+        PlainFile file = createNew(name, access, taken);
         if (file || !taken)
             return file;
     }
     return nullptr;
 }
 
-std::unique_ptr<PendingFile> HeldFolder::createPending(const QString &target) const
+std::unique_ptr<PendingFile> HeldFolder::createPending(const QString &target, NewFileAccess access) const
 {
     QString name;
-    PlainFile file = createUnique(QStringLiteral("~"), QLatin1Char('~') + target, name);
+    PlainFile file = createUnique(QStringLiteral("~"), QLatin1Char('~') + target, name, access);
     if (!file)
         return nullptr;
     return std::make_unique<PendingFile>(shared_from_this(), target, name, std::move(file));

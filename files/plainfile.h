@@ -88,6 +88,11 @@ void failWritesPastSizeLimit();
 
 class PendingFile;
 
+// Who may read a new file: its owner alone, until it gets the permissions of what it copies or
+// replaces, or whoever the user's defaults let (on POSIX mode 0644 less the umask); only the
+// owner writes it either way. Windows files take their folder's access rights.
+enum class NewFileAccess { OwnerOnly, Readable };
+
 // A real folder held open, such as the log folder or its "backup/": what is made, opened, moved
 // and deleted through it stays in the folder that was checked, even when another local user
 // puts a link in place of its name meanwhile. On POSIX every call works relative to the open
@@ -104,14 +109,16 @@ public:
     const QString &path() const { return folder; }
     // Opens the regular file `name` of the folder, as openPlainFile does.
     PlainFile open(const QString &name, bool writable) const;
-    // Creates a new file for reading and writing (on POSIX for its owner only) under a name
-    // nobody uses: `prefix`, six letters or digits, `suffix`. Nothing that already bears the
-    // name, link or not, is opened. While the file is open, it is marked as in use, so that
-    // removeLeftovers of another program leaves it alone. Sets `name`; null when none can be made.
-    PlainFile createUnique(const QString &prefix, const QString &suffix, QString &name) const;
+    // Creates a new file for reading and writing under a name nobody uses: `prefix`, six letters
+    // or digits, `suffix`. Nothing that already bears the name, link or not, is opened. While
+    // the file is open, it is marked as in use, so that removeLeftovers of another program
+    // leaves it alone. Sets `name`; null when none can be made.
+    PlainFile createUnique(const QString &prefix, const QString &suffix, QString &name,
+                           NewFileAccess access = NewFileAccess::OwnerOnly) const;
     // A new file that will take the place of `target` of the folder (see PendingFile); null
     // when none can be made.
-    std::unique_ptr<PendingFile> createPending(const QString &target) const;
+    std::unique_ptr<PendingFile> createPending(const QString &target,
+                                               NewFileAccess access = NewFileAccess::OwnerOnly) const;
     // Moves the regular file `name` of the folder in the place of `target` of the folder, when
     // that is replaceable; otherwise it fails and both stay.
     bool replace(const QString &name, const QString &target) const;
@@ -138,7 +145,7 @@ private:
     HeldFolder(const QString &path, intptr_t handle) : folder(path), handle(handle) {}
     // A new file of exactly that name, marked as in use; `taken` tells whether the name was
     // in use.
-    PlainFile createNew(const QString &name, bool &taken) const;
+    PlainFile createNew(const QString &name, NewFileAccess access, bool &taken) const;
 
     QString folder;
     intptr_t handle; // the file descriptor, or the Windows handle

@@ -222,7 +222,7 @@ PlainFile HeldFolder::open(const QString &name, bool writable) const
     return openPlainFile(folder + name, writable);
 }
 
-PlainFile HeldFolder::createNew(const QString &name, bool &taken) const
+PlainFile HeldFolder::createNew(const QString &name, NewFileAccess, bool &taken) const
 {
     // CREATE_NEW opens nothing that already bears the name, link or not. The handle, open for
     // writing, marks the file as in use (see claimLeftover); it lets others read, write and

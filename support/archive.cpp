@@ -15,7 +15,7 @@ std::unique_ptr<PendingFile> newSupportArchive(const QString &logPath)
 {
     // A folder, pipe or device of the archive's name could never be replaced: no work is wasted on it.
     const auto folder = replaceable(entryKind(supportArchivePath(logPath))) ? HeldFolder::hold(logPath) : nullptr;
-    return folder ? folder->createPending(archiveName) : nullptr;
+    return folder ? folder->createPending(archiveName, NewFileAccess::Readable) : nullptr;
 }
 
 bool logsAreEmpty(const QStringList &logFiles)

@@ -50,7 +50,7 @@ SharedFile captureToolOutput(const SystemTool &tool, const HeldFolder &folder, c
         return nullptr;
     // A new file of our own, so that the output never goes through a link put in its place,
     // and no entry planted under a fixed name can block it.
-    const std::unique_ptr<PendingFile> output = folder.createPending(tool.outputName);
+    const std::unique_ptr<PendingFile> output = folder.createPending(tool.outputName, NewFileAccess::Readable);
     QFile capture;
     if (!output || !capture.open(output->stream(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
         return nullptr;

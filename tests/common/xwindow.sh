@@ -1,4 +1,5 @@
-# Shell helpers of the window tests (sourced): find the program's windows on the X server.
+# Shell helpers of the window tests (sourced): find the program's windows on the X server, wait
+# for a condition, write a large camera log.
 
 # Prints the id of the first window whose title matches the pattern, waiting up to ten seconds
 # for one to appear. Returns 1 when none appears.
@@ -28,4 +29,29 @@ close_window() {
     status=$?
     kill "$guard" 2>/dev/null
     [ "$status" -eq 0 ]
+}
+
+# Polls `test ARGS` for up to ten seconds.
+await() {
+    for _ in $(seq 50); do
+        test "$@" && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
+# Camera log lines of about $2 MiB, repeated in blocks larger than the compressor's window, so
+# that the log packs like a real one.
+write_log() {
+    python3 - "$1" "$2" <<'PYTHON'
+import random, sys
+random.seed(11)
+block = "".join(f"2026-12-08 05:{i // 6000 % 60:02d}:{i // 100 % 60:02d}.{i % 100 * 10:03d} kv4_cam frame {i}"
+                f" exposure {random.choice((5000, 10000, 20000))} us gain {random.randrange(4)} dB"
+                f" {random.choice(('ok', 'ok', 'ok', 'ok', 'dropped', 'late'))}\n"
+                for i in range(20000)).encode()
+with open(sys.argv[1], "wb") as log:
+    for _ in range(int(sys.argv[2]) * 2**20 // len(block)):
+        log.write(block)
+PYTHON
 }

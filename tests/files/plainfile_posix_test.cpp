@@ -271,6 +271,25 @@ TEST_F(PlainFileTest, pendingFileReplacesItsTargetOnlyWhenCommitted)
     EXPECT_EQ(QDir(logPath()).entryList({"~*"}, QDir::Files | QDir::Hidden), QStringList());
 }
 
+// A copy of a log stays its owner's until it has the log's permissions; an archive or a report
+// may be read as the user's defaults allow, and written by its owner only.
+TEST_F(PlainFileTest, newFilesAreWrittenByTheirOwnerOnly)
+{
+    const mode_t saved = umask(022);
+    const std::shared_ptr<const HeldFolder> folder = HeldFolder::hold(logPath());
+    ASSERT_TRUE(folder);
+    const std::unique_ptr<PendingFile> own = folder->createPending("own.log");
+    const std::unique_ptr<PendingFile> readable = folder->createPending("readable.zip", NewFileAccess::Readable);
+    umask(002);
+    const std::unique_ptr<PendingFile> underGroupMask = folder->createPending("group.zip", NewFileAccess::Readable);
+    umask(saved);
+    ASSERT_TRUE(own && readable && underGroupMask);
+    EXPECT_EQ(QFile::permissions(own->path()) & 0x0777, QFileDevice::ReadUser | QFileDevice::WriteUser);
+    for (const PendingFile *file : {readable.get(), underGroupMask.get()})
+        EXPECT_EQ(QFile::permissions(file->path()) & 0x0777,
+                  QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+}
+
 TEST(PendingName, isTildeSixLettersOrDigitsTildeAndATarget)
 {
     for (const char *name : {"~Ab3dE9~zel_support.zip", "~000000~a"})

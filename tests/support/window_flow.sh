@@ -57,15 +57,6 @@ QT_QPA_PLATFORM=xcb PATH="$path" "$program" &
 pid=$!
 fail() { echo "FAIL: $*"; kill "$pid" 2>/dev/null; exit 1; }
 
-# Polls `test ARGS` for up to ten seconds.
-await() {
-    for _ in $(seq 50); do
-        test "$@" && return 0
-        sleep 0.2
-    done
-    return 1
-}
-
 await_window || fail "no window titled zel.logging"
 
 # The tree starts at 10,10 with a 30-pixel header; the hidden device manager leaves "zel.sdk" in
@@ -128,19 +119,8 @@ await ! -s "$logs/kv4_cam.log" || fail "clearing did not empty kv4_cam.log"
 [ "$(snapshot)" = "$before" ] || fail "Clear Logfiles changed something outside the log folder"
 
 # A 150 MB log: the progress dialog shows, Escape in it cancels and leaves the earlier archive,
-# and the next "Create Support File" completes. Camera log lines, repeated in blocks larger than the
-# compressor's window, so the log packs like a real one.
-python3 - "$logs/kv4_cam.log" <<'PYTHON'
-import random, sys
-random.seed(11)
-block = "".join(f"2026-12-08 05:{i // 6000 % 60:02d}:{i // 100 % 60:02d}.{i % 100 * 10:03d} kv4_cam frame {i}"
-                f" exposure {random.choice((5000, 10000, 20000))} us gain {random.randrange(4)} dB"
-                f" {random.choice(('ok', 'ok', 'ok', 'ok', 'dropped', 'late'))}\n"
-                for i in range(20000)).encode()
-with open(sys.argv[1], "wb") as log:
-    for _ in range(150 * 2**20 // len(block)):
-        log.write(block)
-PYTHON
+# and the next "Create Support File" completes.
+write_log "$logs/kv4_cam.log" 150
 earlier=$(sha256sum < "$archive")
 xdotool mousemove --window "$wid" 207 335 click 1
 window_titled '^Support File$' >/dev/null || fail "no progress dialog for a 150 MB log"

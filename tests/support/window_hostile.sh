@@ -73,16 +73,7 @@ fail() {
     exit 1
 }
 
-# Polls `test ARGS` for up to ten seconds.
-await() {
-    for _ in $(seq 50); do
-        test "$@" && return 0
-        sleep 0.2
-    done
-    return 1
-}
-
-# Polls the command after the number of seconds for that long.
+# Polls the command that follows the number of seconds, for up to that many seconds.
 within() {
     rounds=$(($1 * 5))
     shift
@@ -107,29 +98,18 @@ create_support_file() { click 207 335; }
 clear_logfiles() { click 332 37; }
 support_mail() { click 207 375; }
 
+# Whether the program runs: a program that ended stays a zombie until it is waited for.
+alive() {
+    state=$(sed -n 's/^State:[[:space:]]*\(.\).*/\1/p' "/proc/$pid/status" 2>/dev/null)
+    [ -n "$state" ] && [ "$state" != Z ]
+}
 pending() { ls "$logs" | grep -q '^~.*~zel_support\.zip$'; }
-# Whether the program holds a pending archive open, under its name or after that went.
+# Whether the program holds a pending archive open, also one whose name another file took.
 building() { ls -l "/proc/$pid/fd" 2>/dev/null | grep -q '~zel_support\.zip'; }
 warning() { xdotool search --name '^Warning$' >/dev/null 2>&1; }
 valid_archive() { [ -f "$archive" ] && unzip -t -q "$archive" >/dev/null 2>&1; }
 archive_sum() { sha256sum 2>/dev/null < "$archive"; }
 changed_archive() { [ "$(archive_sum)" != "$earlier" ] && valid_archive; }
-
-# Camera log lines of about $2 MiB, repeated in blocks larger than the compressor's window, so
-# that the log packs like a real one.
-write_log() {
-    python3 - "$1" "$2" <<'PYTHON'
-import random, sys
-random.seed(11)
-block = "".join(f"2026-12-08 05:{i // 6000 % 60:02d}:{i // 100 % 60:02d}.{i % 100 * 10:03d} kv4_cam frame {i}"
-                f" exposure {random.choice((5000, 10000, 20000))} us gain {random.randrange(4)} dB"
-                f" {random.choice(('ok', 'ok', 'ok', 'ok', 'dropped', 'late'))}\n"
-                for i in range(20000)).encode()
-with open(sys.argv[1], "wb") as log:
-    for _ in range(int(sys.argv[2]) * 2**20 // len(block)):
-        log.write(block)
-PYTHON
-}
 
 # --- 1. A hard link to an outside file during Create Support File and Clear Logfiles ---
 start
@@ -173,6 +153,8 @@ write_log "$logs/zel_conv.log" 40
 log_sum=$(sha256sum < "$logs/zel_conv.log")
 create_support_file
 within 20 pending || fail "no pending archive for a 40 MB log"
+# Only once the build runs: a log with a second name counts as no log, so earlier links would
+# leave nothing to build.
 (
     while [ ! -e "$work/stop" ]; do
         for name in "$logs"/~*; do
@@ -182,12 +164,14 @@ within 20 pending || fail "no pending archive for a 40 MB log"
     done
 ) &
 loop=$!
-ended() { warning || ! building; }
+ended() { warning || ! building || ! alive; }
 within 120 ended || fail "the build under hard links did not end"
 touch "$work/stop"
 wait "$loop"
 loop=""
+alive || fail "the program ended during the build under hard links"
 if warning; then
+    # Once the build has begun, the only one is about an archive that was not written.
     outcome="a warning"
     # As a user answers it: to the focused window, which the modal box is.
     xdotool key Return
@@ -200,7 +184,6 @@ else
     valid_archive || fail "the archive built under hard links is no valid one"
     outcome="a valid archive"
 fi
-kill -0 "$pid" 2>/dev/null || fail "the program ended during the build under hard links"
 # The other user's links go; the log must be left with its one name and its bytes.
 for name in "$logs"/~* "$archive"; do
     [ "$name" -ef "$logs/zel_conv.log" ] && rm "$name"
@@ -242,12 +225,13 @@ esac
 close_window || fail "the program ended with $status"
 
 # --- 4. Killed in the middle of a build ---
+[ -f "$attached" ] || fail "the mail copy went before the next start"
 rm "$archive"
 cp "$work/received" "$archive"
 earlier=$(archive_sum)
 write_log "$logs/zel_conv.log" 150
 start
-[ -n "$(ls "$XDG_RUNTIME_DIR")" ] && fail "the start left the mail copies $(ls "$XDG_RUNTIME_DIR")"
+ls "$XDG_RUNTIME_DIR" | grep -q '^zel\.logging-mail-' && fail "the start left the mail copies"
 create_support_file
 within 20 pending || fail "no pending archive for a 150 MB log"
 kill -9 "$pid"
@@ -275,13 +259,17 @@ python=$(command -v python3)
     ulimit -f 8000
     exec "$python" -c 'import os, signal, sys
 signal.signal(signal.SIGXFSZ, signal.SIG_DFL)
-os.execve(sys.argv[1], sys.argv[1:], dict(os.environ, QT_QPA_PLATFORM="xcb", PATH=sys.argv[2]))' "$program" "$path"
+os.execve(sys.argv[1], sys.argv[1:2], dict(os.environ, QT_QPA_PLATFORM="xcb", PATH=sys.argv[2]))' "$program" "$path"
 ) &
 pid=$!
 await_window || fail "no window titled zel.logging under the file-size limit"
 create_support_file
-within 120 warning || fail "no warning about the archive past the file-size limit"
-kill -0 "$pid" 2>/dev/null || fail "the program ended at the file-size limit"
+within 20 pending || fail "no pending archive under the file-size limit"
+within 120 eval 'warning || ! alive' || fail "no warning about the archive past the file-size limit"
+if ! alive; then
+    wait "$pid"
+    fail "the program ended with $? at the file-size limit"
+fi
 if [ -n "${ZEL_SCREENSHOT:-}" ]; then
     import -window root "$ZEL_SCREENSHOT" || fail "no screenshot"
 fi
