@@ -108,7 +108,8 @@ void restoreInterruptedRewrites(const QString &folderPath)
         if (reader.error() != QFileDevice::NoError)
             continue;
         const PlainFile file = folder->open(target, true);
-        if (file ? overwrite(file.get(), old) : entryKind(folderPath + target) == EntryKind::Missing)
+        const bool settled = file ? overwrite(file.get(), old) : entryKind(folderPath + target) == EntryKind::Missing;
+        if (settled && folder->holds(name, saved.get()))
             folder->remove(name);
     }
 }

@@ -68,7 +68,8 @@ void HeldFolder::removeLeftovers() const
         if (!isPendingName(name))
             continue;
         // Held while it is removed, so that no program can take it up meanwhile.
-        if (const PlainFile leftover = claimLeftover(name))
+        const PlainFile leftover = claimLeftover(name);
+        if (leftover && holds(name, leftover.get()))
             remove(name);
     }
 }
@@ -81,15 +82,16 @@ PendingFile::PendingFile(std::shared_ptr<const HeldFolder> folder, QString targe
 PendingFile::~PendingFile()
 {
     // Only the file made here goes: a file another user put in its place is theirs.
-    if (!settled && folder->holds(name, file.get()))
+    if (!settled && file && folder->holds(name, file.get()))
         folder->remove(name);
 }
 
 bool PendingFile::commit()
 {
-    const bool done = std::fflush(file.get()) == 0 && syncFile(file.get()) && folder->holds(name, file.get()) &&
-                      folder->replace(name, target) && folder->holds(target, file.get());
-    if (!done && folder->holds(name, file.get()))
+    const bool done = file && std::fflush(file.get()) == 0 && syncFile(file.get()) &&
+                      folder->holds(name, file.get()) && folder->replace(name, target) &&
+                      folder->holds(target, file.get());
+    if (!done && file && folder->holds(name, file.get()))
         folder->remove(name);
     // Either way the name is no longer ours to remove.
     settled = true;

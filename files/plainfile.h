@@ -69,6 +69,12 @@ inline bool replaceable(EntryKind kind)
 // Deletes `path` when it is a regular file; anything else of that name stays.
 bool removePlainFile(const QString &path);
 
+// The open file's size as it is now (another program may be writing it), or -1.
+qint64 currentSize(std::FILE *file);
+
+// Makes sure the bytes written to the open file (and flushed from its stream) reached the disk.
+bool syncFile(std::FILE *file);
+
 // Empties an open regular file when it still holds `size` bytes; false when it holds more or
 // fewer, or cannot be emptied. The look at its size and the emptying follow each other as
 // closely as the system allows: what another program appends in between is lost.
@@ -170,13 +176,12 @@ public:
     PendingFile &operator=(const PendingFile &) = delete;
 
     std::FILE *stream() const { return file.get(); }
-    // Its path, for a program that writes it itself.
     QString path() const { return folder->path() + name; }
     // Makes sure every byte written reached the disk, then puts the file in the place of its
-    // target when that is replaceable. False deletes the file and leaves the target as it was;
-    // also when another file took the pending name meanwhile, which is then never put in place
-    // (or, should the swap come within the last instant, the commit still fails). The stream
-    // stays open either way; bytes written after a commit land in the target.
+    // target when that is replaceable. False deletes the file and leaves the target as it was,
+    // also when another file took the pending name meanwhile: that is never put in place, but
+    // for a swap within the instant of the rename, which then still fails the commit. The
+    // stream stays open either way; bytes written after a commit land in the target.
     bool commit();
     // Hands the stream over, for example to read the committed file; null after the first call.
     PlainFile takeStream() { return std::move(file); }

@@ -159,6 +159,12 @@ bool setPermissions(std::FILE *file, QFileDevice::Permissions permissions)
     return fchmod(fileno(file), mode) == 0;
 }
 
+qint64 currentSize(std::FILE *file)
+{
+    struct stat status {};
+    return fstat(fileno(file), &status) == 0 ? qint64(status.st_size) : -1;
+}
+
 bool emptyPlainFile(std::FILE *file, qint64 size)
 {
     struct stat status {};

@@ -139,6 +139,12 @@ bool setPermissions(std::FILE *file, QFileDevice::Permissions permissions)
     return done;
 }
 
+qint64 currentSize(std::FILE *file)
+{
+    LARGE_INTEGER size{};
+    return GetFileSizeEx(handleOf(file), &size) ? qint64(size.QuadPart) : -1;
+}
+
 bool emptyPlainFile(std::FILE *file, qint64 size)
 {
     LARGE_INTEGER now{};
@@ -225,10 +231,12 @@ PlainFile HeldFolder::open(const QString &name, bool writable) const
 PlainFile HeldFolder::createNew(const QString &name, NewFileAccess, bool &taken) const
 {
     // CREATE_NEW opens nothing that already bears the name, link or not. The handle, open for
-    // writing, marks the file as in use (see claimLeftover); it lets others read, write and
-    // delete, so that the file can be renamed while it is open.
-    const HANDLE handle = CreateFileW(nativePath(folder + name).c_str(), GENERIC_READ | GENERIC_WRITE, shareAll,
-                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // writing, marks the file as in use (see claimLeftover). It lets others read and delete,
+    // so that the file can be renamed while it is open, but nobody else may write it, whatever
+    // rights the folder hands down.
+    const HANDLE handle = CreateFileW(nativePath(folder + name).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr);
     taken = handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
     if (handle == INVALID_HANDLE_VALUE)
         return nullptr;

@@ -9,9 +9,6 @@
 #include <optional>
 #include <string>
 
-// Makes sure the bytes written to the open file reached the disk.
-bool syncFile(std::FILE *file);
-
 // Opens a regular file as openPlainFile does, but also one with more names than this one.
 PlainFile openRegularFile(const QString &path, bool writable);
 

@@ -58,12 +58,15 @@ bool RegularFile::replaceWith(const QByteArray &bytes)
         return false;
     }
     // ReplaceFileW, unlike a rename, keeps the replaced file's attributes and access rights; it
-    // needs the file closed. Without a backup name, a failure leaves the file as it was.
+    // needs the file closed. Should it have taken the old file away but not put the new one in
+    // its place, the new one goes there by a plain rename: it is the only copy left.
     file.reset();
-    const bool replaced = ReplaceFileW(nativePath(path).c_str(), nativePath(folder->path() + name).c_str(), nullptr,
-                                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
-    if (replaced)
+    const std::wstring replacement = nativePath(folder->path() + name);
+    if (ReplaceFileW(nativePath(path).c_str(), replacement.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                     nullptr))
         return true;
+    if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT)
+        return MoveFileExW(replacement.c_str(), nativePath(path).c_str(), 0) != 0;
     folder->remove(name);
     // Opened again for a write in place; only the same file, never what took its name.
     file = openRegularFile(path, true);

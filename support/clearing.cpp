@@ -19,7 +19,14 @@ QStringList olderLogs(const QString &logPath, const QString &pattern)
                                    QRegularExpression::CaseInsensitiveOption);
     QStringList names;
     for (const QString &name : folderNames(logPath)) {
-        if (match.match(name).hasMatch() && isPlainFile(logPath + name))
+        // A name that is not UTF-8 holds lone surrogates, which the expression refuses to look
+        // at; stand-ins of the same length let it.
+        QString matched = name;
+        for (QChar &c : matched) {
+            if (c.isSurrogate())
+                c = QChar::ReplacementCharacter;
+        }
+        if (match.match(matched).hasMatch() && isPlainFile(logPath + name))
             names.append(name);
     }
     std::sort(names.begin(), names.end(),
@@ -81,19 +88,16 @@ bool backUpAndEmpty(const QString &logFile, const HeldFolder &backups)
     // the next start.
     const std::unique_ptr<PendingFile> backup = backups.createPending(QFileInfo(logFile).fileName());
     QFile copy;
+    if (!backup || !copy.open(backup->stream(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
+        return false;
+    // What the components append while the log is copied is copied as well, round after round;
+    // the log is emptied only once a look at its size finds nothing new since the last byte
+    // copied. The copy replaces the earlier backup just before the first try, so that a log that
+    // is never emptied leaves the earlier backup as it was.
     qint64 copied = 0;
     bool lineEnd = false;
-    if (!backup || !copy.open(backup->stream(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle) ||
-        !copyRest(log, copy, copied, lineEnd) || !backup->commit())
-        return false;
-    // Set on the open copy once it is in place, so that a copy of a read-only log is never left
-    // read-only under its pending name.
-    setPermissions(backup->stream(), log.permissions());
-    if (!writable)
-        return true;
-    // What came while the bulk was copied goes after it; the log is emptied only once a look at
-    // its size finds nothing new since the last byte copied.
     int unchanged = 0;
+    bool committed = false;
     for (int round = 0; round < copyRounds; ++round) {
         const qint64 before = copied;
         if (!copyRest(log, copy, copied, lineEnd))
@@ -101,10 +105,25 @@ bool backUpAndEmpty(const QString &logFile, const HeldFolder &backups)
         // A copy that ends inside a line most likely met a write under way (one that reaches
         // into a new page of the file can stall a while), whose rest the emptying would lose:
         // such an end counts only once the log has stood still for some milliseconds, its last
-        // line simply open.
+        // line simply open. A read-only log is still backed up; it only cannot be emptied.
         unchanged = copied == before ? unchanged + 1 : 0;
-        if ((lineEnd || unchanged >= stillRounds) && emptyPlainFile(opened.get(), copied))
+        const bool settled = (lineEnd || unchanged >= stillRounds) && currentSize(opened.get()) == copied;
+        if (settled && !committed) {
+            if (!backup->commit())
+                return false;
+            committed = true;
+            // Set on the open copy once it is in place, so that a copy of a read-only log is
+            // never left read-only under its pending name.
+            setPermissions(backup->stream(), log.permissions());
+            if (!writable)
+                return true;
+        }
+        // What was copied after the commit is made to reach the disk right after the emptying:
+        // a wait for the disk in between would let a busy writer run ahead round after round.
+        if (settled && emptyPlainFile(opened.get(), copied)) {
+            syncFile(backup->stream());
             return true;
+        }
         if (!lineEnd)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

@@ -24,7 +24,8 @@ std::shared_ptr<const HeldFolder> makeBackupFolder(const QString &backupFolder);
 // file with one name, not reached through a link, counts as a log; a link in the backup folder
 // is replaced, never written through. Returns false when the log keeps content it should have
 // lost: its copy failed (a full disk, a file-size limit), which leaves the earlier backup as it
-// was, or it could not be emptied afterwards (a component appended without a pause all along).
+// was, or it could not be emptied afterwards (a component appended without a pause all along;
+// then the backup holds what was copied).
 // Clearing never loses a log; only what is appended in the instant between the last look at the
 // log's size and its emptying is lost, since no system offers the two as one step.
 bool backUpAndEmpty(const QString &logFile, const HeldFolder &backups);

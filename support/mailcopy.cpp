@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace {
@@ -13,17 +12,18 @@ const QString copiesPrefix = QStringLiteral("zel.logging-mail-");
 
 } // namespace
 
-std::optional<QString> copyForMail(const QString &archivePath, const QString &base)
+std::optional<QString> copyForMail(std::FILE *archive, const QString &name, const QString &base)
 {
-    const PlainFile archive = openPlainFile(archivePath, false);
-    QFile source;
-    if (!archive || !source.open(archive.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+    if (!archive)
         return QString();
+    QFile source;
+    if (!source.open(archive, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) || !source.seek(0))
+        return std::nullopt;
     // Made for its owner alone (mode 0700 on POSIX).
     QTemporaryDir folder(base + QLatin1Char('/') + copiesPrefix + QStringLiteral("XXXXXX"));
-    if (!folder.isValid())
+    if (base.isEmpty() || !folder.isValid())
         return std::nullopt;
-    QFile copy(folder.filePath(QFileInfo(archivePath).fileName()));
+    QFile copy(folder.filePath(name));
     bool done = copy.open(QIODevice::WriteOnly | QIODevice::NewOnly);
     char buffer[65536];
     qint64 length = 0;
@@ -39,6 +39,8 @@ std::optional<QString> copyForMail(const QString &archivePath, const QString &ba
 
 void removeMailCopies(const QString &base)
 {
+    if (base.isEmpty())
+        return;
     const QDir folder(base);
     for (const QString &name : folder.entryList({copiesPrefix + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden)) {
         if (isPlainFolder(folder.filePath(name)))

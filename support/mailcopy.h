@@ -6,16 +6,17 @@
 
 #include <QString>
 
+#include <cstdio>
 #include <optional>
 
 // The user's own folder below which the copies go: on POSIX the runtime folder, on Windows the
 // temporary folder.
 QString mailCopiesBase();
 
-// Copies the archive, when it is a regular file with one name reached without a link, into a
-// new folder below `base` that only the user may enter, and returns the copy's path. An empty
-// path when there is no such archive (the mail goes without one); nothing when the copy failed.
-std::optional<QString> copyForMail(const QString &archivePath, const QString &base);
+// Copies the open archive (from its start) into a new folder below `base` that only the user may
+// enter, as `name`, and returns the copy's path. An empty path when there is no archive (null;
+// the mail goes without one); nothing when the copy failed.
+std::optional<QString> copyForMail(std::FILE *archive, const QString &name, const QString &base);
 
 // Removes the copies of earlier mails below `base`, never through a link.
 void removeMailCopies(const QString &base);

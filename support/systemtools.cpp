@@ -2,6 +2,7 @@
 
 #include "plainfile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -61,7 +62,7 @@ SharedFile captureToolOutput(const SystemTool &tool, const HeldFolder &folder, c
     if (!tool.capture && !own.isValid())
         return nullptr;
     QProcess process;
-    process.start(tool.program, toolArguments(tool, ownPath));
+    process.start(tool.program, toolArguments(tool, QDir::toNativeSeparators(ownPath)));
     const bool started = process.waitForStarted(-1);
     bool written = true;
     // Waits in short steps, taking the output as it comes, so that a cancel need not outlast a

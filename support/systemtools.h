@@ -53,7 +53,8 @@ QStringList toolArguments(const SystemTool &tool, const QString &outputPath);
 // Runs the tool and waits for it, without time-out unless `cancel` is raised: that kills the
 // tool and fails its run (and a flag raised before starts none). Its output goes into a new
 // file of the log folder `folder` under a name of its own (see PendingFile): its standard
-// output when `capture` is set, else whatever the tool writes there itself. Only when the tool
+// output when `capture` is set, else a copy of what the tool writes itself into a temporary
+// folder of the user's own (the path "%1" stands for). Only when the tool
 // succeeded does that file take the place of the output file, in one step; a link there is
 // replaced itself, never written through, and a folder, pipe or device of that name stays as it
 // is. Otherwise the new file is removed and an earlier output stays as it was, so a failed run

@@ -194,9 +194,10 @@ void Dialog::on_pushButton_CreateSupportFile_clicked()
     createSupportFile();
 }
 
-// Builds the support archive behind a progress dialog (the window keeps painting meanwhile).
-// A build that runs already starts none, and counts as cancelled.
-BuildOutcome Dialog::createSupportFile()
+// Builds the support archive behind a progress dialog (the window keeps painting meanwhile) and
+// hands it, open, to `built` when asked. A build that runs already starts none, and counts as
+// cancelled.
+BuildOutcome Dialog::createSupportFile(PlainFile *built)
 {
     if (building)
         return BuildOutcome::Cancelled;
@@ -224,6 +225,8 @@ BuildOutcome Dialog::createSupportFile()
     building = false;
     if (outcome == BuildOutcome::Failed)
         reportUnwrittenArchive();
+    if (outcome == BuildOutcome::Built && built)
+        *built = file->takeStream();
     return outcome;
 }
 
@@ -245,8 +248,9 @@ void Dialog::on_pushButton_SupportMail_clicked()
     const QString question = exists ? tr("Re-create support file?") : tr("Create support file?");
     const QMessageBox::StandardButton answer =
         QMessageBox::question(this, title, question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    PlainFile built;
     if (answer == QMessageBox::Yes) {
-        const BuildOutcome outcome = createSupportFile();
+        const BuildOutcome outcome = createSupportFile(&built);
         // A cancelled archive is no reason to write to the support desk, and one that could not
         // be written (the user was told) leaves only the earlier one, which was to be replaced.
         if (outcome == BuildOutcome::Cancelled || outcome == BuildOutcome::Failed)
@@ -257,7 +261,10 @@ void Dialog::on_pushButton_SupportMail_clicked()
     } else if (answer != QMessageBox::No) {
         return;
     }
-    const std::optional<QString> attachment = copyForMail(archivePath, mailCopiesBase());
+    // The archive just built, held open since, so that no file put in its place goes out; else
+    // the one in place, when it is a regular file with one name.
+    const PlainFile archive = built ? std::move(built) : openPlainFile(archivePath, false);
+    const std::optional<QString> attachment = copyForMail(archive.get(), archiveName, mailCopiesBase());
     if (!attachment) {
         QMessageBox::warning(this, tr("Warning"), tr("The support file could not be copied for the mail program."));
         return;

@@ -2,6 +2,7 @@
 
 #include "archivebuild.h"
 #include "catalogue.h"
+#include "plainfile.h"
 
 #include <QDialog>
 #include <QFileSystemWatcher>
@@ -36,7 +37,7 @@ private:
     void switchLogFiles(const QStringList &logFiles, bool enable);
     void collectCheckedFiles(QStringList &paramFiles, QStringList &logFiles);
     void writeLoggingIni(const QStringList &paramFiles, const QStringList &logFiles);
-    BuildOutcome createSupportFile();
+    BuildOutcome createSupportFile(PlainFile *built = nullptr);
     void reportUnwrittenArchive();
 
     DialogForm *form;

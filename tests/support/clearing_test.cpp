@@ -373,6 +373,24 @@ TEST_F(SupportTest, hardLinkedFilesAreNeitherEmptiedNorCopiedNorOpenedToAll)
     EXPECT_TRUE(boxes.seen.isEmpty()) << "a second name is no older log to ask about";
 }
 
+// An older log whose name is not UTF-8 (Latin-1 "kv4_cam_caf\xe9.log") is found and moved by
+// its own bytes.
+TEST_F(SupportTest, olderLogNamedInLatin1IsMovedUnderItsOwnBytes)
+{
+    write("kv4_cam.log", "sdk log");
+    const QByteArray latin1 = "kv4_cam_caf\xe9.log";
+    const int fd = ::open((QFile::encodeName(logPath()) + latin1).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "older", 5), 5);
+    ::close(fd);
+    Dialog dialog;
+    BoxAnswers boxes({QMessageBox::Yes});
+    click(dialog, "pushButton_ClearLog");
+    ASSERT_EQ(boxes.seen.size(), 1) << "the older log was not found";
+    EXPECT_NE(::access((QFile::encodeName(logPath()) + "backup/" + latin1).constData(), F_OK), -1);
+    EXPECT_EQ(::access((QFile::encodeName(logPath()) + latin1).constData(), F_OK), -1);
+}
+
 // Components append to their logs while they are cleared: whatever they write goes either into
 // the backup or stays in the log, in order, and nothing twice.
 TEST_F(SupportTest, linesAppendedDuringClearingStayInOrderAndAreNeverDoubled)
@@ -393,9 +411,11 @@ TEST_F(SupportTest, linesAppendedDuringClearingStayInOrderAndAreNeverDoubled)
         }
         ::close(fd);
     });
+    BoxAnswers boxes;
     click(dialog, "pushButton_ClearLog");
     stop = true;
     writer.join();
+    EXPECT_TRUE(boxes.seen.isEmpty()) << "the log was not emptied";
     const QList<QByteArray> lines = (read("backup/kv4_cam.log") + read("kv4_cam.log")).split('\n');
     ASSERT_GT(lines.size(), 200000);
     int previous = -1;
