@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
+#include <QImageReader>
 #include <QStyleFactory>
 
 int main(int argc, char **argv)
@@ -22,7 +23,7 @@ int main(int argc, char **argv)
         sheet = QString::fromUtf8(sheetFile.readAll());
         sheetFile.close();
     }
-    app.setStyleSheet(themedStyleSheet(sheet));
+    app.setStyleSheet(themedStyleSheet(sheet, QImageReader::supportedImageFormats().contains("svg")));
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 
     Dialog dialog;
