@@ -1,6 +1,8 @@
 # Cross build for 64-bit Windows with mingw-w64 on Debian. The "-posix" compilers use the
 # POSIX thread model, whose C++ library has std::thread and std::mutex. Test programs run
-# under Wine, and everything is linked statically so that they need no DLLs of the toolchain.
+# under Wine. The build without Qt links statically (scripts/check-windows asks for it), so that
+# its programs need no DLLs of the toolchain; with Qt, whose DLLs use the toolchain's shared
+# runtime, the program shares that runtime and ships it beside itself.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -15,8 +17,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # The static zlib, not the import library of zlib1.dll.
 set(ZLIB_USE_STATIC_LIBS ON)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
