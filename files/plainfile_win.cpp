@@ -269,10 +269,15 @@ bool HeldFolder::holds(const QString &name, std::FILE *file) const
                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (named == INVALID_HANDLE_VALUE)
         return false;
+    // The open file was made or opened in this folder and cannot have left its volume, so the
+    // named entry is checked against the folder's volume. (Wine reports no volume at all for a
+    // handle whose file was renamed.)
     BY_HANDLE_FILE_INFORMATION a{};
     BY_HANDLE_FILE_INFORMATION b{};
+    BY_HANDLE_FILE_INFORMATION self{};
     const bool same = GetFileInformationByHandle(named, &a) && GetFileInformationByHandle(handleOf(file), &b) &&
-                      a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+                      GetFileInformationByHandle(reinterpret_cast<HANDLE>(handle), &self) &&
+                      a.dwVolumeSerialNumber == self.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
                       a.nFileIndexLow == b.nFileIndexLow;
     CloseHandle(named);
     return same;

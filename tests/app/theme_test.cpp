@@ -50,20 +50,41 @@ TEST(Theme, darkSheetCarriesOnlyPlaceholdersAndResolvableImages)
         EXPECT_TRUE(themed.contains(QString(":/icons/white/%1.svg").arg(icon))) << icon;
 }
 
-TEST(Theme, whiteIconsAreDrawnByTheSvgImagePlugin)
+// Each white icon, as SVG where Qt reads it and as its PNG renderings everywhere, draws white.
+TEST(Theme, whiteIconsAreDrawnAsSvgOrAsTheirPngRenderings)
 {
-    ASSERT_TRUE(QImageReader::supportedImageFormats().contains("svg")) << "SVG image plugin missing";
-    for (const char *icon : {"check", "check-square-solid", "nav-arrow-down", "nav-arrow-right"}) {
-        QImageReader reader(QString(":/icons/white/%1.svg").arg(icon));
-        reader.setScaledSize(QSize(12, 12));
+    QStringList images;
+    for (const char *icon : {"check", "check-square-solid", "circle-solid", "nav-arrow-down", "nav-arrow-right",
+                             "nav-arrow-up"}) {
+        images << QString(":/icons/white/%1.png").arg(icon) << QString(":/icons/white/%1@2x.png").arg(icon);
+        if (QImageReader::supportedImageFormats().contains("svg"))
+            images << QString(":/icons/white/%1.svg").arg(icon);
+    }
+    for (const QString &path : images) {
+        QImageReader reader(path);
         const QImage image = reader.read();
-        ASSERT_FALSE(image.isNull()) << icon << ": " << reader.errorString().toStdString();
+        ASSERT_FALSE(image.isNull()) << path.toStdString() << ": " << reader.errorString().toStdString();
         bool white = false;
         for (int y = 0; y < image.height() && !white; ++y)
             for (int x = 0; x < image.width() && !white; ++x)
                 white = image.pixelColor(x, y).alpha() > 128 && image.pixelColor(x, y).lightness() > 200;
-        EXPECT_TRUE(white) << icon << " draws no white pixel";
+        EXPECT_TRUE(white) << path.toStdString() << " draws no white pixel";
     }
+}
+
+// Without SVG, every icon of the sheet becomes its PNG rendering, and only the icons do.
+TEST(Theme, sheetForAQtWithoutSvgNamesThePngRenderings)
+{
+    const QString themed = themedStyleSheet(resourceText(":/zel_style/zel_style_dark.qss"), false);
+    EXPECT_FALSE(themed.contains(".svg"));
+    const QRegularExpression url(R"re(url\(\s*"?([^")\s]+)"?\s*\))re");
+    int images = 0;
+    for (auto it = url.globalMatch(themed); it.hasNext(); ++images) {
+        const QString path = it.next().captured(1);
+        EXPECT_TRUE(path.endsWith(".png") && QFile::exists(path)) << path.toStdString();
+    }
+    EXPECT_GE(images, 4);
+    EXPECT_EQ(themedStyleSheet("a { image: url(other.svg); }", false), "a { image: url(other.svg); }");
 }
 
 TEST(Theme, applicationIconIsOne256PixelImageWithAlpha)

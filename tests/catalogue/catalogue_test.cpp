@@ -51,13 +51,6 @@ TEST_F(LogFolderTest, machineWideFolderIsUsedWhenItCanBeWritten)
     EXPECT_EQ(findLogFolder(), logPath());
 }
 
-TEST_F(LogFolderTest, missingMachineWideFolderIsCreated)
-{
-    QDir(logPath()).removeRecursively();
-    EXPECT_EQ(findLogFolder(), logPath());
-    EXPECT_TRUE(QFileInfo(logPath()).isDir());
-}
-
 TEST(FolderDiff, reportsAppearedNamesWhenTheListingDidNotShrink)
 {
     EXPECT_EQ(changedNames({".", "..", "a.ini"}, {".", "..", "a.ini", "kv4_usb.log"}), "kv4_usb.log");

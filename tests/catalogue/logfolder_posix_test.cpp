@@ -5,6 +5,14 @@
 
 #include <QFile>
 
+// The probe for a usable folder creates it (on Windows the dialog does).
+TEST_F(LogFolderTest, missingMachineWideFolderIsCreated)
+{
+    QDir(logPath()).removeRecursively();
+    EXPECT_EQ(findLogFolder(), logPath());
+    EXPECT_TRUE(QFileInfo(logPath()).isDir());
+}
+
 TEST_F(LogFolderTest, userFolderStandsInWhenTheMachineWideOneCannotBeCreated)
 {
     // A regular file where the shared data folder should be: nothing can be created below it.

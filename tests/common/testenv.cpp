@@ -8,30 +8,23 @@
 #include <QFileInfo>
 #include <QTest>
 
-LogFolderTest::LogFolderTest()
+LogFolderTest::LogFolderTest() : folder(useTestLogFolder(root.path()))
 {
-    QDir(root.path()).mkpath("shared/zel");
-    QDir(root.path()).mkpath("home");
     QDir(root.path()).mkpath("outside");
-    qputenv("XDG_DATA_HOME", (root.path() + "/home").toUtf8());
-    qputenv("XDG_DATA_DIRS", (root.path() + "/shared").toUtf8());
-    // The user's runtime folder, which only the user may enter.
-    QDir(root.path()).mkpath("runtime");
-    QFile::setPermissions(root.path() + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", (root.path() + "/runtime").toUtf8());
 }
 
 LogFolderTest::~LogFolderTest()
 {
-    // Leave nothing read-only behind that would stop the temporary folder's removal.
-    QDirIterator it(root.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                    QDirIterator::Subdirectories);
-    QFile::setPermissions(root.path(), QFileDevice::Permissions(0x7777));
+    makeRemovable(root.path());
+    releaseTestLogFolder(folder);
+}
+
+void makeRemovable(const QString &folder)
+{
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    QFile::setPermissions(folder, QFileDevice::Permissions(0x7777));
     while (it.hasNext())
         QFile::setPermissions(it.next(), QFileDevice::Permissions(0x7777));
-    qputenv("XDG_DATA_HOME", "/nonexistent/zel-test-home");
-    qputenv("XDG_DATA_DIRS", "/nonexistent/zel-test-shared");
-    qunsetenv("XDG_RUNTIME_DIR");
 }
 
 void LogFolderTest::write(const QString &name, const QByteArray &bytes) const

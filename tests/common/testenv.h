@@ -3,6 +3,7 @@
 // temporary folder (never the user's own), and file permissions that bind even for root.
 
 #include <QDir>
+#include <QFileDevice>
 #include <QMap>
 #include <QString>
 #include <QTemporaryDir>
@@ -27,14 +28,30 @@ inline void PrintTo(const QStringList &list, std::ostream *out)
 // from a GoogleTest test, which then counts as passed.
 [[nodiscard]] ::testing::AssertionResult eventually(const std::function<bool()> &holds, int timeoutMs = 5000);
 
-// Points XDG_DATA_HOME and XDG_DATA_DIRS into a fresh temporary folder, so the dialog's log
-// folder is <root>/shared/zel/. Each test gets its own.
+// Makes the dialog's log folder an empty folder of the tests' own, and returns its path with a
+// trailing "/". On POSIX it is <root>/shared/zel/, through XDG_DATA_HOME and XDG_DATA_DIRS, with
+// the user's runtime folder at <root>/runtime. Windows has no such per-process setting, so there
+// it is the real program-data folder's "zel/", and only where nobody else's data is there:
+// absent, or left by an earlier test run; the test program stops otherwise. Windows tests share
+// that folder, so ctest runs them one at a time.
+QString useTestLogFolder(const QString &root);
+// Undoes useTestLogFolder once the test is done.
+void releaseTestLogFolder(const QString &logPath);
+// The permissions QFileInfo reports for a file anybody may read and write: POSIX modes have
+// execution bits too, Windows reports execution only for programs.
+QFileDevice::Permissions permittedToAll();
+// Whether a folder's modes stop changes inside it; Windows ignores a folder's read-only attribute.
+bool folderModesBind();
+// Leaves nothing read-only below `folder` that would stop its removal.
+void makeRemovable(const QString &folder);
+
+// Gives each test a fresh log folder (useTestLogFolder) and a temporary folder `root` beside it.
 class LogFolderTest : public ::testing::Test {
 protected:
     LogFolderTest();
     ~LogFolderTest() override;
 
-    QString logPath() const { return root.path() + "/shared/zel/"; }
+    QString logPath() const { return folder; }
     QString path(const QString &name) const { return logPath() + name; }
     void write(const QString &name, const QByteArray &bytes) const;
     QByteArray read(const QString &name) const;
@@ -47,4 +64,5 @@ protected:
     QMap<QString, QByteArray> outsideSnapshot() const;
 
     QTemporaryDir root;
+    const QString folder;
 };

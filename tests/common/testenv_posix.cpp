@@ -1,0 +1,33 @@
+#include "testenv.h"
+
+#include <QFile>
+
+QString useTestLogFolder(const QString &root)
+{
+    QDir(root).mkpath("shared/zel");
+    QDir(root).mkpath("home");
+    qputenv("XDG_DATA_HOME", (root + "/home").toUtf8());
+    qputenv("XDG_DATA_DIRS", (root + "/shared").toUtf8());
+    // The user's runtime folder, which only the user may enter.
+    QDir(root).mkpath("runtime");
+    QFile::setPermissions(root + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", (root + "/runtime").toUtf8());
+    return root + "/shared/zel/";
+}
+
+void releaseTestLogFolder(const QString &)
+{
+    qputenv("XDG_DATA_HOME", "/nonexistent/zel-test-home");
+    qputenv("XDG_DATA_DIRS", "/nonexistent/zel-test-shared");
+    qunsetenv("XDG_RUNTIME_DIR");
+}
+
+QFileDevice::Permissions permittedToAll()
+{
+    return QFileDevice::Permissions(0x7777);
+}
+
+bool folderModesBind()
+{
+    return true;
+}
