@@ -1,3 +1,5 @@
+#include "commandline.h"
+#include "console.h"
 #include "dialog.h"
 #include "plainfile.h"
 #include "theme.h"
@@ -12,6 +14,16 @@
 int main(int argc, char **argv)
 {
     failWritesPastSizeLimit();
+    QCoreApplication::setApplicationName(QStringLiteral("zel.logging"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZEL_VERSION));
+    // With options the work is done without a window, and without a display.
+    if (wantsCommandLine(argc, argv)) {
+        attachParentConsole();
+        const QCoreApplication app(argc, argv);
+        const Translations translations(QLocale::system());
+        return runCommandLine(QCoreApplication::arguments());
+    }
+
     QApplication app(argc, argv);
     const Translations translations(QLocale::system());
     if (QStyle *style = QStyleFactory::create(QStringLiteral("fusion")))

@@ -2,7 +2,10 @@
 
 #include "plainfile.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
+#include <iterator>
 
 const QVector<ComponentEntry> &catalogueEntries()
 {
@@ -20,6 +23,38 @@ const QVector<ComponentEntry> &catalogueEntries()
         {"zel.interface genicam", {"kv4_genicam"}, {"kv4_genicam_param"}},
     };
     return entries;
+}
+
+namespace {
+
+const char *const texts[] = {
+    QT_TRANSLATE_NOOP("Dialog", "zel.device manager"), QT_TRANSLATE_NOOP("Dialog", "zel.sdk"),
+    QT_TRANSLATE_NOOP("Dialog", "zel.recorder"),       QT_TRANSLATE_NOOP("Dialog", "zel.matlab adaptor"),
+    QT_TRANSLATE_NOOP("Dialog", "FireWire"),           QT_TRANSLATE_NOOP("Dialog", "Camera Link"),
+    QT_TRANSLATE_NOOP("Dialog", "Camera Link HS"),     QT_TRANSLATE_NOOP("Dialog", "USB"),
+    QT_TRANSLATE_NOOP("Dialog", "USB3"),               QT_TRANSLATE_NOOP("Dialog", "GigE"),
+    QT_TRANSLATE_NOOP("Dialog", "GeniCam")};
+
+} // namespace
+
+const char *const interfaceGroupText = QT_TRANSLATE_NOOP("Dialog", "zel.interface");
+
+const char *componentText(int index)
+{
+    return index >= 0 && index < int(std::size(texts)) ? texts[index] : "";
+}
+
+int findComponent(const QString &name)
+{
+    const QVector<ComponentEntry> &entries = catalogueEntries();
+    for (int i = 0; i < entries.size(); ++i) {
+        const QString text = QString::fromLatin1(componentText(i));
+        for (const QString &known : {entries.at(i).key, text, QCoreApplication::translate("Dialog", componentText(i))}) {
+            if (known.compare(name.trimmed(), Qt::CaseInsensitive) == 0)
+                return i;
+        }
+    }
+    return -1;
 }
 
 static QStringList joinedPaths(const QString &folder, const QStringList &names, const char *suffix)

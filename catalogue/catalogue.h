@@ -16,6 +16,16 @@ struct ComponentEntry {
 // the seven children of the interface group.
 const QVector<ComponentEntry> &catalogueEntries();
 
+// The tree's text of the component at `index` of catalogueEntries(), untranslated: the dialog
+// and the command line translate it in the "Dialog" context. The interface group's own text is
+// interfaceGroupText.
+const char *componentText(int index);
+extern const char *const interfaceGroupText;
+
+// The index in catalogueEntries() of the component whose key or tree text (in English or in the
+// user's language) is `name`, ignoring letter case; -1 when there is none.
+int findComponent(const QString &name);
+
 // folder + name + ".log" for every log name, in order. The folder ends with "/".
 QStringList logPaths(const QString &logPath, const ComponentEntry &entry);
 // folder + name + ".ini" for every parameter name, in order.

@@ -1,6 +1,11 @@
 #include "inisettings.h"
 
+#include "plainfile.h"
+
 #include <QByteArrayList>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 
@@ -185,4 +190,58 @@ Rewrite updateLoggingIni(const QString &iniPath, const QString &logName, const Q
     return rewriteRegularFile(iniPath, maxIniSize, [&](const QByteArray &old) {
         return updatedIni(old, logName, logFolder, levelMask);
     });
+}
+
+namespace {
+
+// The messages' context is the dialog's, which shows them.
+struct Text {
+    Q_DECLARE_TR_FUNCTIONS(Dialog)
+};
+
+// Why the existing file was left as it was: looked at again after the fact, for the message only.
+QString untouchedReason(const QString &iniPath)
+{
+    if (!isPlainFile(iniPath))
+        return Text::tr("it is no regular file of its own (a link, a folder or a file with a second name)");
+    const QFileInfo info(iniPath);
+    if (info.size() > maxIniSize)
+        return Text::tr("it is larger than 16 MiB");
+    QFile file(iniPath);
+    if (!file.open(QIODevice::ReadWrite))
+        return Text::tr("it cannot be written");
+    return Text::tr("it holds text that is no INI file (or repeated keys), which would be lost");
+}
+
+} // namespace
+
+QVector<IniFault> writeLevel(const QStringList &paramFiles, const QStringList &logFiles, const QString &logFolder,
+                             const QString &levelMask)
+{
+    QVector<IniFault> faults;
+    for (int k = 0; k < paramFiles.size() && k < logFiles.size(); ++k) {
+        const QString &path = paramFiles.at(k);
+        const Rewrite result = updateLoggingIni(path, QFileInfo(logFiles.at(k)).fileName(), logFolder, levelMask);
+        if (result == Rewrite::Failed)
+            faults.append({path, Text::tr("a write broke off part way; the file may have changed")});
+        else if (result == Rewrite::Untouched && entryKind(path) != EntryKind::Missing)
+            faults.append({path, untouchedReason(path)});
+    }
+    return faults;
+}
+
+std::optional<QString> loggingValue(const QString &iniPath)
+{
+    const PlainFile file = openPlainFile(iniPath, false);
+    QFile reader;
+    if (!file || !reader.open(file.get(), QIODevice::ReadOnly) || reader.size() > maxIniSize)
+        return std::nullopt;
+    const QByteArray text = reader.readAll();
+    // A file the update would refuse is no INI file to read a level from either.
+    if (!updatedIni(text, QString(), QString(), QString()))
+        return std::nullopt;
+    CSimpleIniA ini(false, false, false);
+    if (ini.LoadData(text.constData(), size_t(text.size())) < 0)
+        return std::nullopt;
+    return QString::fromUtf8(ini.GetValue("LOGGING", "Logging", ""));
 }

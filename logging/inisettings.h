@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+#include <QVector>
 
 #include <optional>
 
@@ -28,3 +30,19 @@ QByteArray withCrLf(const QByteArray &saved);
 // name, is left untouched.
 Rewrite updateLoggingIni(const QString &iniPath, const QString &logName, const QString &logFolder,
                          const QString &levelMask);
+
+// An existing INI file that could not take the level, and why, in the user's language.
+struct IniFault {
+    QString path;
+    QString reason;
+};
+
+// Writes the level mask into each existing INI file of a component, the k-th with the k-th log's
+// file name (as updateLoggingIni does; a missing file is no fault, only existing ones are
+// updated). Returns the files that are there but kept their old contents, or may have changed.
+QVector<IniFault> writeLevel(const QStringList &paramFiles, const QStringList &logFiles, const QString &logFolder,
+                             const QString &levelMask);
+
+// The value of "Logging" in the file's LOGGING section as it stands; empty when there is none;
+// nothing when the file is missing or cannot be read as an INI file.
+std::optional<QString> loggingValue(const QString &iniPath);

@@ -11,11 +11,17 @@ QString supportArchivePath(const QString &logPath)
     return logPath + archiveName;
 }
 
-std::unique_ptr<PendingFile> newSupportArchive(const QString &logPath)
+std::unique_ptr<PendingFile> newArchiveFile(const QString &path)
 {
     // A folder, pipe or device of the archive's name could never be replaced: no work is wasted on it.
-    const auto folder = replaceable(entryKind(supportArchivePath(logPath))) ? HeldFolder::hold(logPath) : nullptr;
-    return folder ? folder->createPending(archiveName, NewFileAccess::Readable) : nullptr;
+    const QFileInfo info(path);
+    const auto folder = replaceable(entryKind(path)) ? HeldFolder::hold(info.absolutePath() + QLatin1Char('/')) : nullptr;
+    return folder ? folder->createPending(info.fileName(), NewFileAccess::Readable) : nullptr;
+}
+
+std::unique_ptr<PendingFile> newSupportArchive(const QString &logPath)
+{
+    return newArchiveFile(supportArchivePath(logPath));
 }
 
 bool logsAreEmpty(const QStringList &logFiles)

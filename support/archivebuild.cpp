@@ -1,6 +1,8 @@
 #include "archivebuild.h"
 
+#include "clearing.h"
 #include "plainfile.h"
+#include "systemtools.h"
 #include "zipassembler.h"
 
 #include <QFileInfo>
@@ -94,4 +96,16 @@ BuildOutcome buildSupportArchive(ZipAssemblerHandle *archive, PendingFile &file,
         return BuildOutcome::Cancelled;
     // Only now, complete on the disk, does it replace the earlier archive.
     return written && file.commit() ? BuildOutcome::Built : BuildOutcome::Failed;
+}
+
+BuildOutcome buildSupportFile(const QString &logPath, const QStringList &logFiles, const QStringList &paramFiles,
+                              PendingFile &file, const BuildProgressCallback &progress,
+                              const std::atomic<bool> &cancel)
+{
+    ZipAssemblerHandle *archive = zipAssemblerCreate(file.stream(), 0, ZipTargetKind::Stream);
+    if (!archive)
+        return BuildOutcome::Failed;
+    const QVector<ArchiveEntry> entries = archiveEntries(logFiles, paramFiles, makeBackupFolder(backupFolder(logPath)));
+    const ToolRun tools = [&logPath](const std::atomic<bool> &stop) { return systemToolEntries(logPath, stop); };
+    return buildSupportArchive(archive, file, entries, tools, progress, cancel);
 }

@@ -44,3 +44,10 @@ enum class BuildOutcome {
 BuildOutcome buildSupportArchive(ZipAssemblerHandle *archive, PendingFile &file, const QVector<ArchiveEntry> &entries,
                                  const ToolRun &tools, const BuildProgressCallback &progress,
                                  const std::atomic<bool> &cancel);
+
+// The support archive of a log folder (which ends with "/") as the dialog and the command line
+// build it into `file`: the logs and INI files given, the backups, then the system tools'
+// outputs, as buildSupportArchive does. Failed when no archive can be written into `file`.
+BuildOutcome buildSupportFile(const QString &logPath, const QStringList &logFiles, const QStringList &paramFiles,
+                              PendingFile &file, const BuildProgressCallback &progress,
+                              const std::atomic<bool> &cancel);

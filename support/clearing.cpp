@@ -1,5 +1,7 @@
 #include "clearing.h"
 
+#include "logfiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -153,4 +155,21 @@ void moveOlderLogs(const QString &logPath, const QStringList &patterns, const He
         for (const QString &name : olderLogs(logPath, pattern))
             backups.moveIn(logPath + name, name);
     }
+}
+
+QStringList clearLogs(const QString &logPath, const QStringList &logFiles, const std::function<bool()> &moveOlder)
+{
+    QStringList kept;
+    if (const auto backups = makeBackupFolder(backupFolder(logPath))) {
+        for (const QString &logFile : logFiles) {
+            if (!backUpAndEmpty(logFile, *backups))
+                kept << logFile;
+        }
+        const QStringList patterns = olderLogPatterns(logFiles);
+        if (hasOlderLogs(logPath, patterns) && moveOlder())
+            moveOlderLogs(logPath, patterns, *backups);
+    }
+    for (const QString &logFile : logFiles)
+        ensureLogFile(logFile);
+    return kept;
 }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 // The backup folder of a log folder (which ends with "/"): its "backup/" subfolder.
@@ -40,3 +41,10 @@ bool hasOlderLogs(const QString &logPath, const QStringList &patterns);
 // Moves the regular files of the log folder that match the patterns into the backup folder,
 // each replacing a file or link of the same name there in one step.
 void moveOlderLogs(const QString &logPath, const QStringList &patterns, const HeldFolder &backups);
+
+// "Clear Logfiles" for the given logs of the log folder (which ends with "/"): backs each up and
+// empties it (backUpAndEmpty), then, when older logs of theirs are there and `moveOlder()`
+// agrees, moves those into the backup folder, and last creates the logs that are missing, as
+// switching them on does. A backup that is no real folder takes no backups, so then no log is
+// emptied or moved. Returns the logs that keep content they should have lost.
+QStringList clearLogs(const QString &logPath, const QStringList &logFiles, const std::function<bool()> &moveOlder);

@@ -155,5 +155,149 @@
         <source>The support file could not be copied for the mail program.</source>
         <translation>Die Supportdatei konnte nicht für das Mailprogramm kopiert werden.</translation>
     </message>
+    <message>
+        <source>These INI files could not take the logging level:</source>
+        <translation>Diese INI-Dateien konnten die Logging-Stufe nicht übernehmen:</translation>
+    </message>
+    <message>
+        <source>No component is switched on. Please switch one on, log a session and try again</source>
+        <translation>Keine Komponente ist eingeschaltet. Bitte schalten Sie eine ein, zeichnen Sie eine Sitzung auf und versuchen Sie es erneut</translation>
+    </message>
+    <message>
+        <source>See &quot;zel.logging --help&quot;.</source>
+        <translation>Siehe „zel.logging --help“.</translation>
+    </message>
+    <message>
+        <source>missing</source>
+        <translation>fehlt</translation>
+    </message>
+    <message>
+        <source>%1 bytes</source>
+        <translation>%1 Bytes</translation>
+    </message>
+    <message>
+        <source>no regular file of its own (a link, a folder or a pipe)</source>
+        <translation>keine eigene, gewöhnliche Datei (ein Link, ein Ordner oder eine Pipe)</translation>
+    </message>
+    <message>
+        <source>cannot be read as an INI file</source>
+        <translation>nicht als INI-Datei lesbar</translation>
+    </message>
+    <message>
+        <source>no level</source>
+        <translation>keine Stufe</translation>
+    </message>
+    <message>
+        <source>on</source>
+        <translation>ein</translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation>aus</translation>
+    </message>
+    <message>
+        <source>Switches the logging of the camera software&apos;s components and builds the support archive, without a window. Without options, the dialog opens. Components are named by key (&quot;zel.sdk&quot;) or by their text in the dialog (&quot;USB3&quot;), in any letter case; several are separated by commas.</source>
+        <translation>Schaltet das Logging der Komponenten der Kamerasoftware und erstellt die Supportdatei, ohne Fenster. Ohne Optionen öffnet sich der Dialog. Komponenten werden mit ihrem Schlüssel („zel.sdk“) oder ihrem Text im Dialog („USB3“) benannt, in beliebiger Groß- und Kleinschreibung; mehrere werden durch Kommas getrennt.</translation>
+    </message>
+    <message>
+        <source>Lists each component: whether its logging is on, the sizes of its logs and the level in each of its INI files.</source>
+        <translation>Listet jede Komponente auf: ob ihr Logging eingeschaltet ist, die Größen ihrer Logdateien und die Stufe in jeder ihrer INI-Dateien.</translation>
+    </message>
+    <message>
+        <source>Switches the logging of the components on.</source>
+        <translation>Schaltet das Logging der Komponenten ein.</translation>
+    </message>
+    <message>
+        <source>NAME</source>
+        <translation>NAME</translation>
+    </message>
+    <message>
+        <source>Switches the logging of the components off.</source>
+        <translation>Schaltet das Logging der Komponenten aus.</translation>
+    </message>
+    <message>
+        <source>Writes the level (Error, Standard, High or Full) into the INI files of the components whose logging is on. Components switched on without it get Standard, as in the dialog.</source>
+        <translation>Schreibt die Stufe (Fehler, Standard, Hoch oder Vollständig) in die INI-Dateien der Komponenten, deren Logging eingeschaltet ist. Ohne diese Option eingeschaltete Komponenten erhalten Standard, wie im Dialog.</translation>
+    </message>
+    <message>
+        <source>LEVEL</source>
+        <translation>STUFE</translation>
+    </message>
+    <message>
+        <source>Clears the logs of the components whose logging is on, keeping one backup of each.</source>
+        <translation>Leert die Logdateien der Komponenten, deren Logging eingeschaltet ist, und behält von jeder eine Sicherung.</translation>
+    </message>
+    <message>
+        <source>With --clear: moves the older log files into the backup folder too (the dialog&apos;s question; by default they stay).</source>
+        <translation>Mit --clear: verschiebt auch die älteren Logdateien in den Sicherungsordner (die Frage des Dialogs; ohne die Option bleiben sie).</translation>
+    </message>
+    <message>
+        <source>Builds the support archive zel_support.zip in the log folder.</source>
+        <translation>Erstellt die Supportdatei zel_support.zip im Logordner.</translation>
+    </message>
+    <message>
+        <source>With --support-archive: writes the archive to PATH instead.</source>
+        <translation>Mit --support-archive: schreibt die Supportdatei stattdessen nach PFAD.</translation>
+    </message>
+    <message>
+        <source>PATH</source>
+        <translation>PFAD</translation>
+    </message>
+    <message>
+        <source>unexpected argument: %1</source>
+        <translation>unerwartetes Argument: %1</translation>
+    </message>
+    <message>
+        <source>--delete-older needs --clear</source>
+        <translation>--delete-older braucht --clear</translation>
+    </message>
+    <message>
+        <source>--output needs --support-archive</source>
+        <translation>--output braucht --support-archive</translation>
+    </message>
+    <message>
+        <source>unknown component: %1</source>
+        <translation>unbekannte Komponente: %1</translation>
+    </message>
+    <message>
+        <source>unknown level: %1 (Error, Standard, High or Full)</source>
+        <translation>unbekannte Stufe: %1 (Fehler, Standard, Hoch oder Vollständig)</translation>
+    </message>
+    <message>
+        <source>could not be deleted</source>
+        <translation>konnte nicht gelöscht werden</translation>
+    </message>
+    <message>
+        <source>could not be made (a link, a folder or a pipe has its name)</source>
+        <translation>konnte nicht angelegt werden (ein Link, ein Ordner oder eine Pipe trägt ihren Namen)</translation>
+    </message>
+    <message>
+        <source>could not be backed up and emptied; it keeps its contents</source>
+        <translation>konnte nicht gesichert und geleert werden; sie behält ihren Inhalt</translation>
+    </message>
+    <message>
+        <source>cannot be written</source>
+        <translation>kann nicht geschrieben werden</translation>
+    </message>
+    <message>
+        <source>it is no regular file of its own (a link, a folder or a file with a second name)</source>
+        <translation>sie ist keine eigene, gewöhnliche Datei (ein Link, ein Ordner oder eine Datei mit einem zweiten Namen)</translation>
+    </message>
+    <message>
+        <source>it is larger than 16 MiB</source>
+        <translation>sie ist größer als 16 MiB</translation>
+    </message>
+    <message>
+        <source>it cannot be written</source>
+        <translation>sie kann nicht geschrieben werden</translation>
+    </message>
+    <message>
+        <source>it holds text that is no INI file (or repeated keys), which would be lost</source>
+        <translation>sie enthält Text, der keine INI-Datei ist (oder doppelte Schlüssel), der verloren ginge</translation>
+    </message>
+    <message>
+        <source>a write broke off part way; the file may have changed</source>
+        <translation>ein Schreibvorgang brach mittendrin ab; die Datei kann verändert sein</translation>
+    </message>
 </context>
 </TS>

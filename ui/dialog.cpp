@@ -22,6 +22,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMessageBox>
+#include <QTreeWidgetItemIterator>
 #include <QUrl>
 
 Dialog::Dialog(QWidget *parent)
@@ -66,6 +67,18 @@ Dialog::~Dialog()
     delete form;
 }
 
+// The components' items in the tree's order, from top to bottom. (The map's own order follows
+// the items' addresses, which would make the archive's entry order a matter of chance.)
+QList<QTreeWidgetItem *> Dialog::componentItems() const
+{
+    QList<QTreeWidgetItem *> items;
+    for (QTreeWidgetItemIterator it(form->treeWidget); *it; ++it) {
+        if (components.contains(*it))
+            items << *it;
+    }
+    return items;
+}
+
 void Dialog::refreshCheckStates()
 {
     for (auto it = components.cbegin(); it != components.cend(); ++it) {
@@ -98,6 +111,7 @@ void Dialog::on_treeWidget_itemClicked(QTreeWidgetItem *item, int column)
         for (int i = 0; i < item->childCount(); ++i)
             work << item->child(i);
     }
+    QVector<IniFault> faults;
     for (QTreeWidgetItem *component : work) {
         const auto entry = components.constFind(component);
         if (entry == components.cend() || entry->logNames.isEmpty())
@@ -106,10 +120,11 @@ void Dialog::on_treeWidget_itemClicked(QTreeWidgetItem *item, int column)
         const QStringList logs = logPaths(logPath, *entry);
         switchLogFiles(logs, on);
         if (on)
-            writeLoggingIni(paramPaths(paramPath, *entry), logs);
+            writeLoggingIni(paramPaths(paramPath, *entry), logs, faults);
     }
     // A log that could not be made (a folder or a link of its name) leaves its component unticked.
     refreshCheckStates();
+    reportIniFaults(faults);
 }
 
 void Dialog::switchLogFiles(const QStringList &logFiles, bool enable)
@@ -126,11 +141,11 @@ void Dialog::switchLogFiles(const QStringList &logFiles, bool enable)
 
 void Dialog::collectCheckedFiles(QStringList &paramFiles, QStringList &logFiles)
 {
-    for (auto it = components.cbegin(); it != components.cend(); ++it) {
-        if (!it.key() || it.key()->checkState(0) != Qt::Checked)
+    for (QTreeWidgetItem *item : componentItems()) {
+        if (item->checkState(0) != Qt::Checked)
             continue;
-        logFiles << logPaths(logPath, it.value());
-        paramFiles << paramPaths(paramPath, it.value());
+        logFiles << logPaths(logPath, components.value(item));
+        paramFiles << paramPaths(paramPath, components.value(item));
     }
 }
 
@@ -142,46 +157,56 @@ void Dialog::on_comboBox_currentIndexChanged(int index)
     logLevel = mask;
     if (!ready)
         return;
-    for (auto it = components.cbegin(); it != components.cend(); ++it) {
-        if (it.key() && it.key()->checkState(0) == Qt::Checked)
-            writeLoggingIni(paramPaths(paramPath, it.value()), logPaths(logPath, it.value()));
+    QVector<IniFault> faults;
+    for (QTreeWidgetItem *item : componentItems()) {
+        if (item->checkState(0) == Qt::Checked)
+            writeLoggingIni(paramPaths(paramPath, components.value(item)), logPaths(logPath, components.value(item)),
+                            faults);
     }
+    reportIniFaults(faults);
 }
 
-void Dialog::writeLoggingIni(const QStringList &paramFiles, const QStringList &logFiles)
+void Dialog::writeLoggingIni(const QStringList &paramFiles, const QStringList &logFiles, QVector<IniFault> &faults)
 {
-    for (int k = 0; k < paramFiles.size() && k < logFiles.size(); ++k)
-        updateLoggingIni(paramFiles.at(k), QFileInfo(logFiles.at(k)).fileName(), logPath, logLevel);
+    faults += writeLevel(paramFiles, logFiles, logPath, logLevel);
+}
+
+// One message for all the INI files of one change that kept their old level, so that the level
+// shown is never taken for the level in force.
+void Dialog::reportIniFaults(const QVector<IniFault> &faults)
+{
+    if (faults.isEmpty())
+        return;
+    QStringList lines;
+    for (const IniFault &fault : faults)
+        lines << QDir::toNativeSeparators(fault.path) + QStringLiteral(": ") + fault.reason;
+    QMessageBox::warning(this, tr("Warning"),
+                         tr("These INI files could not take the logging level:") + QLatin1Char('\n') +
+                             lines.join(QLatin1Char('\n')));
 }
 
 // --- support tools: clearing, folder, archive, system tools, mail ---
 
 void Dialog::on_pushButton_ClearLog_clicked()
 {
-    // The watch rests while the logs are copied, emptied and moved, so none of it refreshes the tree.
+    // The watch rests while the logs are copied, emptied, moved and made again, so none of it
+    // refreshes the tree.
     folderWatcher.removePath(logPath);
     QStringList paramFiles;
     QStringList logFiles;
     collectCheckedFiles(paramFiles, logFiles);
-    QStringList kept;
-    // A backup that is no real folder takes no backups, so then no log is emptied or moved.
-    if (const auto backups = makeBackupFolder(backupFolder(logPath))) {
-        for (const QString &logFile : logFiles) {
-            if (!backUpAndEmpty(logFile, *backups))
-                kept << QDir::toNativeSeparators(logFile);
-        }
-        if (!kept.isEmpty())
-            QMessageBox::warning(this, tr("Warning"),
-                                 tr("These log files could not be backed up and emptied; they keep their contents:") +
-                                     QLatin1Char('\n') + kept.join(QLatin1Char('\n')));
-        const QStringList patterns = olderLogPatterns(logFiles);
-        if (hasOlderLogs(logPath, patterns) &&
-            QMessageBox::question(this, tr("Delete old log files"), tr("Do you also want to delete older log files?"),
-                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
-            moveOlderLogs(logPath, patterns, *backups);
-    }
+    const QStringList kept = clearLogs(logPath, logFiles, [this] {
+        return QMessageBox::question(this, tr("Delete old log files"), tr("Do you also want to delete older log files?"),
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    });
     folderWatcher.addPath(logPath);
-    switchLogFiles(logFiles, true);
+    QStringList shown;
+    for (const QString &log : kept)
+        shown << QDir::toNativeSeparators(log);
+    if (!shown.isEmpty())
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("These log files could not be backed up and emptied; they keep their contents:") +
+                                 QLatin1Char('\n') + shown.join(QLatin1Char('\n')));
 }
 
 void Dialog::on_pushButton_ExploreLog_clicked()
@@ -204,23 +229,25 @@ BuildOutcome Dialog::createSupportFile(PlainFile *built)
     QStringList paramFiles;
     QStringList logFiles;
     collectCheckedFiles(paramFiles, logFiles);
+    if (logFiles.isEmpty()) {
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("No component is switched on. Please switch one on, log a session and try again"));
+        return BuildOutcome::Empty;
+    }
     if (logsAreEmpty(logFiles)) {
         QMessageBox::warning(this, tr("Warning"), tr("All log files are empty. Please log another session and try again"));
         return BuildOutcome::Empty;
     }
     // Written under a name of its own, it replaces the earlier archive only once it is whole.
     const std::unique_ptr<PendingFile> file = newSupportArchive(logPath);
-    ZipAssemblerHandle *archive = file ? zipAssemblerCreate(file->stream(), 0, ZipTargetKind::Stream) : nullptr;
-    if (!archive) {
+    if (!file) {
         reportUnwrittenArchive();
         return BuildOutcome::Failed;
     }
-    const QVector<ArchiveEntry> entries = archiveEntries(logFiles, paramFiles, makeBackupFolder(backupFolder(logPath)));
-    const ToolRun tools = [folder = logPath](const std::atomic<bool> &cancel) { return systemToolEntries(folder, cancel); };
     building = true;
     const BuildOutcome outcome =
         runWithProgress(this, [&](const BuildProgressCallback &progress, const std::atomic<bool> &cancel) {
-            return buildSupportArchive(archive, *file, entries, tools, progress, cancel);
+            return buildSupportFile(logPath, logFiles, paramFiles, *file, progress, cancel);
         });
     building = false;
     if (outcome == BuildOutcome::Failed)

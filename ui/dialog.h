@@ -2,6 +2,7 @@
 
 #include "archivebuild.h"
 #include "catalogue.h"
+#include "inisettings.h"
 #include "plainfile.h"
 
 #include <QDialog>
@@ -36,7 +37,9 @@ private:
     void refreshCheckStates();
     void switchLogFiles(const QStringList &logFiles, bool enable);
     void collectCheckedFiles(QStringList &paramFiles, QStringList &logFiles);
-    void writeLoggingIni(const QStringList &paramFiles, const QStringList &logFiles);
+    void writeLoggingIni(const QStringList &paramFiles, const QStringList &logFiles, QVector<IniFault> &faults);
+    void reportIniFaults(const QVector<IniFault> &faults);
+    QList<QTreeWidgetItem *> componentItems() const;
     BuildOutcome createSupportFile(PlainFile *built = nullptr);
     void reportUnwrittenArchive();
 

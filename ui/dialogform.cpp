@@ -1,5 +1,8 @@
 #include "dialogform.h"
 
+#include "catalogue.h"
+#include "levels.h"
+
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QMetaObject>
@@ -80,29 +83,19 @@ void DialogForm::retranslateUi(QDialog *dialog)
 
     const bool sorting = treeWidget->isSortingEnabled();
     treeWidget->setSortingEnabled(false);
-    static const char *const topLevel[] = {
-        QT_TRANSLATE_NOOP("Dialog", "zel.device manager"), QT_TRANSLATE_NOOP("Dialog", "zel.sdk"),
-        QT_TRANSLATE_NOOP("Dialog", "zel.recorder"), QT_TRANSLATE_NOOP("Dialog", "zel.matlab adaptor"),
-        QT_TRANSLATE_NOOP("Dialog", "zel.interface")};
-    for (int i = 0; i <= interfaceGroup; ++i)
-        treeWidget->topLevelItem(i)->setText(0, translated(topLevel[i]));
-    static const char *const interfaces[] = {
-        QT_TRANSLATE_NOOP("Dialog", "FireWire"), QT_TRANSLATE_NOOP("Dialog", "Camera Link"),
-        QT_TRANSLATE_NOOP("Dialog", "Camera Link HS"), QT_TRANSLATE_NOOP("Dialog", "USB"),
-        QT_TRANSLATE_NOOP("Dialog", "USB3"), QT_TRANSLATE_NOOP("Dialog", "GigE"),
-        QT_TRANSLATE_NOOP("Dialog", "GeniCam")};
+    for (int i = 0; i < interfaceGroup; ++i)
+        treeWidget->topLevelItem(i)->setText(0, translated(componentText(i)));
+    treeWidget->topLevelItem(interfaceGroup)->setText(0, translated(interfaceGroupText));
     QTreeWidgetItem *group = treeWidget->topLevelItem(interfaceGroup);
     for (int i = 0; i < interfaceCount; ++i)
-        group->child(i)->setText(0, translated(interfaces[i]));
+        group->child(i)->setText(0, translated(componentText(interfaceGroup + i)));
     treeWidget->setSortingEnabled(sorting);
 
     pushButton_ClearLog->setText(QCoreApplication::translate("Dialog", "Clear Logfiles"));
     pushButton_ExploreLog->setText(QCoreApplication::translate("Dialog", "Explore Logfiles"));
     label_2->setText(QCoreApplication::translate("Dialog", "Logging Level"));
-    static const char *const levels[] = {QT_TRANSLATE_NOOP("Dialog", "Error"), QT_TRANSLATE_NOOP("Dialog", "Standard"),
-                                         QT_TRANSLATE_NOOP("Dialog", "High"), QT_TRANSLATE_NOOP("Dialog", "Full")};
     for (int i = 0; i < 4; ++i)
-        comboBox->setItemText(i, translated(levels[i]));
+        comboBox->setItemText(i, translated(levelName(i)));
     pushButton_CreateSupportFile->setText(QCoreApplication::translate("Dialog", "Create Support File"));
     pushButton_SupportMail->setText(QCoreApplication::translate("Dialog", "Support Mail (+Support File)"));
 }

@@ -2,7 +2,10 @@
 #include "links.h"
 #include "testenv.h"
 
+#include <QApplication>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QTimer>
 
 namespace {
 
@@ -211,4 +214,37 @@ TEST_F(SwitchTest, readOnlyLogFolderLosesNothing)
     EXPECT_FALSE(exists("kv4_cam.log"));
     // The INI file itself stays writable, so the SDK's missing INI files are simply absent.
     EXPECT_EQ(read("kv4_usb_param.ini"), "[LOGGING]\r\n");
+}
+
+// The level shown is never taken for the level in force: INI files that kept their old one are
+// named, with the reason, in one message after the change.
+TEST_F(SwitchTest, iniFilesThatCannotTakeTheLevelAreNamedInOneMessage)
+{
+    write("kv4_usb.log", "");
+    write("kv4_usb_param.ini", "[LOGGING]\r\nnot an ini line\r\n");
+    write("kv4_gige.log", "");
+    write("kv4_gige_param.ini", "[LOGGING]\r\nLogging=1\r\nLogging=2\r\n");
+    write("kv4_usb3.log", "");
+    write("kv4_usb3_param.ini", "[LOGGING]\r\n");
+    Dialog dialog;
+    DialogDriver driver(dialog);
+    QStringList shown;
+    QTimer boxes;
+    QObject::connect(&boxes, &QTimer::timeout, [&shown] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            shown << box->text();
+            box->accept();
+        }
+    });
+    boxes.start(20);
+    driver.chooseLevel("Full");
+    boxes.stop();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith("These INI files could not take the logging level:\n")) << shown[0].toStdString();
+    EXPECT_TRUE(shown[0].contains(QDir::toNativeSeparators(path("kv4_usb_param.ini")) + ": it holds text that is no INI"))
+        << shown[0].toStdString();
+    EXPECT_TRUE(shown[0].contains(QDir::toNativeSeparators(path("kv4_gige_param.ini")) + ": "));
+    EXPECT_FALSE(shown[0].contains("kv4_usb3_param.ini"));
+    EXPECT_EQ(read("kv4_usb_param.ini"), "[LOGGING]\r\nnot an ini line\r\n");
+    EXPECT_TRUE(read("kv4_usb3_param.ini").endsWith("Logging=0x0000FFFF\r\n"));
 }

@@ -1,0 +1,296 @@
+#include "commandline.h"
+
+#include "archive.h"
+#include "archivebuild.h"
+#include "catalogue.h"
+#include "clearing.h"
+#include "console.h"
+#include "inisettings.h"
+#include "leftovers.h"
+#include "levels.h"
+#include "logfiles.h"
+#include "logfolder.h"
+#include "plainfile.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// The command line's texts are the dialog's: one context, "Dialog", for both.
+struct Text {
+    Q_DECLARE_TR_FUNCTIONS(Dialog)
+};
+
+// Texts of tables marked for translation elsewhere (QT_TRANSLATE_NOOP), in the user's language.
+QString translated(const char *text)
+{
+    return QCoreApplication::translate("Dialog", text);
+}
+
+void print(std::FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+int usageError(const QString &problem)
+{
+    print(stderr, QStringLiteral("zel.logging: %1\n").arg(problem) + Text::tr("See \"zel.logging --help\".") + QLatin1Char('\n'));
+    return 2;
+}
+
+// Each value of a repeatable option, split at commas as well.
+QStringList listValues(const QCommandLineParser &parser, const QCommandLineOption &option)
+{
+    QStringList values;
+    for (const QString &value : parser.values(option)) {
+        for (const QString &part : value.split(QLatin1Char(','), Qt::SkipEmptyParts))
+            values << part.trimmed();
+    }
+    return values;
+}
+
+// The level's index, from its name in English or in the user's language, in any letter case.
+int levelNamed(const QString &name)
+{
+    for (int i = 0; i < 4; ++i) {
+        if (name.compare(QLatin1String(levelName(i)), Qt::CaseInsensitive) == 0 ||
+            name.compare(translated(levelName(i)), Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+// The components that have logs, in the tree's order, by their index in the catalogue.
+QVector<int> switchableComponents()
+{
+    QVector<int> indexes;
+    for (int i = 0; i < catalogueEntries().size(); ++i) {
+        if (!catalogueEntries().at(i).logNames.isEmpty())
+            indexes << i;
+    }
+    return indexes;
+}
+
+QString componentName(int index)
+{
+    return translated(componentText(index)) + QStringLiteral(" [") + catalogueEntries().at(index).key + QLatin1Char(']');
+}
+
+QString describeLog(const QString &path)
+{
+    switch (entryKind(path)) {
+    case EntryKind::Missing:
+        return Text::tr("missing");
+    case EntryKind::PlainFile:
+        return Text::tr("%1 bytes").arg(QFileInfo(path).size());
+    default:
+        return Text::tr("no regular file of its own (a link, a folder or a pipe)");
+    }
+}
+
+QString describeIni(const QString &path)
+{
+    if (entryKind(path) == EntryKind::Missing)
+        return Text::tr("missing");
+    const std::optional<QString> value = loggingValue(path);
+    if (!value)
+        return Text::tr("cannot be read as an INI file");
+    if (value->isEmpty())
+        return Text::tr("no level");
+    const int index = levelIndex(*value);
+    return index < 0 ? *value : translated(levelName(index)) + QStringLiteral(" (") + *value + QLatin1Char(')');
+}
+
+void list(const QString &logPath)
+{
+    for (int index : switchableComponents()) {
+        const ComponentEntry &entry = catalogueEntries().at(index);
+        print(stdout, componentName(index) + QStringLiteral(": ") +
+                          (isLogging(logPath, entry) ? Text::tr("on") : Text::tr("off")) + QLatin1Char('\n'));
+        for (const QString &path : logPaths(logPath, entry))
+            print(stdout, QStringLiteral("    ") + QFileInfo(path).fileName() + QStringLiteral(": ") + describeLog(path) +
+                              QLatin1Char('\n'));
+        for (const QString &path : paramPaths(logPath, entry))
+            print(stdout, QStringLiteral("    ") + QFileInfo(path).fileName() + QStringLiteral(": ") + describeIni(path) +
+                              QLatin1Char('\n'));
+    }
+}
+
+// Progress of the archive on a terminal, rewritten in place.
+void showProgress(const BuildProgress &now)
+{
+    const QString what = now.entry.isEmpty() ? Text::tr("Waiting for the system tools") : now.entry;
+    print(stderr, QStringLiteral("\r\033[K%1  %2 / %3 KiB").arg(what).arg(now.done / 1024).arg(now.total / 1024));
+}
+
+} // namespace
+
+bool wantsCommandLine(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--", 2) == 0)
+            return true;
+    }
+    return false;
+}
+
+int runCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        Text::tr("Switches the logging of the camera software's components and builds the support archive, without a "
+           "window. Without options, the dialog opens. Components are named by key (\"zel.sdk\") or by their text in "
+           "the dialog (\"USB3\"), in any letter case; several are separated by commas."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption listing(QStringLiteral("list"),
+                                     Text::tr("Lists each component: whether its logging is on, the sizes of its logs and "
+                                        "the level in each of its INI files."));
+    const QCommandLineOption enable(QStringLiteral("enable"), Text::tr("Switches the logging of the components on."),
+                                    Text::tr("NAME"));
+    const QCommandLineOption disable(QStringLiteral("disable"), Text::tr("Switches the logging of the components off."),
+                                     Text::tr("NAME"));
+    const QCommandLineOption level(QStringLiteral("level"),
+                                   Text::tr("Writes the level (Error, Standard, High or Full) into the INI files of the "
+                                      "components whose logging is on. Components switched on without it get "
+                                      "Standard, as in the dialog."),
+                                   Text::tr("LEVEL"));
+    const QCommandLineOption clear(QStringLiteral("clear"),
+                                   Text::tr("Clears the logs of the components whose logging is on, keeping one backup of "
+                                      "each."));
+    const QCommandLineOption older(QStringLiteral("delete-older"),
+                                   Text::tr("With --clear: moves the older log files into the backup folder too (the "
+                                      "dialog's question; by default they stay)."));
+    const QCommandLineOption archive(QStringLiteral("support-archive"),
+                                     Text::tr("Builds the support archive zel_support.zip in the log folder."));
+    const QCommandLineOption output(QStringLiteral("output"),
+                                    Text::tr("With --support-archive: writes the archive to PATH instead."), Text::tr("PATH"));
+    parser.addOptions({listing, enable, disable, level, clear, older, archive, output});
+
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        print(stdout, parser.helpText());
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        print(stdout, QCoreApplication::applicationName() + QLatin1Char(' ') + QCoreApplication::applicationVersion() +
+                          QLatin1Char('\n'));
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(Text::tr("unexpected argument: %1").arg(parser.positionalArguments().constFirst()));
+    if (parser.isSet(older) && !parser.isSet(clear))
+        return usageError(Text::tr("--delete-older needs --clear"));
+    if (parser.isSet(output) && !parser.isSet(archive))
+        return usageError(Text::tr("--output needs --support-archive"));
+
+    // Every name and the level are checked before anything changes.
+    QVector<int> switchOn;
+    QVector<int> switchOff;
+    for (const auto &[option, indexes] : {std::pair{&enable, &switchOn}, std::pair{&disable, &switchOff}}) {
+        for (const QString &name : listValues(parser, *option)) {
+            const int index = findComponent(name);
+            if (index < 0 || catalogueEntries().at(index).logNames.isEmpty())
+                return usageError(Text::tr("unknown component: %1").arg(name));
+            indexes->append(index);
+        }
+    }
+    int levelChoice = 1; // the dialog's level at its start
+    if (parser.isSet(level) && (levelChoice = levelNamed(parser.value(level))) < 0)
+        return usageError(Text::tr("unknown level: %1 (Error, Standard, High or Full)").arg(parser.value(level)));
+    const QString mask = levelMask(levelChoice);
+
+    const QString logPath = findLogFolder();
+    if (!QDir(logPath).exists())
+        QDir(logPath).mkpath(QStringLiteral("."));
+    tidyAfterEarlierRuns(logPath);
+
+    QStringList problems;
+    for (int index : switchOff) {
+        for (const QString &log : logPaths(logPath, catalogueEntries().at(index))) {
+            removeLogFile(log);
+            if (isPlainFile(log))
+                problems << QDir::toNativeSeparators(log) + QStringLiteral(": ") + Text::tr("could not be deleted");
+        }
+    }
+    const auto addFaults = [&problems](const QVector<IniFault> &faults) {
+        for (const IniFault &fault : faults)
+            problems << QDir::toNativeSeparators(fault.path) + QStringLiteral(": ") + fault.reason;
+    };
+    for (int index : switchOn) {
+        const ComponentEntry &entry = catalogueEntries().at(index);
+        const QStringList logs = logPaths(logPath, entry);
+        for (const QString &log : logs) {
+            ensureLogFile(log);
+            if (!isPlainFile(log))
+                problems << QDir::toNativeSeparators(log) + QStringLiteral(": ") +
+                                Text::tr("could not be made (a link, a folder or a pipe has its name)");
+        }
+        addFaults(writeLevel(paramPaths(logPath, entry), logs, logPath, mask));
+    }
+
+    QStringList logFiles;
+    QStringList paramFiles;
+    for (int index : switchableComponents()) {
+        const ComponentEntry &entry = catalogueEntries().at(index);
+        if (!isLogging(logPath, entry))
+            continue;
+        logFiles << logPaths(logPath, entry);
+        paramFiles << paramPaths(logPath, entry);
+        if (parser.isSet(level) && !switchOn.contains(index))
+            addFaults(writeLevel(paramPaths(logPath, entry), logPaths(logPath, entry), logPath, mask));
+    }
+
+    if (parser.isSet(clear)) {
+        const bool moveOlder = parser.isSet(older);
+        for (const QString &log : clearLogs(logPath, logFiles, [moveOlder] { return moveOlder; }))
+            problems << QDir::toNativeSeparators(log) + QStringLiteral(": ") +
+                            Text::tr("could not be backed up and emptied; it keeps its contents");
+    }
+
+    if (parser.isSet(archive)) {
+        const QString target = parser.isSet(output) ? QFileInfo(parser.value(output)).absoluteFilePath()
+                                                    : supportArchivePath(logPath);
+        const std::unique_ptr<PendingFile> file = newArchiveFile(target);
+        if (logFiles.isEmpty()) {
+            problems << Text::tr("No component is switched on. Please switch one on, log a session and try again");
+        } else if (logsAreEmpty(logFiles)) {
+            problems << Text::tr("All log files are empty. Please log another session and try again");
+        } else if (!file) {
+            problems << QDir::toNativeSeparators(target) + QStringLiteral(": ") + Text::tr("cannot be written");
+        } else {
+            const bool terminal = stderrIsTerminal();
+            const std::atomic<bool> cancel{false};
+            const BuildOutcome outcome = buildSupportFile(
+                logPath, logFiles, paramFiles, *file,
+                [terminal](const BuildProgress &now) {
+                    if (terminal)
+                        showProgress(now);
+                },
+                cancel);
+            if (terminal)
+                print(stderr, QStringLiteral("\r\033[K"));
+            if (outcome == BuildOutcome::Built)
+                print(stdout, QDir::toNativeSeparators(target) + QLatin1Char('\n'));
+            else
+                problems << QDir::toNativeSeparators(target) + QStringLiteral(": ") +
+                                Text::tr("The support file could not be written completely (is the disk full?). An "
+                                   "earlier support file stays as it was.");
+        }
+    }
+
+    if (parser.isSet(listing))
+        list(logPath);
+    for (const QString &problem : std::as_const(problems))
+        print(stderr, QStringLiteral("zel.logging: ") + problem + QLatin1Char('\n'));
+    return problems.isEmpty() ? 0 : 1;
+}

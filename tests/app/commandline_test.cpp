@@ -1,0 +1,165 @@
+// The program's command line, run as its own process without a display, against a temporary log
+// folder.
+
+#include "testenv.h"
+
+#include "../zip/archive_view.h"
+
+#include <QFileInfo>
+#include <QProcess>
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+class CommandLineTest : public LogFolderTest {
+protected:
+    Outcome run(const QStringList &arguments) const
+    {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(name);
+        environment.insert("LANG", "C");
+        environment.insert("LC_ALL", "C");
+        program.setProcessEnvironment(environment);
+        program.start(ZEL_PROGRAM, arguments);
+        Outcome result;
+        if (!program.waitForFinished(60000) || program.exitStatus() != QProcess::NormalExit)
+            return result;
+        result.exitCode = program.exitCode();
+        result.out = QString::fromLocal8Bit(program.readAllStandardOutput());
+        result.err = QString::fromLocal8Bit(program.readAllStandardError());
+        return result;
+    }
+    // Every file of the log folder with its contents.
+    QMap<QString, QByteArray> snapshot() const
+    {
+        QMap<QString, QByteArray> files;
+        for (const QString &name : QDir(logPath()).entryList(QDir::Files | QDir::Hidden))
+            files[name] = read(name);
+        return files;
+    }
+};
+
+QString usbIni(const QString &folder, const char *mask)
+{
+    return QString("[LOGGING]\r\nLogname=kv4_usb.log\r\nLogpath=%1\r\nLogging=%2\r\n").arg(folder, mask);
+}
+
+} // namespace
+
+TEST_F(CommandLineTest, switchesLogsAndLevelsAsTheDialogDoes)
+{
+    write("kv4_usb_param.ini", "[LOGGING]\r\n");
+    write("kv4_cam.ini", "[LOGGING]\r\n");
+    Outcome result = run({"--enable", "usb3,USB", "--enable", "zel.SDK"});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    for (const char *log : {"kv4_usb.log", "kv4_usb3.log", "kv4_cam.log", "zel_conv.log"})
+        EXPECT_TRUE(exists(log)) << log;
+    EXPECT_EQ(read("kv4_usb_param.ini"), usbIni(logPath(), "0x0000FC03")) << "Standard, the dialog's first level";
+
+    result = run({"--level", "fULL", "--disable", "zel.interface usb3,zel.sdk"});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_FALSE(exists("kv4_usb3.log"));
+    EXPECT_FALSE(exists("kv4_cam.log"));
+    EXPECT_EQ(read("kv4_usb_param.ini"), usbIni(logPath(), "0x0000FFFF"));
+    EXPECT_EQ(read("kv4_cam.ini"), "[LOGGING]\r\nLogname=kv4_cam.log\r\nLogpath=" + logPath().toUtf8() +
+                                       "\r\nLogging=0x0000FC03\r\n")
+        << "switched off first, so the level stays";
+
+    write("kv4_usb.log", "12345");
+    result = run({"--list"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(result.out.contains("USB [zel.interface usb]: on\n    kv4_usb.log: 5 bytes\n"
+                                    "    kv4_usb_param.ini: Full (0x0000FFFF)\n"))
+        << result.out.toStdString();
+    EXPECT_TRUE(result.out.contains("zel.sdk [zel.sdk]: off\n    kv4_cam.log: missing\n")) << result.out.toStdString();
+    EXPECT_FALSE(result.out.contains("device manager")) << "it has no logs, and the dialog hides it";
+
+    result = run({"--help"});
+    EXPECT_EQ(result.exitCode, 0);
+    for (const char *option : {"--list", "--enable", "--disable", "--level", "--clear", "--delete-older",
+                               "--support-archive", "--output", "--version"})
+        EXPECT_TRUE(result.out.contains(option)) << option;
+    result = run({"--version"});
+    EXPECT_EQ(result.out, "zel.logging 2.2.1\n");
+}
+
+TEST_F(CommandLineTest, badUsageChangesNothingAndExitsWithTwo)
+{
+    write("kv4_usb.log", "log");
+    write("kv4_usb_param.ini", "[LOGGING]\r\n");
+    const QMap<QString, QByteArray> before = snapshot();
+    const QList<QStringList> cases = {{"--bogus"},
+                                      {"--level", "loud"},
+                                      {"--enable", "usb,nothing"},
+                                      {"--disable", "zel.devicemgr"},
+                                      {"--enable", "usb", "--level", "Medium"},
+                                      {"--output", "x.zip"},
+                                      {"--delete-older"},
+                                      {"--clear", "leftover"}};
+    for (const QStringList &arguments : cases) {
+        const Outcome result = run(arguments);
+        EXPECT_EQ(result.exitCode, 2) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(result.err.contains("zel.logging --help")) << result.err.toStdString();
+        EXPECT_EQ(snapshot(), before) << arguments.join(' ').toStdString();
+    }
+}
+
+TEST_F(CommandLineTest, iniFileThatCannotTakeTheLevelIsNamedAndKept)
+{
+    write("kv4_usb.log", "log");
+    write("kv4_usb_param.ini", "[LOGGING]\r\nnot an ini line\r\n");
+    write("kv4_gige.log", "");
+    write("kv4_gige_param.ini", "[LOGGING]\r\n");
+    const Outcome result = run({"--level", "High"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains(QDir::toNativeSeparators(path("kv4_usb_param.ini")) + ": ")) << result.err.toStdString();
+    EXPECT_EQ(read("kv4_usb_param.ini"), "[LOGGING]\r\nnot an ini line\r\n");
+    EXPECT_TRUE(read("kv4_gige_param.ini").endsWith("Logging=0x0000FC0B\r\n")) << "the others are done";
+}
+
+TEST_F(CommandLineTest, clearKeepsOneBackupAndMovesOlderLogsOnlyWhenAsked)
+{
+    write("kv4_usb.log", "first");
+    write("kv4_usb_1.log", "older");
+    Outcome result = run({"--clear"});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(read("kv4_usb.log"), "");
+    EXPECT_EQ(read("backup/kv4_usb.log"), "first");
+    EXPECT_TRUE(exists("kv4_usb_1.log")) << "the dialog's safe answer";
+    write("kv4_usb.log", "second");
+    result = run({"--clear", "--delete-older"});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(read("backup/kv4_usb.log"), "second");
+    EXPECT_FALSE(exists("kv4_usb_1.log"));
+    EXPECT_EQ(read("backup/kv4_usb_1.log"), "older");
+}
+
+TEST_F(CommandLineTest, supportArchiveGoesIntoTheLogFolderOrToTheOutput)
+{
+    Outcome result = run({"--support-archive"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains("No component is switched on")) << result.err.toStdString();
+    write("kv4_usb.log", "usb log");
+    write("kv4_usb_param.ini", "[LOGGING]\r\n");
+    result = run({"--support-archive"});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_TRUE(QFileInfo(path("zel_support.zip")).size() > 0);
+
+    const QString output = root.path() + "/out/support.zip";
+    QDir().mkpath(root.path() + "/out");
+    result = run({"--support-archive", "--output", output});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(result.out.trimmed(), QDir::toNativeSeparators(output));
+    const archive_view::Archive archive = archive_view::parse(archive_view::readFile(output.toStdString()));
+    ASSERT_GE(archive.entries.size(), 2u);
+    EXPECT_EQ(archive.entries[0].name, "kv4_usb.log");
+    EXPECT_EQ(archive.entries[1].name, "kv4_usb_param.ini");
+    EXPECT_EQ(archive_view::contents(archive.entries[0]), archive_view::textOf("usb log"));
+}
