@@ -32,8 +32,9 @@ protected:
         if (!program.waitForFinished(60000) || program.exitStatus() != QProcess::NormalExit)
             return result;
         result.exitCode = program.exitCode();
-        result.out = QString::fromLocal8Bit(program.readAllStandardOutput());
-        result.err = QString::fromLocal8Bit(program.readAllStandardError());
+        // Windows writes its text streams with CR LF.
+        result.out = QString::fromLocal8Bit(program.readAllStandardOutput()).replace("\r\n", "\n");
+        result.err = QString::fromLocal8Bit(program.readAllStandardError()).replace("\r\n", "\n");
         return result;
     }
     // Every file of the log folder with its contents.
