@@ -7,6 +7,7 @@
 #include <QProgressDialog>
 #include <QThread>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -68,10 +69,23 @@ void show(QProgressDialog &dialog, const BuildProgress &now, const std::atomic<b
     const QString bytes = QCoreApplication::translate("Dialog", "%1 of %2")
                               .arg(locale.formattedDataSize(qint64(now.done)), locale.formattedDataSize(qint64(now.total)));
     dialog.setLabelText(step + QLatin1Char('\n') + bytes);
-    dialog.setValue(now.total ? int(now.done * dialog.maximum() / now.total) : 0);
+    // The dialog may grow with a long name, but never shrinks back and forth between steps.
+    dialog.setMinimumWidth(qMax(dialog.minimumWidth(), dialog.sizeHint().width()));
+    // While only the system tools run, nothing can be counted: a busy bar, not a full one.
+    if (now.entry.isEmpty()) {
+        dialog.setRange(0, 0);
+    } else {
+        dialog.setRange(0, progressSteps);
+        dialog.setValue(progressValue(now, progressSteps));
+    }
 }
 
 } // namespace
+
+int progressValue(const BuildProgress &now, int steps)
+{
+    return now.total ? int(std::min(now.done, now.total) * quint64(steps) / now.total) : 0;
+}
 
 BuildOutcome runWithProgress(QWidget *window, const ProgressWork &work)
 {
@@ -80,7 +94,7 @@ BuildOutcome runWithProgress(QWidget *window, const ProgressWork &work)
     dialog.setWindowModality(Qt::WindowModal);
     dialog.setAutoReset(false);
     dialog.setAutoClose(false);
-    dialog.setRange(0, 1000);
+    dialog.setRange(0, progressSteps);
     dialog.setMinimumDuration(500);
     dialog.setValue(0);
     std::atomic<bool> cancel{false};

@@ -11,6 +11,10 @@ class QWidget;
 using ProgressWork =
     std::function<BuildOutcome(const BuildProgressCallback &progress, const std::atomic<bool> &cancel)>;
 
+// The bar's value for the bytes done, out of `steps`.
+int progressValue(const BuildProgress &now, int steps);
+constexpr int progressSteps = 1000;
+
 // Runs `work` on a worker thread and returns its result once it has ended. Meanwhile `window`
 // keeps painting but shows the wait cursor and takes no input, so nothing can start twice or
 // change under the work; a modal progress dialog over it appears when the work takes longer

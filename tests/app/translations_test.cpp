@@ -2,12 +2,17 @@
 
 #include "dialogdriver.h"
 #include "testenv.h"
+#include "theme.h"
 #include "translations.h"
 
+#include <QApplication>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 namespace {
 
@@ -60,3 +65,29 @@ TEST_P(OtherLocale, keepsTheEnglishTexts)
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, OtherLocale, testing::Values("en_US", "fr_FR", "C"));
+
+// Under the theme, every German button of a message box shows its whole text (an icon beside
+// it once cut "Abbrechen" to "Abbreche").
+TEST_F(TranslationTest, germanMessageBoxButtonsHaveRoomForTheirText)
+{
+    const Translations translations{QLocale("de_DE")};
+    QFile sheet(":/zel_style/zel_style_dark.qss");
+    ASSERT_TRUE(sheet.open(QIODevice::ReadOnly));
+    qApp->setStyleSheet(themedStyleSheet(QString::fromUtf8(sheet.readAll())));
+    QMessageBox box(QMessageBox::Question, "Supportdatei existiert", "Supportdatei neu erstellen?",
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    box.show();
+    QApplication::processEvents();
+    for (QAbstractButton *button : box.buttons()) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        option.icon = button->icon();
+        const QRect contents = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+        const int needed = button->fontMetrics().horizontalAdvance(QString(button->text()).remove('&')) +
+                           (button->icon().isNull() ? 0 : button->iconSize().width() + 4);
+        EXPECT_GE(contents.width(), needed) << button->text().toStdString();
+    }
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), "Abbrechen");
+    qApp->setStyleSheet(QString());
+}

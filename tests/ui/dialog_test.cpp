@@ -1,4 +1,5 @@
 #include "dialogdriver.h"
+#include "workprogress.h"
 #include "testenv.h"
 #include "toolstandin.h"
 
@@ -281,6 +282,7 @@ TEST_F(DialogTest, cancelInTheProgressDialogStopsTheBuildAndKeepsTheEarlierArchi
     // the input, as an accessibility tool makes it), then Escape in the progress dialog while
     // it shows.
     QString label;
+    bool busyBar = false;
     bool archiveWhileBuilding = false;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
@@ -293,6 +295,7 @@ TEST_F(DialogTest, cancelInTheProgressDialogStopsTheBuildAndKeepsTheEarlierArchi
         }
         if (label.isEmpty()) {
             label = progress->labelText();
+            busyBar = progress->minimum() == 0 && progress->maximum() == 0;
             const QStringList pending = QDir(logPath()).entryList({"~*~zel_support.zip"}, QDir::Files);
             archiveWhileBuilding = pending.size() == 1 && read("zel_support.zip") == "earlier archive";
         }
@@ -307,6 +310,7 @@ TEST_F(DialogTest, cancelInTheProgressDialogStopsTheBuildAndKeepsTheEarlierArchi
     qputenv("PATH", savedPath);
 
     EXPECT_TRUE(label.startsWith("Waiting for the system tools\n")) << label.toStdString();
+    EXPECT_TRUE(busyBar) << "while only the tools run there is nothing to count";
     EXPECT_TRUE(archiveWhileBuilding) << "the new archive grows under a name of its own";
     // The earlier archive as it was, no pending file, and no output of the stopped tool.
     EXPECT_EQ(QDir(logPath()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
@@ -321,4 +325,14 @@ TEST_F(DialogTest, cancelInTheProgressDialogStopsTheBuildAndKeepsTheEarlierArchi
     EXPECT_TRUE(dialog.isVisible()) << "Escape on the busy window closed it";
     EXPECT_EQ(dialog.cursor().shape(), Qt::ArrowCursor);
     EXPECT_FALSE(driver.progress());
+}
+
+// The bar moves with the bytes packed from the first entry on, also past 4 GiB, and never
+// beyond its end when a log grew meanwhile.
+TEST(ProgressBar, valueFollowsTheBytesPacked)
+{
+    EXPECT_EQ(progressValue({"kv4_usb.log", 1, 4}, progressSteps), 250);
+    EXPECT_EQ(progressValue({"kv4_usb.log", 3'000'000'000ull, 6'000'000'000ull}, progressSteps), 500);
+    EXPECT_EQ(progressValue({"kv4_usb.log", 5, 4}, progressSteps), progressSteps);
+    EXPECT_EQ(progressValue({"kv4_usb.log", 0, 0}, progressSteps), 0);
 }
