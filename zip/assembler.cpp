@@ -329,6 +329,9 @@ ZipAssemblerResult takeStream(EntrySource &input, const char *path, uint32_t sou
         break;
     }
     input.attributes = externalAttributes(info.attributes, looksExecutable(input.stream, info.size));
+    // The entry's data is read from the file's start, wherever the caller or the look at its
+    // header left it.
+    std::rewind(input.stream);
     input.declaredSize = static_cast<int32_t>(static_cast<uint32_t>(info.size));
     input.sizeKnown = true;
     input.size = info.size;

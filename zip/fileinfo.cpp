@@ -79,9 +79,7 @@ bool hasExecutableHeader(std::FILE *stream, uint64_t size)
 
 bool looksExecutable(std::FILE *stream, uint64_t size)
 {
-    const bool executable = size > 40 && hasExecutableHeader(stream, size);
-    std::rewind(stream);
-    return executable;
+    return size > 40 && hasExecutableHeader(stream, size);
 }
 
 } // namespace zip

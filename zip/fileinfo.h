@@ -81,7 +81,7 @@ uint32_t dosDateTime(CalendarTime local);
 
 // True when a disk file of `size` bytes starts with an executable header: "MZ" at 0, and at
 // the 32-bit offset stored at 0x3C (when offset + 52 < size) one of "MZ", "NE", "LE", "PE"
-// followed by two zero bytes. Leaves the stream at its start.
+// followed by two zero bytes. Moves the stream's position.
 bool looksExecutable(std::FILE *stream, uint64_t size);
 
 // A block of anonymous read-write memory.
