@@ -18,6 +18,8 @@
 #include <QFileInfo>
 
 #include <atomic>
+#include <limits>
+#include <optional>
 #include <cstdio>
 #include <cstring>
 
@@ -42,7 +44,8 @@ void print(std::FILE *stream, const QString &text)
 
 int usageError(const QString &problem)
 {
-    print(stderr, QStringLiteral("zel.logging: %1\n").arg(problem) + Text::tr("See \"zel.logging --help\".") + QLatin1Char('\n'));
+    print(stderr, QStringLiteral("zel.logging: %1\n").arg(problem) + Text::tr("See \"zel.logging --help\".") +
+                      QLatin1Char('\n'));
     return 2;
 }
 
@@ -81,7 +84,8 @@ QVector<int> switchableComponents()
 
 QString componentName(int index)
 {
-    return translated(componentText(index)) + QStringLiteral(" [") + catalogueEntries().at(index).key + QLatin1Char(']');
+    return translated(componentText(index)) + QStringLiteral(" [") + catalogueEntries().at(index).key +
+           QLatin1Char(']');
 }
 
 QString describeLog(const QString &path)
@@ -111,17 +115,36 @@ QString describeIni(const QString &path)
 
 void list(const QString &logPath)
 {
+    const auto line = [](const QString &path, const QString &state) {
+        print(stdout, QStringLiteral("    ") + QFileInfo(path).fileName() + QStringLiteral(": ") + state +
+                          QLatin1Char('\n'));
+    };
     for (int index : switchableComponents()) {
         const ComponentEntry &entry = catalogueEntries().at(index);
         print(stdout, componentName(index) + QStringLiteral(": ") +
                           (isLogging(logPath, entry) ? Text::tr("on") : Text::tr("off")) + QLatin1Char('\n'));
         for (const QString &path : logPaths(logPath, entry))
-            print(stdout, QStringLiteral("    ") + QFileInfo(path).fileName() + QStringLiteral(": ") + describeLog(path) +
-                              QLatin1Char('\n'));
+            line(path, describeLog(path));
         for (const QString &path : paramPaths(logPath, entry))
-            print(stdout, QStringLiteral("    ") + QFileInfo(path).fileName() + QStringLiteral(": ") + describeIni(path) +
-                              QLatin1Char('\n'));
+            line(path, describeIni(path));
     }
+}
+
+// A size such as "500K" or "20M" (powers of 1024, any letter case) in bytes; nothing for text
+// that is none, or 0.
+std::optional<quint64> byteCount(const QString &text)
+{
+    static const QString units = QStringLiteral("KMG");
+    QString number = text.trimmed().toUpper();
+    const int unit = number.isEmpty() ? -1 : int(units.indexOf(number.back()));
+    if (unit >= 0)
+        number.chop(1);
+    bool ok = false;
+    const quint64 count = number.toULongLong(&ok);
+    const quint64 scale = unit >= 0 ? quint64(1) << (10 * (unit + 1)) : 1;
+    if (!ok || count == 0 || count > std::numeric_limits<quint64>::max() / scale)
+        return std::nullopt;
+    return count * scale;
 }
 
 // Progress of the archive on a terminal, rewritten in place.
@@ -147,33 +170,40 @@ int runCommandLine(const QStringList &arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         Text::tr("Switches the logging of the camera software's components and builds the support archive, without a "
-           "window. Without options, the dialog opens. Components are named by key (\"zel.sdk\") or by their text in "
-           "the dialog (\"USB3\"), in any letter case; several are separated by commas."));
+                 "window. Without options, the dialog opens. Components are named by key (\"zel.sdk\") or by their "
+                 "text in the dialog (\"USB3\"), in any letter case; several are separated by commas."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption listing(QStringLiteral("list"),
-                                     Text::tr("Lists each component: whether its logging is on, the sizes of its logs and "
-                                        "the level in each of its INI files."));
+    const QCommandLineOption listing(
+        QStringLiteral("list"), Text::tr("Lists each component: whether its logging is on, the sizes of its logs and "
+                                         "the level in each of its INI files."));
     const QCommandLineOption enable(QStringLiteral("enable"), Text::tr("Switches the logging of the components on."),
                                     Text::tr("NAME"));
     const QCommandLineOption disable(QStringLiteral("disable"), Text::tr("Switches the logging of the components off."),
                                      Text::tr("NAME"));
-    const QCommandLineOption level(QStringLiteral("level"),
-                                   Text::tr("Writes the level (Error, Standard, High or Full) into the INI files of the "
-                                      "components whose logging is on. Components switched on without it get "
-                                      "Standard, as in the dialog."),
-                                   Text::tr("LEVEL"));
-    const QCommandLineOption clear(QStringLiteral("clear"),
-                                   Text::tr("Clears the logs of the components whose logging is on, keeping one backup of "
-                                      "each."));
-    const QCommandLineOption older(QStringLiteral("delete-older"),
-                                   Text::tr("With --clear: moves the older log files into the backup folder too (the "
-                                      "dialog's question; by default they stay)."));
+    const QCommandLineOption level(
+        QStringLiteral("level"),
+        Text::tr("Writes the level (Error, Standard, High or Full) into the INI files of the components whose logging "
+                 "is on. Components switched on without it get Standard, as in the dialog."),
+        Text::tr("LEVEL"));
+    const QCommandLineOption clear(
+        QStringLiteral("clear"),
+        Text::tr("Clears the logs of the components whose logging is on, keeping one backup of each."));
+    const QCommandLineOption older(
+        QStringLiteral("delete-older"),
+        Text::tr("With --clear: moves the older log files into the backup folder too (the dialog's question; by "
+                 "default they stay)."));
     const QCommandLineOption archive(QStringLiteral("support-archive"),
                                      Text::tr("Builds the support archive zel_support.zip in the log folder."));
+    const QCommandLineOption maxLogSize(
+        QStringLiteral("max-log-size"),
+        Text::tr("With --support-archive: keeps of each log only its last SIZE bytes (such as 500K or 20M), from "
+                 "the start of a line, behind a first line that says how much was left out."),
+        Text::tr("SIZE"));
     const QCommandLineOption output(QStringLiteral("output"),
-                                    Text::tr("With --support-archive: writes the archive to PATH instead."), Text::tr("PATH"));
-    parser.addOptions({listing, enable, disable, level, clear, older, archive, output});
+                                    Text::tr("With --support-archive: writes the archive to PATH instead."),
+                                    Text::tr("PATH"));
+    parser.addOptions({listing, enable, disable, level, clear, older, archive, maxLogSize, output});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -192,6 +222,12 @@ int runCommandLine(const QStringList &arguments)
         return usageError(Text::tr("--delete-older needs --clear"));
     if (parser.isSet(output) && !parser.isSet(archive))
         return usageError(Text::tr("--output needs --support-archive"));
+    if (parser.isSet(maxLogSize) && !parser.isSet(archive))
+        return usageError(Text::tr("--max-log-size needs --support-archive"));
+    const std::optional<quint64> cap = parser.isSet(maxLogSize) ? byteCount(parser.value(maxLogSize)) : quint64(0);
+    if (!cap)
+        return usageError(Text::tr("not a size: %1 (bytes, or a number followed by K, M or G)")
+                              .arg(parser.value(maxLogSize)));
 
     // Every name and the level are checked before anything changes.
     QVector<int> switchOn;
@@ -271,7 +307,7 @@ int runCommandLine(const QStringList &arguments)
             const bool terminal = stderrIsTerminal();
             const std::atomic<bool> cancel{false};
             const BuildOutcome outcome = buildSupportFile(
-                logPath, logFiles, paramFiles, *file,
+                logPath, logFiles, paramFiles, *cap, *file,
                 [terminal](const BuildProgress &now) {
                     if (terminal)
                         showProgress(now);

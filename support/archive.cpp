@@ -2,7 +2,10 @@
 
 #include "zipassembler.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <algorithm>
 
@@ -15,7 +18,8 @@ std::unique_ptr<PendingFile> newArchiveFile(const QString &path)
 {
     // A folder, pipe or device of the archive's name could never be replaced: no work is wasted on it.
     const QFileInfo info(path);
-    const auto folder = replaceable(entryKind(path)) ? HeldFolder::hold(info.absolutePath() + QLatin1Char('/')) : nullptr;
+    const auto folder =
+        replaceable(entryKind(path)) ? HeldFolder::hold(info.absolutePath() + QLatin1Char('/')) : nullptr;
     return folder ? folder->createPending(info.fileName(), NewFileAccess::Readable) : nullptr;
 }
 
@@ -61,6 +65,47 @@ QVector<ArchiveEntry> archiveEntries(const QStringList &logFiles, const QStringL
             entries.append({QStringLiteral("backup/") + name, name, backups});
     }
     return entries;
+}
+
+ArchiveEntry cappedLog(const ArchiveEntry &entry, quint64 maxSize)
+{
+    const SharedFile log = openSource(entry);
+    const qint64 size = log ? currentSize(log.get()) : -1;
+    QFile source;
+    if (size < 0 || quint64(size) <= maxSize ||
+        !source.open(log.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        return entry;
+    // The kept part begins after the first line end at or after the byte before the cut, so a
+    // cut right behind a line end keeps that line whole.
+    qint64 start = size - qint64(maxSize);
+    if (!source.seek(start - 1))
+        return entry;
+    for (qint64 at = start - 1; at < size;) {
+        const QByteArray block = source.read(65536);
+        if (block.isEmpty())
+            return entry;
+        const qsizetype lineEnd = block.indexOf('\n');
+        if (lineEnd >= 0) {
+            start = at + lineEnd + 1;
+            break;
+        }
+        at += block.size();
+    }
+    // A private copy (mode 0600 on POSIX) in the temporary folder; once it is open for packing,
+    // its name goes, and the data with the last handle.
+    QTemporaryFile copy(QDir::tempPath() + QStringLiteral("/zel.logging-log-XXXXXX"));
+    bool done = copy.open() && source.seek(start);
+    done = done && copy.write(QStringLiteral("[zel.logging: the first %1 bytes of this log were left out]\n")
+                                  .arg(start)
+                                  .toUtf8()) > 0;
+    char buffer[65536];
+    qint64 length = 0;
+    while (done && (length = source.read(buffer, sizeof buffer)) > 0)
+        done = copy.write(buffer, length) == length;
+    done = done && length == 0 && copy.flush();
+    copy.close();
+    const SharedFile capped = done ? shared(openPlainFile(copy.fileName(), false)) : nullptr;
+    return capped ? ArchiveEntry{entry.name, entry.source, nullptr, capped} : entry;
 }
 
 QByteArray entryNameBytes(const ArchiveEntry &entry)

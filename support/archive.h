@@ -55,6 +55,12 @@ bool logsAreEmpty(const QStringList &logFiles);
 QVector<ArchiveEntry> archiveEntries(const QStringList &logFiles, const QStringList &paramFiles,
                                      const std::shared_ptr<const HeldFolder> &backups);
 
+// The log of `entry` cut to its last `maxSize` bytes, from the start of a line, behind a first
+// line that says how many bytes were left out: an entry whose source is a private temporary
+// copy, gone once it is closed. The entry as it is when the log is no larger, or cannot be read
+// or copied.
+ArchiveEntry cappedLog(const ArchiveEntry &entry, quint64 maxSize);
+
 // The bytes of an entry's name inside the archive: a name the system holds in other bytes than
 // UTF-8 keeps its own bytes (the archive's names carry no UTF-8 mark, so readers take them as
 // they are).

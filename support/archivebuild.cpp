@@ -56,6 +56,8 @@ void addBatch(ZipAssemblerHandle *archive, const QVector<ArchiveEntry> &entries,
 // What an entry's source adds to the work: only a regular file is packed.
 quint64 plainFileSize(const ArchiveEntry &entry)
 {
+    if (entry.file)
+        return quint64(qMax<qint64>(currentSize(entry.file.get()), 0));
     if (entry.folder)
         return entry.folder->size(entry.source);
     return isPlainFile(entry.source) ? quint64(QFileInfo(entry.source).size()) : 0;
@@ -99,13 +101,17 @@ BuildOutcome buildSupportArchive(ZipAssemblerHandle *archive, PendingFile &file,
 }
 
 BuildOutcome buildSupportFile(const QString &logPath, const QStringList &logFiles, const QStringList &paramFiles,
-                              PendingFile &file, const BuildProgressCallback &progress,
+                              quint64 maxLogSize, PendingFile &file, const BuildProgressCallback &progress,
                               const std::atomic<bool> &cancel)
 {
     ZipAssemblerHandle *archive = zipAssemblerCreate(file.stream(), 0, ZipTargetKind::Stream);
     if (!archive)
         return BuildOutcome::Failed;
-    const QVector<ArchiveEntry> entries = archiveEntries(logFiles, paramFiles, makeBackupFolder(backupFolder(logPath)));
+    QVector<ArchiveEntry> entries = archiveEntries(logFiles, paramFiles, makeBackupFolder(backupFolder(logPath)));
+    for (ArchiveEntry &entry : entries) {
+        if (maxLogSize && entry.name.endsWith(QLatin1String(".log")))
+            entry = cappedLog(entry, maxLogSize);
+    }
     const ToolRun tools = [&logPath](const std::atomic<bool> &stop) { return systemToolEntries(logPath, stop); };
     return buildSupportArchive(archive, file, entries, tools, progress, cancel);
 }

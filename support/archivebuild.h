@@ -47,7 +47,8 @@ BuildOutcome buildSupportArchive(ZipAssemblerHandle *archive, PendingFile &file,
 
 // The support archive of a log folder (which ends with "/") as the dialog and the command line
 // build it into `file`: the logs and INI files given, the backups, then the system tools'
-// outputs, as buildSupportArchive does. Failed when no archive can be written into `file`.
+// outputs, as buildSupportArchive does. A `maxLogSize` other than 0 cuts every log (".log",
+// backups too) to its last bytes (cappedLog). Failed when no archive can be written into `file`.
 BuildOutcome buildSupportFile(const QString &logPath, const QStringList &logFiles, const QStringList &paramFiles,
-                              PendingFile &file, const BuildProgressCallback &progress,
+                              quint64 maxLogSize, PendingFile &file, const BuildProgressCallback &progress,
                               const std::atomic<bool> &cancel);

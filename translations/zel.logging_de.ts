@@ -299,5 +299,21 @@
         <source>a write broke off part way; the file may have changed</source>
         <translation>ein Schreibvorgang brach mittendrin ab; die Datei kann verändert sein</translation>
     </message>
+    <message>
+        <source>With --support-archive: keeps of each log only its last SIZE bytes (such as 500K or 20M), from the start of a line, behind a first line that says how much was left out.</source>
+        <translation>Mit --support-archive: behält von jeder Logdatei nur die letzten GRÖSSE Bytes (etwa 500K oder 20M), ab dem Anfang einer Zeile, hinter einer ersten Zeile, die sagt, wie viel weggelassen wurde.</translation>
+    </message>
+    <message>
+        <source>SIZE</source>
+        <translation>GRÖSSE</translation>
+    </message>
+    <message>
+        <source>--max-log-size needs --support-archive</source>
+        <translation>--max-log-size braucht --support-archive</translation>
+    </message>
+    <message>
+        <source>not a size: %1 (bytes, or a number followed by K, M or G)</source>
+        <translation>keine Größe: %1 (Bytes, oder eine Zahl gefolgt von K, M oder G)</translation>
+    </message>
 </context>
 </TS>

@@ -120,7 +120,8 @@ TEST_F(CommandLineTest, iniFileThatCannotTakeTheLevelIsNamedAndKept)
     write("kv4_gige_param.ini", "[LOGGING]\r\n");
     const Outcome result = run({"--level", "High"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.err.contains(QDir::toNativeSeparators(path("kv4_usb_param.ini")) + ": ")) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(QDir::toNativeSeparators(path("kv4_usb_param.ini")) + ": "))
+        << result.err.toStdString();
     EXPECT_EQ(read("kv4_usb_param.ini"), "[LOGGING]\r\nnot an ini line\r\n");
     EXPECT_TRUE(read("kv4_gige_param.ini").endsWith("Logging=0x0000FC0B\r\n")) << "the others are done";
 }
@@ -163,4 +164,38 @@ TEST_F(CommandLineTest, supportArchiveGoesIntoTheLogFolderOrToTheOutput)
     EXPECT_EQ(archive.entries[0].name, "kv4_usb.log");
     EXPECT_EQ(archive.entries[1].name, "kv4_usb_param.ini");
     EXPECT_EQ(archive_view::contents(archive.entries[0]), archive_view::textOf("usb log"));
+}
+
+// A capped log keeps its last bytes from the start of a line, behind a line that says how much
+// was left out; INI files are never cut.
+TEST_F(CommandLineTest, maxLogSizeKeepsEachLogsLastBytesFromALineStart)
+{
+    QByteArray log;
+    for (int line = 0; log.size() < 5 * 1024 * 1024; ++line)
+        log += QString("%1 camera frame %2 received\n").arg(line, 7, 10, QChar('0')).arg(line % 977).toUtf8();
+    // So that the cut falls inside a line.
+    log += "end of the log\n";
+    write("kv4_usb.log", log);
+    write("kv4_usb_param.ini", "[LOGGING]\r\n");
+    EXPECT_EQ(run({"--support-archive", "--max-log-size", "1x"}).exitCode, 2);
+    EXPECT_EQ(run({"--max-log-size", "1M"}).exitCode, 2) << "only with --support-archive";
+
+    const QString output = root.path() + "/capped.zip";
+    const Outcome result = run({"--support-archive", "--max-log-size", "1m", "--output", output});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const archive_view::Archive archive = archive_view::parse(archive_view::readFile(output.toStdString()));
+    ASSERT_GE(archive.entries.size(), 2u);
+    const archive_view::Bytes bytes = archive_view::contents(archive.entries[0]);
+    const QByteArray entry(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
+    const qsizetype headerEnd = entry.indexOf('\n') + 1;
+    const QByteArray kept = entry.mid(headerEnd);
+    EXPECT_LE(kept.size(), 1024 * 1024);
+    EXPECT_GT(kept.size(), 1024 * 1024 - 64) << "cut at the first line start only";
+    EXPECT_TRUE(log.endsWith(kept));
+    EXPECT_EQ(log.at(log.size() - kept.size() - 1), '\n') << "the kept part starts a line";
+    EXPECT_EQ(entry.left(headerEnd), QString("[zel.logging: the first %1 bytes of this log were left out]\n")
+                                         .arg(log.size() - kept.size())
+                                         .toUtf8());
+    EXPECT_EQ(archive_view::contents(archive.entries[1]), archive_view::textOf("[LOGGING]\r\n"));
+    EXPECT_EQ(read("kv4_usb.log"), log) << "the log itself stays whole";
 }
