@@ -67,6 +67,16 @@ QVector<ArchiveEntry> archiveEntries(const QStringList &logFiles, const QStringL
     return entries;
 }
 
+bool copyToEnd(QIODevice &source, QFileDevice &target)
+{
+    char buffer[65536];
+    qint64 length = 0;
+    bool done = true;
+    while (done && (length = source.read(buffer, sizeof buffer)) > 0)
+        done = target.write(buffer, length) == length;
+    return done && length == 0 && target.flush();
+}
+
 ArchiveEntry cappedLog(const ArchiveEntry &entry, quint64 maxSize)
 {
     const SharedFile log = openSource(entry);
@@ -98,11 +108,7 @@ ArchiveEntry cappedLog(const ArchiveEntry &entry, quint64 maxSize)
     done = done && copy.write(QStringLiteral("[zel.logging: the first %1 bytes of this log were left out]\n")
                                   .arg(start)
                                   .toUtf8()) > 0;
-    char buffer[65536];
-    qint64 length = 0;
-    while (done && (length = source.read(buffer, sizeof buffer)) > 0)
-        done = copy.write(buffer, length) == length;
-    done = done && length == 0 && copy.flush();
+    done = done && copyToEnd(source, copy);
     copy.close();
     const SharedFile capped = done ? shared(openPlainFile(copy.fileName(), false)) : nullptr;
     return capped ? ArchiveEntry{entry.name, entry.source, nullptr, capped} : entry;

@@ -3,6 +3,7 @@
 
 #include "plainfile.h"
 
+#include <QFileDevice>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -54,6 +55,10 @@ bool logsAreEmpty(const QStringList &logFiles);
 // link to one, say) there are no backup entries.
 QVector<ArchiveEntry> archiveEntries(const QStringList &logFiles, const QStringList &paramFiles,
                                      const std::shared_ptr<const HeldFolder> &backups);
+
+// Copies `source` from where it stands to its end onto `target`, and flushes that. False when a
+// read or a write failed.
+bool copyToEnd(QIODevice &source, QFileDevice &target);
 
 // The log of `entry` cut to its last `maxSize` bytes, from the start of a line, behind a first
 // line that says how many bytes were left out: an entry whose source is a private temporary

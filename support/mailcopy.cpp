@@ -1,5 +1,6 @@
 #include "mailcopy.h"
 
+#include "archive.h"
 #include "plainfile.h"
 
 #include <QDir>
@@ -24,12 +25,7 @@ std::optional<QString> copyForMail(std::FILE *archive, const QString &name, cons
     if (base.isEmpty() || !folder.isValid())
         return std::nullopt;
     QFile copy(folder.filePath(name));
-    bool done = copy.open(QIODevice::WriteOnly | QIODevice::NewOnly);
-    char buffer[65536];
-    qint64 length = 0;
-    while (done && (length = source.read(buffer, sizeof buffer)) > 0)
-        done = copy.write(buffer, length) == length;
-    done = done && length == 0 && copy.flush();
+    const bool done = copy.open(QIODevice::WriteOnly | QIODevice::NewOnly) && copyToEnd(source, copy);
     copy.close();
     if (!done)
         return std::nullopt;
