@@ -258,9 +258,11 @@ int runCommandLine(const QStringList &arguments)
                 problems << QDir::toNativeSeparators(log) + QStringLiteral(": ") + Text::tr("could not be deleted");
         }
     }
-    const auto addFaults = [&problems](const QVector<IniFault> &faults) {
-        for (const IniFault &fault : faults)
-            problems << QDir::toNativeSeparators(fault.path) + QStringLiteral(": ") + fault.reason;
+    LevelRecord levels;
+    const auto addFaults = [&](const LevelWrite &write) {
+        record(levels, write);
+        for (const IniFault &fault : write.faults)
+            problems << QDir::toNativeSeparators(fault.path) + QStringLiteral(": ") + refusalText(fault.refusal);
     };
     for (int index : switchOn) {
         const ComponentEntry &entry = catalogueEntries().at(index);
@@ -307,7 +309,7 @@ int runCommandLine(const QStringList &arguments)
             const bool terminal = stderrIsTerminal();
             const std::atomic<bool> cancel{false};
             const BuildOutcome outcome = buildSupportFile(
-                logPath, logFiles, paramFiles, *cap, *file,
+                {logPath, logFiles, paramFiles, *cap, levels}, *file,
                 [terminal](const BuildProgress &now) {
                     if (terminal)
                         showProgress(now);

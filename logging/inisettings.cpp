@@ -200,34 +200,77 @@ struct Text {
 };
 
 // Why the existing file was left as it was: looked at again after the fact, for the message only.
-QString untouchedReason(const QString &iniPath)
+IniRefusal untouchedReason(const QString &iniPath)
 {
     if (!isPlainFile(iniPath))
-        return Text::tr("it is no regular file of its own (a link, a folder or a file with a second name)");
-    const QFileInfo info(iniPath);
-    if (info.size() > maxIniSize)
-        return Text::tr("it is larger than 16 MiB");
+        return IniRefusal::NotPlain;
+    if (QFileInfo(iniPath).size() > maxIniSize)
+        return IniRefusal::TooLarge;
     QFile file(iniPath);
     if (!file.open(QIODevice::ReadWrite))
-        return Text::tr("it cannot be written");
-    return Text::tr("it holds text that is no INI file (or repeated keys), which would be lost");
+        return IniRefusal::Unwritable;
+    return IniRefusal::NotIni;
 }
 
 } // namespace
 
-QVector<IniFault> writeLevel(const QStringList &paramFiles, const QStringList &logFiles, const QString &logFolder,
-                             const QString &levelMask)
+QString refusalText(IniRefusal refusal)
 {
-    QVector<IniFault> faults;
+    switch (refusal) {
+    case IniRefusal::NotPlain:
+        return Text::tr("it is no regular file of its own (a link, a folder or a file with a second name)");
+    case IniRefusal::TooLarge:
+        return Text::tr("it is larger than 16 MiB");
+    case IniRefusal::Unwritable:
+        return Text::tr("it cannot be written");
+    case IniRefusal::NotIni:
+        return Text::tr("it holds text that is no INI file (or repeated keys), which would be lost");
+    case IniRefusal::BrokeOff:
+        break;
+    }
+    return Text::tr("a write broke off part way; the file may have changed");
+}
+
+const char *refusalCode(IniRefusal refusal)
+{
+    switch (refusal) {
+    case IniRefusal::NotPlain:
+        return "link, folder or second name";
+    case IniRefusal::TooLarge:
+        return "larger than 16 MiB";
+    case IniRefusal::Unwritable:
+        return "not writable";
+    case IniRefusal::NotIni:
+        return "not INI text";
+    case IniRefusal::BrokeOff:
+        break;
+    }
+    return "write broke off";
+}
+
+void record(LevelRecord &levels, const LevelWrite &write)
+{
+    for (const QString &path : write.updated)
+        levels.insert(path, QString());
+    for (const IniFault &fault : write.faults)
+        levels.insert(fault.path, QLatin1String(refusalCode(fault.refusal)));
+}
+
+LevelWrite writeLevel(const QStringList &paramFiles, const QStringList &logFiles, const QString &logFolder,
+                      const QString &levelMask)
+{
+    LevelWrite write;
     for (int k = 0; k < paramFiles.size() && k < logFiles.size(); ++k) {
         const QString &path = paramFiles.at(k);
         const Rewrite result = updateLoggingIni(path, QFileInfo(logFiles.at(k)).fileName(), logFolder, levelMask);
         if (result == Rewrite::Failed)
-            faults.append({path, Text::tr("a write broke off part way; the file may have changed")});
+            write.faults.append({path, IniRefusal::BrokeOff});
         else if (result == Rewrite::Untouched && entryKind(path) != EntryKind::Missing)
-            faults.append({path, untouchedReason(path)});
+            write.faults.append({path, untouchedReason(path)});
+        else if (result != Rewrite::Untouched)
+            write.updated.append(path);
     }
-    return faults;
+    return write;
 }
 
 std::optional<QString> loggingValue(const QString &iniPath)

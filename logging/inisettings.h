@@ -3,6 +3,7 @@
 #include "filerewrite.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -31,17 +32,42 @@ QByteArray withCrLf(const QByteArray &saved);
 Rewrite updateLoggingIni(const QString &iniPath, const QString &logName, const QString &logFolder,
                          const QString &levelMask);
 
-// An existing INI file that could not take the level, and why, in the user's language.
-struct IniFault {
-    QString path;
-    QString reason;
+// Why an existing INI file did not take the level.
+enum class IniRefusal {
+    NotPlain,   // a link, a folder or a file with a second name
+    TooLarge,   // larger than maxIniSize
+    Unwritable, // cannot be opened for writing
+    NotIni,     // text that is no INI file, or repeated keys, which would be lost
+    BrokeOff,   // a write broke off part way; the file may have changed
 };
 
+// The reason in the user's language, for messages.
+QString refusalText(IniRefusal refusal);
+
+// The reason in English words, for the support archive's manifest.
+const char *refusalCode(IniRefusal refusal);
+
+struct IniFault {
+    QString path;
+    IniRefusal refusal;
+};
+
+// What one write of a level did to the INI files that exist.
+struct LevelWrite {
+    QStringList updated;
+    QVector<IniFault> faults;
+};
+
+// For each INI file written to since the program started, the latest outcome: empty when it took
+// the level, else the refusal's code.
+using LevelRecord = QHash<QString, QString>;
+
+void record(LevelRecord &levels, const LevelWrite &write);
+
 // Writes the level mask into each existing INI file of a component, the k-th with the k-th log's
-// file name (as updateLoggingIni does; a missing file is no fault, only existing ones are
-// updated). Returns the files that are there but kept their old contents, or may have changed.
-QVector<IniFault> writeLevel(const QStringList &paramFiles, const QStringList &logFiles, const QString &logFolder,
-                             const QString &levelMask);
+// file name (as updateLoggingIni does; a missing file is neither updated nor a fault).
+LevelWrite writeLevel(const QStringList &paramFiles, const QStringList &logFiles, const QString &logFolder,
+                      const QString &levelMask);
 
 // The value of "Logging" in the file's LOGGING section as it stands; empty when there is none;
 // nothing when the file is missing or cannot be read as an INI file.

@@ -111,7 +111,7 @@ ArchiveEntry cappedLog(const ArchiveEntry &entry, quint64 maxSize)
     done = done && copyToEnd(source, copy);
     copy.close();
     const SharedFile capped = done ? shared(openPlainFile(copy.fileName(), false)) : nullptr;
-    return capped ? ArchiveEntry{entry.name, entry.source, nullptr, capped} : entry;
+    return capped ? ArchiveEntry{entry.name, entry.source, nullptr, capped, quint64(start)} : entry;
 }
 
 QByteArray entryNameBytes(const ArchiveEntry &entry)
@@ -119,10 +119,11 @@ QByteArray entryNameBytes(const ArchiveEntry &entry)
     return fileNameBytes(entry.name);
 }
 
-void addToArchive(ZipAssemblerHandle *archive, const ArchiveEntry &entry)
+bool addToArchive(ZipAssemblerHandle *archive, const ArchiveEntry &entry)
 {
     // The writer gets the file opened here, so what it packs is the regular file checked, never
     // a link's target or a pipe.
-    if (const SharedFile file = openSource(entry))
-        zipAssemblerAdd(archive, entryNameBytes(entry).constData(), file.get(), 0, ZipSourceKind::Stream);
+    const SharedFile file = openSource(entry);
+    return file && zipAssemblerAdd(archive, entryNameBytes(entry).constData(), file.get(), 0, ZipSourceKind::Stream) ==
+                       ZipAssemblerResult::Ok;
 }

@@ -26,6 +26,7 @@ struct ArchiveEntry {
     QString source; // the file read at the time of the add: its path, or its name in `folder`
     std::shared_ptr<const HeldFolder> folder = nullptr;
     SharedFile file = nullptr; // the source, opened and checked already; read instead of `source`
+    quint64 leftOut = 0;       // bytes of the start of a capped log that `file` leaves out
 };
 
 // The entry's source when it is a regular file with one name, reached without a link; null
@@ -62,8 +63,8 @@ bool copyToEnd(QIODevice &source, QFileDevice &target);
 
 // The log of `entry` cut to its last `maxSize` bytes, from the start of a line, behind a first
 // line that says how many bytes were left out: an entry whose source is a private temporary
-// copy, gone once it is closed. The entry as it is when the log is no larger, or cannot be read
-// or copied.
+// copy, gone once it is closed, with `leftOut` set. The entry as it is when the log is no larger,
+// or cannot be read or copied.
 ArchiveEntry cappedLog(const ArchiveEntry &entry, quint64 maxSize);
 
 // The bytes of an entry's name inside the archive: a name the system holds in other bytes than
@@ -73,5 +74,5 @@ QByteArray entryNameBytes(const ArchiveEntry &entry);
 
 // Adds the entry's source under its name. Only a regular file with one name, reached without
 // a link, is read, and never a pipe: anything else, or a file that cannot be opened, leaves no
-// entry; the archive goes on.
-void addToArchive(ZipAssemblerHandle *archive, const ArchiveEntry &entry);
+// entry; the archive goes on. True when the entry went in whole.
+bool addToArchive(ZipAssemblerHandle *archive, const ArchiveEntry &entry);

@@ -1,6 +1,7 @@
 #include "archivebuild.h"
 
 #include "clearing.h"
+#include "manifest.h"
 #include "plainfile.h"
 #include "systemtools.h"
 #include "zipassembler.h"
@@ -35,15 +36,20 @@ bool reportBatch(void *context, uint32_t entry, uint64_t done, uint64_t)
 }
 
 // Adds `entries` in one batch, each a regular file opened here without following a link and
-// without waiting on a pipe; anything else leaves no entry, as with addToArchive.
-void addBatch(ZipAssemblerHandle *archive, const QVector<ArchiveEntry> &entries, BatchProgress &report)
+// without waiting on a pipe; anything else leaves no entry, as with addToArchive. Appends to
+// `packed` whether each entry went in whole.
+void addBatch(ZipAssemblerHandle *archive, const QVector<ArchiveEntry> &entries, BatchProgress &report,
+              QVector<bool> &packed)
 {
     std::vector<SharedFile> files;
     QVector<QByteArray> names;
+    QVector<int> places; // in `packed`, of each opened entry
     for (const ArchiveEntry &entry : entries) {
+        packed.append(false);
         if (SharedFile file = openSource(entry)) {
             files.push_back(std::move(file));
             names.append(entryNameBytes(entry));
+            places.append(packed.size() - 1);
             report.names.append(entry.name);
         }
     }
@@ -51,6 +57,8 @@ void addBatch(ZipAssemblerHandle *archive, const QVector<ArchiveEntry> &entries,
     for (size_t i = 0; i < files.size(); ++i)
         batch.push_back({names[int(i)].constData(), files[i].get(), 0, ZipSourceKind::Stream, ZipAssemblerResult::Ok});
     zipAssemblerAddBatch(archive, batch.data(), uint32_t(batch.size()), reportBatch, &report);
+    for (size_t i = 0; i < batch.size(); ++i)
+        packed[places[int(i)]] = batch[i].result == ZipAssemblerResult::Ok;
 }
 
 // What an entry's source adds to the work: only a regular file is packed.
@@ -67,7 +75,7 @@ quint64 plainFileSize(const ArchiveEntry &entry)
 
 BuildOutcome buildSupportArchive(ZipAssemblerHandle *archive, PendingFile &file, const QVector<ArchiveEntry> &entries,
                                  const ToolRun &tools, const BuildProgressCallback &progress,
-                                 const std::atomic<bool> &cancel)
+                                 const std::atomic<bool> &cancel, const LastEntry &last)
 {
     // The tools may take far longer than the packing (a system report can take tens of
     // seconds), so they start first and run alongside it.
@@ -80,18 +88,22 @@ BuildOutcome buildSupportArchive(ZipAssemblerHandle *archive, PendingFile &file,
     for (const ArchiveEntry &entry : entries)
         total += sizes.emplace_back(plainFileSize(entry));
     quint64 done = 0;
+    QVector<bool> packed;
     for (int first = 0; first < entries.size() && !cancel; first += batchSize) {
         BatchProgress report{progress, cancel, {}, done, total};
-        addBatch(archive, entries.mid(first, batchSize), report);
+        addBatch(archive, entries.mid(first, batchSize), report, packed);
         for (const quint64 size : sizes.mid(first, batchSize))
             done += size;
     }
     progress({QString(), done, total});
     toolThread->wait();
-    for (const ArchiveEntry &entry : toolEntries) {
-        if (cancel)
-            break;
-        addToArchive(archive, entry);
+    packed.resize(entries.size());
+    for (const ArchiveEntry &entry : toolEntries)
+        packed.append(!cancel && addToArchive(archive, entry));
+    if (last && !cancel) {
+        const auto [name, bytes] = last(packed);
+        zipAssemblerAdd(archive, fileNameBytes(name).constData(), bytes.constData(), uint32_t(bytes.size()),
+                        ZipSourceKind::Memory);
     }
     const bool written = zipAssemblerClose(archive) == ZipAssemblerResult::Ok;
     if (cancel)
@@ -100,18 +112,38 @@ BuildOutcome buildSupportArchive(ZipAssemblerHandle *archive, PendingFile &file,
     return written && file.commit() ? BuildOutcome::Built : BuildOutcome::Failed;
 }
 
-BuildOutcome buildSupportFile(const QString &logPath, const QStringList &logFiles, const QStringList &paramFiles,
-                              quint64 maxLogSize, PendingFile &file, const BuildProgressCallback &progress,
+BuildOutcome buildSupportFile(const ArchiveRequest &request, PendingFile &file, const BuildProgressCallback &progress,
                               const std::atomic<bool> &cancel)
 {
     ZipAssemblerHandle *archive = zipAssemblerCreate(file.stream(), 0, ZipTargetKind::Stream);
     if (!archive)
         return BuildOutcome::Failed;
-    QVector<ArchiveEntry> entries = archiveEntries(logFiles, paramFiles, makeBackupFolder(backupFolder(logPath)));
+    ManifestFacts facts{request.logPath, {}, request.paramFiles, request.levels, {}, false, {}};
+    QVector<ArchiveEntry> entries = archiveEntries(request.logFiles, request.paramFiles,
+                                                   makeBackupFolder(backupFolder(request.logPath)));
     for (ArchiveEntry &entry : entries) {
-        if (maxLogSize && entry.name.endsWith(QLatin1String(".log")))
-            entry = cappedLog(entry, maxLogSize);
+        const QString path = entry.folder ? entry.folder->path() + entry.source : entry.source;
+        const qint64 size = entryKind(path) == EntryKind::PlainFile ? qint64(plainFileSize(entry)) : -1;
+        if (request.maxLogSize && entry.name.endsWith(QLatin1String(".log")))
+            entry = cappedLog(entry, request.maxLogSize);
+        facts.files.append({entry.name, path, size, entry.leftOut, false, QString()});
     }
-    const ToolRun tools = [&logPath](const std::atomic<bool> &stop) { return systemToolEntries(logPath, stop); };
-    return buildSupportArchive(archive, file, entries, tools, progress, cancel);
+    QVector<ToolRecord> runs;
+    const ToolRun tools = [&](const std::atomic<bool> &stop) { return systemToolEntries(request.logPath, stop, runs); };
+    const LastEntry manifest = [&](const QVector<bool> &packed) {
+        for (int i = 0; i < facts.files.size(); ++i) {
+            FileFacts &fileFacts = facts.files[i];
+            fileFacts.packed = packed.value(i);
+            if (!fileFacts.packed)
+                fileFacts.reason = leftOutReason(fileFacts.path, fileFacts.size >= 0);
+        }
+        // The tools' entries follow the files', one for each run that left an output.
+        int next = facts.files.size();
+        for (const ToolRecord &run : std::as_const(runs)) {
+            const bool output = run.outcome == QLatin1String("done") || run.outcome == QLatin1String("reused");
+            facts.tools.append({run, output && packed.value(next++)});
+        }
+        return std::pair{manifestName, manifestJson(facts, QDateTime::currentDateTime())};
+    };
+    return buildSupportArchive(archive, file, entries, tools, progress, cancel, manifest);
 }

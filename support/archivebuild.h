@@ -3,12 +3,14 @@
 // system tools run beside them, with progress reports and a cancel flag.
 
 #include "archive.h"
+#include "inisettings.h"
 
 #include <QString>
 #include <QVector>
 
 #include <atomic>
 #include <functional>
+#include <utility>
 
 struct ZipAssemblerHandle;
 
@@ -23,6 +25,10 @@ using BuildProgressCallback = std::function<void(const BuildProgress &)>;
 // Runs the system tools until they end or `cancel` is raised, and returns the archive entries
 // of the files they made.
 using ToolRun = std::function<QVector<ArchiveEntry>(const std::atomic<bool> &cancel)>;
+
+// The last entry's name and contents, made from whether each entry before it was packed (the
+// file entries, then the tools' entries, in order).
+using LastEntry = std::function<std::pair<QString, QByteArray>(const QVector<bool> &packed)>;
 
 // How a build of the support archive ended.
 enum class BuildOutcome {
@@ -39,16 +45,25 @@ enum class BuildOutcome {
 // a link, as with addToArchive), then the tools' entries, and closes the archive. `progress`
 // is called on the calling thread as the work goes on, also inside a large entry. Raising
 // `cancel` stops the work early, within a large entry too: the tools are told and the archive
-// is closed. Only a complete archive takes the place of the earlier one, through `file`, the
-// pending file it was written into; otherwise that is dropped.
+// is closed. `last`, when given, makes the entry added after all others. Only a complete archive
+// takes the place of the earlier one, through `file`, the pending file it was written into;
+// otherwise that is dropped.
 BuildOutcome buildSupportArchive(ZipAssemblerHandle *archive, PendingFile &file, const QVector<ArchiveEntry> &entries,
                                  const ToolRun &tools, const BuildProgressCallback &progress,
-                                 const std::atomic<bool> &cancel);
+                                 const std::atomic<bool> &cancel, const LastEntry &last = nullptr);
 
-// The support archive of a log folder (which ends with "/") as the dialog and the command line
-// build it into `file`: the logs and INI files given, the backups, then the system tools'
-// outputs, as buildSupportArchive does. A `maxLogSize` other than 0 cuts every log (".log",
-// backups too) to its last bytes (cappedLog). Failed when no archive can be written into `file`.
-BuildOutcome buildSupportFile(const QString &logPath, const QStringList &logFiles, const QStringList &paramFiles,
-                              quint64 maxLogSize, PendingFile &file, const BuildProgressCallback &progress,
+// What goes into a support archive besides the backups and the system tools' outputs.
+struct ArchiveRequest {
+    QString logPath; // ends with "/"
+    QStringList logFiles;
+    QStringList paramFiles;
+    quint64 maxLogSize = 0; // other than 0: every log (".log", backups too) keeps its last bytes
+    LevelRecord levels;     // the level writes since the program started, for the manifest
+};
+
+// The support archive of a log folder as the dialog and the command line build it into `file`:
+// the logs and INI files asked for, the backups, the system tools' outputs, as
+// buildSupportArchive does, and the manifest last. Failed when no archive can be written into
+// `file`.
+BuildOutcome buildSupportFile(const ArchiveRequest &request, PendingFile &file, const BuildProgressCallback &progress,
                               const std::atomic<bool> &cancel);

@@ -3,6 +3,7 @@
 #include "plainfile.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -45,10 +46,15 @@ SharedFile freshReport(const QString &reportPath, const QDateTime &now)
     return age < reportLifetime ? report : nullptr;
 }
 
-SharedFile captureToolOutput(const SystemTool &tool, const HeldFolder &folder, const std::atomic<bool> &cancel)
+SharedFile captureToolOutput(const SystemTool &tool, const HeldFolder &folder, const std::atomic<bool> &cancel,
+                             ToolRecord &record)
 {
-    if (cancel)
+    record.entry = tool.outputName;
+    record.outcome = QStringLiteral("not written");
+    if (cancel) {
+        record.outcome = QStringLiteral("cancelled");
         return nullptr;
+    }
     // A new file of our own, so that the output never goes through a link put in its place,
     // and no entry planted under a fixed name can block it.
     const std::unique_ptr<PendingFile> output = folder.createPending(tool.outputName, NewFileAccess::Readable);
@@ -62,7 +68,11 @@ SharedFile captureToolOutput(const SystemTool &tool, const HeldFolder &folder, c
     if (!tool.capture && !own.isValid())
         return nullptr;
     QProcess process;
-    process.start(tool.program, toolArguments(tool, QDir::toNativeSeparators(ownPath)));
+    const QStringList arguments = toolArguments(tool, QDir::toNativeSeparators(ownPath));
+    record.command = (QStringList(tool.program) + arguments).join(QLatin1Char(' '));
+    QElapsedTimer clock;
+    clock.start();
+    process.start(tool.program, arguments);
     const bool started = process.waitForStarted(-1);
     bool written = true;
     // Waits in short steps, taking the output as it comes, so that a cancel need not outlast a
@@ -78,8 +88,20 @@ SharedFile captureToolOutput(const SystemTool &tool, const HeldFolder &folder, c
             written = capture.write(process.readAllStandardOutput()) >= 0 && written;
     }
     const bool finished = started && process.state() == QProcess::NotRunning;
-    if (!toolSucceeded(finished, process.exitStatus(), process.exitCode()))
+    record.milliseconds = clock.elapsed();
+    if (!started)
+        record.outcome = QStringLiteral("not started");
+    else if (cancel)
+        record.outcome = QStringLiteral("cancelled");
+    else if (process.exitStatus() != QProcess::NormalExit)
+        record.outcome = QStringLiteral("crashed");
+    else
+        record.exitCode = process.exitCode();
+    if (!toolSucceeded(finished, process.exitStatus(), process.exitCode())) {
+        if (record.exitCode)
+            record.outcome = QStringLiteral("failed");
         return nullptr;
+    }
     if (tool.capture) {
         written = capture.write(process.readAllStandardOutput()) >= 0 && written;
     } else {
@@ -90,10 +112,12 @@ SharedFile captureToolOutput(const SystemTool &tool, const HeldFolder &folder, c
     capture.close();
     if (!written || !output->commit())
         return nullptr;
+    record.outcome = QStringLiteral("done");
     return shared(output->takeStream());
 }
 
-QVector<ArchiveEntry> systemToolEntries(const QString &logPath, const std::atomic<bool> &cancel)
+QVector<ArchiveEntry> systemToolEntries(const QString &logPath, const std::atomic<bool> &cancel,
+                                        QVector<ToolRecord> &records)
 {
     QVector<ArchiveEntry> entries;
     const auto folder = HeldFolder::hold(logPath);
@@ -101,14 +125,16 @@ QVector<ArchiveEntry> systemToolEntries(const QString &logPath, const std::atomi
         return entries;
     const auto run = [&](SystemTool tool) {
         tool.outputName = toolOutputName(tool.program, tool.outputName);
-        if (const SharedFile output = captureToolOutput(tool, *folder, cancel))
+        if (const SharedFile output = captureToolOutput(tool, *folder, cancel, records.emplace_back()))
             entries.append({tool.outputName, logPath + tool.outputName, nullptr, output});
     };
     // A report younger than two hours is reused; the network listing is taken every time.
-    if (const SharedFile report = freshReport(logPath + reportName, QDateTime::currentDateTime()))
+    if (const SharedFile report = freshReport(logPath + reportName, QDateTime::currentDateTime())) {
         entries.append({reportName, logPath + reportName, nullptr, report});
-    else
+        records.append({QString(), reportName, QStringLiteral("reused"), std::nullopt, 0});
+    } else {
         run(systemReportTool());
+    }
     run(networkTool());
     return entries;
 }

@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <optional>
 
 struct SystemTool {
     QString program;    // found by the system's program search
@@ -50,6 +51,16 @@ bool toolSucceeded(bool finished, QProcess::ExitStatus status, int exitCode);
 // replaced by `outputPath`, so that a comma in the path does not cut it.
 QStringList toolArguments(const SystemTool &tool, const QString &outputPath);
 
+// What became of one tool's run, for the support archive's manifest.
+struct ToolRecord {
+    QString command;  // the program and its arguments, as started
+    QString entry;    // its output's entry name
+    QString outcome;  // "done", "reused" (a fresh report), "not started", "crashed", "failed",
+                      // "cancelled" or "not written"
+    std::optional<int> exitCode; // when it ended on its own
+    qint64 milliseconds = 0;
+};
+
 // Runs the tool and waits for it, without time-out unless `cancel` is raised: that kills the
 // tool and fails its run (and a flag raised before starts none). Its output goes into a new
 // file of the log folder `folder` under a name of its own (see PendingFile): its standard
@@ -59,8 +70,9 @@ QStringList toolArguments(const SystemTool &tool, const QString &outputPath);
 // replaced itself, never written through, and a folder, pipe or device of that name stays as it
 // is. Otherwise the new file is removed and an earlier output stays as it was, so a failed run
 // never leaves an output that looks renewed. Returns the output, open, when it was renewed;
-// null otherwise. Touches no widget, so any thread may call it.
-SharedFile captureToolOutput(const SystemTool &tool, const HeldFolder &folder, const std::atomic<bool> &cancel);
+// null otherwise. Touches no widget, so any thread may call it. The run goes into `record`.
+SharedFile captureToolOutput(const SystemTool &tool, const HeldFolder &folder, const std::atomic<bool> &cancel,
+                             ToolRecord &record);
 
 // Opens the report for packing when it is fresh: a regular file with one name (not a link)
 // that the running user made and nobody else may write, whose metadata changed less than two
@@ -70,5 +82,6 @@ SharedFile freshReport(const QString &reportPath, const QDateTime &now);
 
 // The report step, then the network step: reuses a fresh report or renews it, captures the
 // network configuration, and returns the archive entries of the files that are ready, in
-// that order.
-QVector<ArchiveEntry> systemToolEntries(const QString &logPath, const std::atomic<bool> &cancel);
+// that order. Each tool's run is appended to `records`.
+QVector<ArchiveEntry> systemToolEntries(const QString &logPath, const std::atomic<bool> &cancel,
+                                        QVector<ToolRecord> &records);

@@ -168,7 +168,9 @@ void Dialog::on_comboBox_currentIndexChanged(int index)
 
 void Dialog::writeLoggingIni(const QStringList &paramFiles, const QStringList &logFiles, QVector<IniFault> &faults)
 {
-    faults += writeLevel(paramFiles, logFiles, logPath, logLevel);
+    const LevelWrite write = writeLevel(paramFiles, logFiles, logPath, logLevel);
+    record(levelWrites, write);
+    faults += write.faults;
 }
 
 // One message for all the INI files of one change that kept their old level, so that the level
@@ -179,7 +181,7 @@ void Dialog::reportIniFaults(const QVector<IniFault> &faults)
         return;
     QStringList lines;
     for (const IniFault &fault : faults)
-        lines << QDir::toNativeSeparators(fault.path) + QStringLiteral(": ") + fault.reason;
+        lines << QDir::toNativeSeparators(fault.path) + QStringLiteral(": ") + refusalText(fault.refusal);
     QMessageBox::warning(this, tr("Warning"),
                          tr("These INI files could not take the logging level:") + QLatin1Char('\n') +
                              lines.join(QLatin1Char('\n')));
@@ -247,7 +249,7 @@ BuildOutcome Dialog::createSupportFile(PlainFile *built)
     building = true;
     const BuildOutcome outcome =
         runWithProgress(this, [&](const BuildProgressCallback &progress, const std::atomic<bool> &cancel) {
-            return buildSupportFile(logPath, logFiles, paramFiles, 0, *file, progress, cancel);
+            return buildSupportFile({logPath, logFiles, paramFiles, 0, levelWrites}, *file, progress, cancel);
         });
     building = false;
     if (outcome == BuildOutcome::Failed)

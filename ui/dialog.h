@@ -47,6 +47,7 @@ private:
     QString logPath;
     QString paramPath;
     QString logLevel;
+    LevelRecord levelWrites; // for the support archive's manifest
     QStringList folderEntries;
     QFileSystemWatcher folderWatcher;
     QMap<QTreeWidgetItem *, ComponentEntry> components;

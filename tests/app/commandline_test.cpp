@@ -6,6 +6,8 @@
 #include "../zip/archive_view.h"
 
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 
 namespace {
@@ -46,6 +48,17 @@ protected:
         return files;
     }
 };
+
+// The archive's last entry read as JSON.
+QJsonObject manifestOf(const archive_view::Archive &archive)
+{
+    const archive_view::Bytes bytes = archive_view::contents(archive.entries.back());
+    QJsonParseError error;
+    const QJsonDocument manifest =
+        QJsonDocument::fromJson(QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+    return manifest.object();
+}
 
 QString usbIni(const QString &folder, const char *mask)
 {
@@ -156,14 +169,21 @@ TEST_F(CommandLineTest, supportArchiveGoesIntoTheLogFolderOrToTheOutput)
 
     const QString output = root.path() + "/out/support.zip";
     QDir().mkpath(root.path() + "/out");
-    result = run({"--support-archive", "--output", output});
+    result = run({"--support-archive", "--level", "high", "--output", output});
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(result.out.trimmed(), QDir::toNativeSeparators(output));
     const archive_view::Archive archive = archive_view::parse(archive_view::readFile(output.toStdString()));
-    ASSERT_GE(archive.entries.size(), 2u);
+    ASSERT_GE(archive.entries.size(), 3u);
     EXPECT_EQ(archive.entries[0].name, "kv4_usb.log");
     EXPECT_EQ(archive.entries[1].name, "kv4_usb_param.ini");
     EXPECT_EQ(archive_view::contents(archive.entries[0]), archive_view::textOf("usb log"));
+    // The manifest comes last and records the level written by the same run.
+    EXPECT_EQ(archive.entries.back().name, "manifest.json");
+    const QJsonObject manifest = manifestOf(archive);
+    EXPECT_EQ(manifest["files"][0]["entry"], "kv4_usb.log");
+    EXPECT_EQ(manifest["files"][0]["size"], 7);
+    EXPECT_EQ(manifest["iniFiles"][0]["level"], "High");
+    EXPECT_EQ(manifest["iniFiles"][0]["updated"], true);
 }
 
 // A capped log keeps its last bytes from the start of a line, behind a line that says how much
@@ -197,5 +217,8 @@ TEST_F(CommandLineTest, maxLogSizeKeepsEachLogsLastBytesFromALineStart)
                                          .arg(log.size() - kept.size())
                                          .toUtf8());
     EXPECT_EQ(archive_view::contents(archive.entries[1]), archive_view::textOf("[LOGGING]\r\n"));
+    const QJsonObject manifest = manifestOf(archive);
+    EXPECT_EQ(manifest["files"][0]["state"], "capped");
+    EXPECT_EQ(manifest["files"][0]["leftOutBytes"], log.size() - kept.size());
     EXPECT_EQ(read("kv4_usb.log"), log) << "the log itself stays whole";
 }

@@ -42,7 +42,7 @@ done
 [ -s "$data/zel_support.zip" ] || fail "no support archive in C:\\ProgramData\\zel"
 unzip -tq "$data/zel_support.zip" >/dev/null || fail "the archive does not test whole"
 entries=$(unzip -Z1 "$data/zel_support.zip" | tr '\n' ' ')
-[ "$entries" = "kv4_usb.log kv4_usb_param.ini network.txt " ] || fail "unexpected entries: $entries"
+[ "$entries" = "kv4_usb.log kv4_usb_param.ini network.txt manifest.json " ] || fail "unexpected entries: $entries"
 unzip -p "$data/zel_support.zip" network.txt | grep -q "IPv4 address\|IPv6 address" ||
     fail "network.txt holds no address listing"
 [ ! -e "$data/conflicts.nfo" ] || fail "a system report without the tool"

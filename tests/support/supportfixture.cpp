@@ -118,7 +118,7 @@ void PrintTo(const Entry &entry, std::ostream *out)
     *out << entry.name.toStdString() << '=' << entry.data.toStdString();
 }
 
-std::optional<QList<Entry>> readArchive(const QString &path)
+std::optional<QList<Entry>> readWholeArchive(const QString &path)
 {
     int exitCode = 0;
     const QByteArray tested = runReader(readers.unzip, {"-t", path}, exitCode);
@@ -140,6 +140,20 @@ std::optional<QList<Entry>> readArchive(const QString &path)
         const QJsonArray pair = item.toArray();
         entries.append({pair.at(0).toString(), QByteArray::fromBase64(pair.at(1).toString().toLatin1())});
     }
+    return entries;
+}
+
+std::optional<QList<Entry>> readArchive(const QString &path)
+{
+    std::optional<QList<Entry>> entries = readWholeArchive(path);
+    if (!entries)
+        return entries;
+    if (entries->isEmpty() || entries->constLast().name != "manifest.json" ||
+        !QJsonDocument::fromJson(entries->constLast().data).isObject()) {
+        ADD_FAILURE() << "the archive does not end with its manifest";
+        return std::nullopt;
+    }
+    entries->removeLast();
     return entries;
 }
 

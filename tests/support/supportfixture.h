@@ -85,8 +85,11 @@ struct Entry {
 void PrintTo(const Entry &entry, std::ostream *out);
 
 // The archive's entries as Python's zipfile reads them (checking every CRC), after `unzip -t`
-// found no error. Adds a failure and returns nothing when either reader refuses the archive.
+// found no error, without the manifest, which must be the last entry and a JSON object. Adds a
+// failure and returns nothing when either reader refuses the archive or the manifest is wrong.
 std::optional<QList<Entry>> readArchive(const QString &path);
+// The same with the manifest, unchecked.
+std::optional<QList<Entry>> readWholeArchive(const QString &path);
 
 QStringList names(const QList<Entry> &entries);
 QByteArray data(const QList<Entry> &entries, const QString &name);

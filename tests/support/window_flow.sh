@@ -79,7 +79,7 @@ python3 - "$archive" "$mode" <<'PYTHON' || fail "unexpected archive contents"
 import re, sys, zipfile
 with zipfile.ZipFile(sys.argv[1]) as archive:
     names = archive.namelist()
-    expected = ["kv4_cam.log", "conflicts.nfo", "network.txt"]
+    expected = ["kv4_cam.log", "conflicts.nfo", "network.txt", "manifest.json"]
     if names != expected:
         sys.exit(f"entries {names}, expected {expected}")
     if archive.read("kv4_cam.log") != b"camera session\n":

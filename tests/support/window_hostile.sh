@@ -129,7 +129,7 @@ outside = open(sys.argv[2], "rb").read()
 with zipfile.ZipFile(sys.argv[1]) as archive:
     names = archive.namelist()
     # The hard link leaves no entry at all, not even an empty one.
-    if names != ["zel_conv.log", "conflicts.nfo", "network.txt"]:
+    if names != ["zel_conv.log", "conflicts.nfo", "network.txt", "manifest.json"]:
         sys.exit(f"entries {names}")
     if archive.read("zel_conv.log") != b"converter session\n":
         sys.exit("zel_conv.log does not hold the session")
