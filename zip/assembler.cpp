@@ -360,6 +360,21 @@ ZipAssemblerResult openSource(EntrySource &input, const void *source, uint32_t s
             return Result::BadArgument;
         input.stream = static_cast<std::FILE *>(const_cast<void *>(source));
         return takeStream(input, nullptr, sourceLength);
+    case ZipSourceKind::Reader: {
+        const auto *reader = static_cast<const ZipAssemblerReader *>(source);
+        if (!reader || !reader->read)
+            return Result::BadArgument;
+        if (reader->rewind && !reader->rewind(reader->context))
+            return Result::OpenFailed;
+        input.reader = reader;
+        // The data's size is known only once it is read; the file it comes from gives the rest.
+        DiskFileInfo info;
+        auto *file = static_cast<std::FILE *>(const_cast<void *>(reader->file));
+        const bool disk = file && querySource(file, nullptr, info) == SourceType::DiskFile;
+        input.attributes = disk ? externalAttributes(info.attributes, false) : unknownAttributes;
+        input.times = disk ? info.times : currentTimes();
+        return Result::Ok;
+    }
     case ZipSourceKind::Memory:
         if (!source || sourceLength == 0)
             return Result::BadArgument;
@@ -383,8 +398,8 @@ ZipAssemblerResult openSource(EntrySource &input, const void *source, uint32_t s
 
 bool deflatesSource(const char *entryName, ZipSourceKind kind)
 {
-    if (!entryName ||
-        (kind != ZipSourceKind::FileName && kind != ZipSourceKind::Stream && kind != ZipSourceKind::Memory))
+    if (!entryName || (kind != ZipSourceKind::FileName && kind != ZipSourceKind::Stream &&
+                       kind != ZipSourceKind::Memory && kind != ZipSourceKind::Reader))
         return false;
     const std::string name = normalisedName(entryName);
     return !name.empty() && !hasStoredSuffix(name);
@@ -478,6 +493,8 @@ uint32_t EntrySource::fetch(uint8_t *bytes, uint32_t maxBytes)
 {
     if (stream)
         return static_cast<uint32_t>(std::fread(bytes, 1, maxBytes, stream));
+    if (reader)
+        return maxBytes ? std::min(reader->read(reader->context, bytes, maxBytes), maxBytes) : 0;
     const uint32_t count = std::min(maxBytes, memoryLength - memoryPosition);
     if (count > 0)
         std::memcpy(bytes, memory + memoryPosition, count);

@@ -32,6 +32,7 @@ struct ZipEntryRecord {
 // The source of an entry being added, and what has been taken from it.
 struct EntrySource {
     std::FILE *stream = nullptr;
+    const ZipAssemblerReader *reader = nullptr;
     bool closeStream = false; // the writer opened the stream itself
     const uint8_t *memory = nullptr;
     uint32_t memoryLength = 0;

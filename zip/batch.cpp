@@ -39,6 +39,16 @@ std::FILE *diskStream(const ZipAssemblerEntry &entry, DiskFileInfo &info)
                : nullptr;
 }
 
+// Whether the entry's source can be read again from its start, at its turn, after it was read
+// ahead.
+bool rereadableSource(const ZipAssemblerEntry &entry)
+{
+    DiskFileInfo info;
+    if (entry.sourceKind == ZipSourceKind::Reader)
+        return entry.source && static_cast<const ZipAssemblerReader *>(entry.source)->rewind;
+    return entry.sourceKind != ZipSourceKind::Stream || diskStream(entry, info);
+}
+
 // The size of an entry's source as known before reading it, for progress.
 uint64_t sourceSize(const ZipAssemblerEntry &entry)
 {
@@ -47,6 +57,8 @@ uint64_t sourceSize(const ZipAssemblerEntry &entry)
         return info.size;
     if (entry.sourceKind == ZipSourceKind::Memory)
         return entry.sourceLength;
+    if (entry.sourceKind == ZipSourceKind::Reader && entry.source)
+        return static_cast<const ZipAssemblerReader *>(entry.source)->size;
     if (entry.sourceKind != ZipSourceKind::FileName || !entry.source)
         return 0;
     std::error_code error;
@@ -153,9 +165,7 @@ Result Batch::run()
     uint32_t ahead = 0;
     for (uint32_t i = 0; i < count; ++i) {
         total += sourceSize(entries[i]);
-        DiskFileInfo info;
-        const bool rereadable = entries[i].sourceKind != ZipSourceKind::Stream || diskStream(entries[i], info);
-        jobs[i].ahead = rereadable && deflatesSource(entries[i].entryName, entries[i].sourceKind);
+        jobs[i].ahead = rereadableSource(entries[i]) && deflatesSource(entries[i].entryName, entries[i].sourceKind);
         ahead += jobs[i].ahead;
     }
     const uint32_t cores = writer.threads ? writer.threads : std::max(1u, std::thread::hardware_concurrency());

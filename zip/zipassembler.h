@@ -71,6 +71,25 @@ enum class ZipSourceKind : uint32_t {
     FileName = 2, // source: NUL-terminated UTF-8 path, opened and closed by the writer
     Memory = 3,   // source: a block of sourceLength bytes, copied out during the add
     Folder = 4,   // source: ignored; a folder entry, name ending with "/"
+    Reader = 5,   // source: a `ZipAssemblerReader`, which the caller keeps until the add ends;
+                  // sourceLength: ignored
+};
+
+// A source whose bytes the caller hands over as they are read, such as a file passed through a
+// filter. `read` fills up to `maxBytes` of `bytes` and returns the count, 0 at the end (or on
+// an error). `rewind` starts the data again from its first byte and returns false when it
+// cannot; it is called before every reading of the entry, and a batch add may read an entry
+// that can rewind twice (ahead of its turn on another thread, then again at its turn when its
+// compressed data could not be kept), never on two threads at once. Without `rewind` the
+// entry is read once, at its turn. The entry takes its times and attributes from `file` when it
+// is an open disk file (null: the current time), and `size` only serves the progress of a batch
+// (the size expected, 0 when unknown). The size of the data is found while reading it.
+struct ZipAssemblerReader {
+    uint32_t (*read)(void *context, uint8_t *bytes, uint32_t maxBytes);
+    bool (*rewind)(void *context);
+    void *context;
+    const void *file; // a `std::FILE *`, or null
+    uint64_t size;
 };
 
 // One archive being written. Opaque; owned by the caller from create to close.

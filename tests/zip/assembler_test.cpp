@@ -238,6 +238,52 @@ TEST(Sources, streamIsReadFromItsStartAndLeftOpenForTheCaller)
     EXPECT_EQ(entry.externalAttributes & 0xFFFF0000, 0x81800000u);
 }
 
+// A reader handing over a block in pieces of at most 1000 bytes, each byte raised by one, and
+// able to start over as often as `rewinds` allows.
+struct Filter {
+    const Bytes &block;
+    size_t at = 0;
+    int rewinds = 1;
+
+    static uint32_t read(void *context, uint8_t *bytes, uint32_t maxBytes)
+    {
+        auto &self = *static_cast<Filter *>(context);
+        const uint32_t count = uint32_t(std::min<size_t>({maxBytes, 1000, self.block.size() - self.at}));
+        for (uint32_t i = 0; i < count; ++i)
+            bytes[i] = uint8_t(self.block[self.at++] + 1);
+        return count;
+    }
+    static bool rewind(void *context)
+    {
+        auto &self = *static_cast<Filter *>(context);
+        self.at = 0;
+        return self.rewinds-- > 0;
+    }
+};
+
+TEST(Sources, readerIsReadFromItsStartToItsEndAndARefusedRewindLeavesNoTrace)
+{
+    const Bytes block = logText(70'000, 5);
+    Bytes raised = block;
+    for (uint8_t &byte : raised)
+        ++byte;
+    Filter filter{block, 500}; // read from its start all the same
+    ZipAssemblerReader reader{Filter::read, Filter::rewind, &filter, nullptr, 0};
+    ZipAssemblerHandle *archive = memoryTarget();
+    ASSERT_EQ(zipAssemblerAdd(archive, "r.log", &reader, 0, ZipSourceKind::Reader), Result::Ok);
+    EXPECT_EQ(zipAssemblerAdd(archive, "again.log", &reader, 0, ZipSourceKind::Reader), Result::OpenFailed);
+    // Without a way back, it is read from where it stands.
+    Filter once{block};
+    ZipAssemblerReader onward{Filter::read, nullptr, &once, nullptr, 0};
+    ASSERT_EQ(zipAssemblerAdd(archive, "once.log", &onward, 0, ZipSourceKind::Reader), Result::Ok);
+    const Archive parsed = finishMemory(archive);
+    ASSERT_EQ(parsed.count, 2u);
+    EXPECT_EQ(contents(parsed.entries[0]), raised);
+    EXPECT_EQ(parsed.entries[0].externalAttributes, 0x80000000u) << "no file, no attributes of one";
+    EXPECT_EQ(parsed.entries[1].name, "once.log");
+    EXPECT_EQ(contents(parsed.entries[1]), raised);
+}
+
 struct BadSourceRow {
     ZipSourceKind kind;
     bool withSource;
@@ -262,6 +308,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, BadSource,
                                          BadSourceRow{ZipSourceKind::Stream, false, 0},
                                          BadSourceRow{ZipSourceKind::Memory, false, 4},
                                          BadSourceRow{ZipSourceKind::Memory, true, 0},
+                                         BadSourceRow{ZipSourceKind::Reader, false, 0},
                                          BadSourceRow{static_cast<ZipSourceKind>(9), true, 4}));
 
 TEST(Handles, nullHandleIsBadArgumentAndForeignHandleIsWrongHandle)

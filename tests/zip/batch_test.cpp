@@ -85,7 +85,19 @@ struct BatchRow {
     bool inMemory = false; // the batch writes a memory archive
     bool streams = false;  // the sources come as open streams, as the dialog hands them over
     bool toStream = false; // the batch writes into an open stream, as the dialog does
+    bool readers = false;  // the batch reads the streams through readers that pass them on
 };
+
+// A reader that passes an open stream on as it is, from its start at every rewind.
+uint32_t passOn(void *context, uint8_t *bytes, uint32_t maxBytes)
+{
+    return uint32_t(std::fread(bytes, 1, maxBytes, static_cast<std::FILE *>(context)));
+}
+
+bool startOver(void *context)
+{
+    return std::fseek(static_cast<std::FILE *>(context), 0, SEEK_SET) == 0;
+}
 
 void PrintTo(const BatchRow &row, std::ostream *out)
 {
@@ -109,6 +121,16 @@ TEST_P(BatchAdd, writesTheArchiveOfSingleAddsWithTheSameResults)
         entry.source = streams.back().get();
         entry.sourceKind = ZipSourceKind::Stream;
     }
+    // The single adds read the streams themselves, the batch through readers: a reader's entry
+    // takes its times and attributes from its file, and its size as it reads.
+    std::vector<ZipAssemblerReader> readers(entries.size());
+    std::vector<ZipAssemblerEntry> batchEntries = entries;
+    for (size_t i = 0; i < entries.size() && GetParam().readers; ++i) {
+        auto *stream = static_cast<std::FILE *>(const_cast<void *>(entries[i].source));
+        readers[i] = {passOn, startOver, stream, stream, 0};
+        batchEntries[i].source = stream ? &readers[i] : nullptr;
+        batchEntries[i].sourceKind = ZipSourceKind::Reader;
+    }
 
     ZipAssemblerHandle *single = createIn(sources.dir, "single.zip", GetParam().tweak);
     ASSERT_NE(single, nullptr);
@@ -124,12 +146,12 @@ TEST_P(BatchAdd, writesTheArchiveOfSingleAddsWithTheSameResults)
                                                       : createIn(sources.dir, "batch.zip", noTweak);
     ASSERT_NE(batch, nullptr);
     GetParam().tweak(*batch->writer);
-    EXPECT_EQ(zipAssemblerAddBatch(batch, entries.data(), uint32_t(entries.size()), nullptr, nullptr), Result::Ok);
+    EXPECT_EQ(zipAssemblerAddBatch(batch, batchEntries.data(), uint32_t(entries.size()), nullptr, nullptr), Result::Ok);
     const Bytes inMemory = GetParam().inMemory ? memoryBytes(batch) : Bytes{};
     EXPECT_EQ(zipAssemblerClose(batch), Result::Ok);
 
     for (size_t i = 0; i < entries.size(); ++i)
-        EXPECT_EQ(entries[i].result, singleResults[i]) << sources.names[i];
+        EXPECT_EQ(batchEntries[i].result, singleResults[i]) << sources.names[i];
     const Bytes expected = withoutAccessTimes(readFile(sources.dir / "single.zip"));
     EXPECT_EQ(withoutAccessTimes(GetParam().inMemory ? inMemory : readFile(sources.dir / "batch.zip")), expected);
     EXPECT_GE(parse(expected).count, 4u);
@@ -150,6 +172,9 @@ INSTANTIATE_TEST_SUITE_P(
                     // The waiting data goes to a scratch file of the system's temporary folder.
                     BatchRow{"streamTargetNoSpoolMemory", [](zip::ZipAssembler &writer) { writer.spoolMemory = 0; },
                              false, true, true},
+                    BatchRow{"readers", noTweak, false, true, false, true},
+                    BatchRow{"readersNoSpoolMemory", [](zip::ZipAssembler &writer) { writer.spoolMemory = 0; }, false,
+                             true, false, true},
                     // Entries past 4 MB no longer fit: some are refused, smaller ones follow.
                     BatchRow{"loweredLimit", [](zip::ZipAssembler &writer) { writer.sizeLimit = 4'000'000; }},
                     BatchRow{"loweredLimitInMemory", [](zip::ZipAssembler &writer) { writer.sizeLimit = 4'000'000; },
