@@ -200,10 +200,15 @@ int runCommandLine(const QStringList &arguments)
         Text::tr("With --support-archive: keeps of each log only its last SIZE bytes (such as 500K or 20M), from "
                  "the start of a line, behind a first line that says how much was left out."),
         Text::tr("SIZE"));
+    const QCommandLineOption redact(
+        QStringLiteral("redact"),
+        Text::tr("With --support-archive: replaces the machine's names, user names, home folders, IP addresses and "
+                 "the device part of MAC addresses by stand-ins throughout the archive. Which stand-in is which "
+                 "original goes into a file beside the archive that only you can read."));
     const QCommandLineOption output(QStringLiteral("output"),
                                     Text::tr("With --support-archive: writes the archive to PATH instead."),
                                     Text::tr("PATH"));
-    parser.addOptions({listing, enable, disable, level, clear, older, archive, maxLogSize, output});
+    parser.addOptions({listing, enable, disable, level, clear, older, archive, maxLogSize, redact, output});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -224,6 +229,8 @@ int runCommandLine(const QStringList &arguments)
         return usageError(Text::tr("--output needs --support-archive"));
     if (parser.isSet(maxLogSize) && !parser.isSet(archive))
         return usageError(Text::tr("--max-log-size needs --support-archive"));
+    if (parser.isSet(redact) && !parser.isSet(archive))
+        return usageError(Text::tr("--redact needs --support-archive"));
     const std::optional<quint64> cap = parser.isSet(maxLogSize) ? byteCount(parser.value(maxLogSize)) : quint64(0);
     if (!cap)
         return usageError(Text::tr("not a size: %1 (bytes, or a number followed by K, M or G)")
@@ -308,8 +315,9 @@ int runCommandLine(const QStringList &arguments)
         } else {
             const bool terminal = stderrIsTerminal();
             const std::atomic<bool> cancel{false};
+            const QString mapping = parser.isSet(redact) ? redactionMappingPath(target) : QString();
             const BuildOutcome outcome = buildSupportFile(
-                {logPath, logFiles, paramFiles, *cap, levels}, *file,
+                {logPath, logFiles, paramFiles, *cap, levels, mapping}, *file,
                 [terminal](const BuildProgress &now) {
                     if (terminal)
                         showProgress(now);
@@ -318,7 +326,8 @@ int runCommandLine(const QStringList &arguments)
             if (terminal)
                 print(stderr, QStringLiteral("\r\033[K"));
             if (outcome == BuildOutcome::Built)
-                print(stdout, QDir::toNativeSeparators(target) + QLatin1Char('\n'));
+                print(stdout, QDir::toNativeSeparators(target) + QLatin1Char('\n') +
+                                  (mapping.isEmpty() ? QString() : QDir::toNativeSeparators(mapping) + QLatin1Char('\n')));
             else
                 problems << QDir::toNativeSeparators(target) + QStringLiteral(": ") +
                                 Text::tr("The support file could not be written completely (is the disk full?). An "

@@ -96,8 +96,9 @@ class PendingFile;
 
 // Who may read a new file: its owner alone, until it gets the permissions of what it copies or
 // replaces, or whoever the user's defaults let (on POSIX mode 0644 less the umask); only the
-// owner writes it either way. Windows files take their folder's access rights.
-enum class NewFileAccess { OwnerOnly, Readable };
+// owner writes it either way. Windows files take their folder's access rights, but for Private
+// ones, which the owner alone may open on every system, whatever the folder hands down.
+enum class NewFileAccess { OwnerOnly, Readable, Private };
 
 // A real folder held open, such as the log folder or its "backup/": what is made, opened, moved
 // and deleted through it stays in the folder that was checked, even when another local user

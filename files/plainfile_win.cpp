@@ -153,6 +153,51 @@ bool emptyPlainFile(std::FILE *file, qint64 size)
            SetFileInformationByHandle(handleOf(file), FileEndOfFileInfo, &end, sizeof end);
 }
 
+namespace {
+
+// The running user's security identifier, held in a buffer of its own.
+struct UserSid {
+    union {
+        TOKEN_USER user;
+        char bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } buffer{};
+    bool found = false;
+
+    UserSid()
+    {
+        HANDLE token = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+            return;
+        DWORD length = 0;
+        found = GetTokenInformation(token, TokenUser, &buffer, sizeof buffer, &length);
+        CloseHandle(token);
+    }
+    PSID sid() const { return found ? buffer.user.User.Sid : nullptr; }
+};
+
+// Rights for a new file that only the running user has: none handed down from the folder.
+struct PrivateRights {
+    UserSid user;
+    union {
+        ACL acl;
+        char bytes[sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + SECURITY_MAX_SID_SIZE];
+    } list{};
+    SECURITY_DESCRIPTOR descriptor{};
+    SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), &descriptor, FALSE};
+    bool ready = false;
+
+    PrivateRights()
+    {
+        ready = user.sid() && InitializeAcl(&list.acl, sizeof list, ACL_REVISION) &&
+                AddAccessAllowedAce(&list.acl, ACL_REVISION, FILE_ALL_ACCESS, user.sid()) &&
+                InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+                SetSecurityDescriptorDacl(&descriptor, TRUE, &list.acl, FALSE) &&
+                SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+    }
+};
+
+} // namespace
+
 bool ownedByUser(std::FILE *file)
 {
     PSID owner = nullptr;
@@ -160,18 +205,8 @@ bool ownedByUser(std::FILE *file)
     if (GetSecurityInfo(handleOf(file), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
                         nullptr, &descriptor) != ERROR_SUCCESS)
         return false;
-    HANDLE token = nullptr;
-    bool same = false;
-    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        union {
-            TOKEN_USER user;
-            char bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-        } buffer{};
-        DWORD length = 0;
-        same = GetTokenInformation(token, TokenUser, &buffer, sizeof buffer, &length) &&
-               EqualSid(owner, buffer.user.User.Sid);
-        CloseHandle(token);
-    }
+    const UserSid user;
+    const bool same = user.sid() && EqualSid(owner, user.sid());
     LocalFree(descriptor);
     return same;
 }
@@ -228,15 +263,20 @@ PlainFile HeldFolder::open(const QString &name, bool writable) const
     return openPlainFile(folder + name, writable);
 }
 
-PlainFile HeldFolder::createNew(const QString &name, NewFileAccess, bool &taken) const
+PlainFile HeldFolder::createNew(const QString &name, NewFileAccess access, bool &taken) const
 {
+    PrivateRights rights;
+    taken = false;
+    if (access == NewFileAccess::Private && !rights.ready)
+        return nullptr;
     // CREATE_NEW opens nothing that already bears the name, link or not. The handle, open for
     // writing, marks the file as in use (see claimLeftover). It lets others read and delete,
     // so that the file can be renamed while it is open, but nobody else may write it, whatever
     // rights the folder hands down.
     const HANDLE handle = CreateFileW(nativePath(folder + name).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                      nullptr);
+                                      FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                      access == NewFileAccess::Private ? &rights.attributes : nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
     taken = handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
     if (handle == INVALID_HANDLE_VALUE)
         return nullptr;

@@ -118,12 +118,3 @@ QByteArray entryNameBytes(const ArchiveEntry &entry)
 {
     return fileNameBytes(entry.name);
 }
-
-bool addToArchive(ZipAssemblerHandle *archive, const ArchiveEntry &entry)
-{
-    // The writer gets the file opened here, so what it packs is the regular file checked, never
-    // a link's target or a pipe.
-    const SharedFile file = openSource(entry);
-    return file && zipAssemblerAdd(archive, entryNameBytes(entry).constData(), file.get(), 0, ZipSourceKind::Stream) ==
-                       ZipAssemblerResult::Ok;
-}

@@ -71,8 +71,3 @@ ArchiveEntry cappedLog(const ArchiveEntry &entry, quint64 maxSize);
 // UTF-8 keeps its own bytes (the archive's names carry no UTF-8 mark, so readers take them as
 // they are).
 QByteArray entryNameBytes(const ArchiveEntry &entry);
-
-// Adds the entry's source under its name. Only a regular file with one name, reached without
-// a link, is read, and never a pipe: anything else, or a file that cannot be opened, leaves no
-// entry; the archive goes on. True when the entry went in whole.
-bool addToArchive(ZipAssemblerHandle *archive, const ArchiveEntry &entry);

@@ -1,8 +1,10 @@
 #include "archivebuild.h"
 
 #include "clearing.h"
+#include "identity.h"
 #include "manifest.h"
 #include "plainfile.h"
+#include "redaction.h"
 #include "systemtools.h"
 #include "zipassembler.h"
 
@@ -18,10 +20,11 @@ namespace {
 // backup folder of thousands of logs cannot run the process out of file handles.
 constexpr int batchSize = 64;
 
-// One batch's view of the whole build, for the writer's progress callback.
+// One batch's view of the whole build.
 struct BatchProgress {
     const BuildProgressCallback &progress;
     const std::atomic<bool> &cancel;
+    Redactor *redactor; // null: the files go in as they are
     QStringList names; // of the batch's entries, in order
     quint64 doneBefore; // bytes of the batches before this one
     quint64 total;
@@ -36,17 +39,20 @@ bool reportBatch(void *context, uint32_t entry, uint64_t done, uint64_t)
 }
 
 // Adds `entries` in one batch, each a regular file opened here without following a link and
-// without waiting on a pipe; anything else leaves no entry, as with addToArchive. Appends to
+// without waiting on a pipe (see openSource); anything else leaves no entry. Appends to
 // `packed` whether each entry went in whole.
 void addBatch(ZipAssemblerHandle *archive, const QVector<ArchiveEntry> &entries, BatchProgress &report,
               QVector<bool> &packed)
 {
     std::vector<SharedFile> files;
+    std::vector<std::unique_ptr<RedactedSource>> redacted;
     QVector<QByteArray> names;
     QVector<int> places; // in `packed`, of each opened entry
     for (const ArchiveEntry &entry : entries) {
         packed.append(false);
         if (SharedFile file = openSource(entry)) {
+            if (report.redactor)
+                redacted.push_back(std::make_unique<RedactedSource>(file, *report.redactor));
             files.push_back(std::move(file));
             names.append(entryNameBytes(entry));
             places.append(packed.size() - 1);
@@ -54,8 +60,14 @@ void addBatch(ZipAssemblerHandle *archive, const QVector<ArchiveEntry> &entries,
         }
     }
     std::vector<ZipAssemblerEntry> batch;
-    for (size_t i = 0; i < files.size(); ++i)
-        batch.push_back({names[int(i)].constData(), files[i].get(), 0, ZipSourceKind::Stream, ZipAssemblerResult::Ok});
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (report.redactor)
+            batch.push_back({names[int(i)].constData(), redacted[i]->reader(), 0, ZipSourceKind::Reader,
+                             ZipAssemblerResult::Ok});
+        else
+            batch.push_back(
+                {names[int(i)].constData(), files[i].get(), 0, ZipSourceKind::Stream, ZipAssemblerResult::Ok});
+    }
     zipAssemblerAddBatch(archive, batch.data(), uint32_t(batch.size()), reportBatch, &report);
     for (size_t i = 0; i < batch.size(); ++i)
         packed[places[int(i)]] = batch[i].result == ZipAssemblerResult::Ok;
@@ -71,11 +83,26 @@ quint64 plainFileSize(const ArchiveEntry &entry)
     return isPlainFile(entry.source) ? quint64(QFileInfo(entry.source).size()) : 0;
 }
 
+// The redaction's mapping, written whole into a new file beside the archive that only the user
+// may read; it takes the place of an earlier one when committed.
+std::unique_ptr<PendingFile> writeMapping(const QString &path, const Redactor &redactor)
+{
+    const QFileInfo info(path);
+    const auto folder = replaceable(entryKind(path)) ? HeldFolder::hold(info.absolutePath() + QLatin1Char('/')) : nullptr;
+    std::unique_ptr<PendingFile> file = folder ? folder->createPending(info.fileName(), NewFileAccess::Private) : nullptr;
+    QFile text;
+    if (!file || !text.open(file->stream(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
+        return nullptr;
+    const QByteArray mapping = "# zel.logging: the originals behind the stand-ins of " + info.completeBaseName().toUtf8() +
+                               ".zip. Keep this file; it is not for sending.\n" + redactor.mapping();
+    return text.write(mapping) == mapping.size() && text.flush() ? std::move(file) : nullptr;
+}
+
 } // namespace
 
 BuildOutcome buildSupportArchive(ZipAssemblerHandle *archive, PendingFile &file, const QVector<ArchiveEntry> &entries,
                                  const ToolRun &tools, const BuildProgressCallback &progress,
-                                 const std::atomic<bool> &cancel, const LastEntry &last)
+                                 const std::atomic<bool> &cancel, const LastEntry &last, Redactor *redactor)
 {
     // The tools may take far longer than the packing (a system report can take tens of
     // seconds), so they start first and run alongside it.
@@ -90,7 +117,7 @@ BuildOutcome buildSupportArchive(ZipAssemblerHandle *archive, PendingFile &file,
     quint64 done = 0;
     QVector<bool> packed;
     for (int first = 0; first < entries.size() && !cancel; first += batchSize) {
-        BatchProgress report{progress, cancel, {}, done, total};
+        BatchProgress report{progress, cancel, redactor, {}, done, total};
         addBatch(archive, entries.mid(first, batchSize), report, packed);
         for (const quint64 size : sizes.mid(first, batchSize))
             done += size;
@@ -98,14 +125,20 @@ BuildOutcome buildSupportArchive(ZipAssemblerHandle *archive, PendingFile &file,
     progress({QString(), done, total});
     toolThread->wait();
     packed.resize(entries.size());
-    for (const ArchiveEntry &entry : toolEntries)
-        packed.append(!cancel && addToArchive(archive, entry));
+    // The tools' outputs are small: their packing goes unreported.
+    const BuildProgressCallback quiet = [](const BuildProgress &) {};
+    BatchProgress toolReport{quiet, cancel, redactor, {}, 0, 0};
+    if (!cancel)
+        addBatch(archive, toolEntries, toolReport, packed);
+    packed.resize(entries.size() + toolEntries.size());
+    bool lastWritten = true;
     if (last && !cancel) {
-        const auto [name, bytes] = last(packed);
-        zipAssemblerAdd(archive, fileNameBytes(name).constData(), bytes.constData(), uint32_t(bytes.size()),
-                        ZipSourceKind::Memory);
+        const std::optional<std::pair<QString, QByteArray>> entry = last(packed);
+        lastWritten = entry && zipAssemblerAdd(archive, fileNameBytes(entry->first).constData(),
+                                               entry->second.constData(), uint32_t(entry->second.size()),
+                                               ZipSourceKind::Memory) == ZipAssemblerResult::Ok;
     }
-    const bool written = zipAssemblerClose(archive) == ZipAssemblerResult::Ok;
+    const bool written = zipAssemblerClose(archive) == ZipAssemblerResult::Ok && lastWritten;
     if (cancel)
         return BuildOutcome::Cancelled;
     // Only now, complete on the disk, does it replace the earlier archive.
@@ -118,7 +151,10 @@ BuildOutcome buildSupportFile(const ArchiveRequest &request, PendingFile &file, 
     ZipAssemblerHandle *archive = zipAssemblerCreate(file.stream(), 0, ZipTargetKind::Stream);
     if (!archive)
         return BuildOutcome::Failed;
-    ManifestFacts facts{request.logPath, {}, request.paramFiles, request.levels, {}, false, {}};
+    const bool redact = !request.mappingPath.isEmpty();
+    ManifestFacts facts{request.logPath, {}, request.paramFiles, request.levels, {}, redact, {}};
+    const std::unique_ptr<Redactor> redactor = redact ? std::make_unique<Redactor>(machineIdentity()) : nullptr;
+    std::unique_ptr<PendingFile> mapping;
     QVector<ArchiveEntry> entries = archiveEntries(request.logFiles, request.paramFiles,
                                                    makeBackupFolder(backupFolder(request.logPath)));
     for (ArchiveEntry &entry : entries) {
@@ -143,7 +179,25 @@ BuildOutcome buildSupportFile(const ArchiveRequest &request, PendingFile &file, 
             const bool output = run.outcome == QLatin1String("done") || run.outcome == QLatin1String("reused");
             facts.tools.append({run, output && packed.value(next++)});
         }
-        return std::pair{manifestName, manifestJson(facts, QDateTime::currentDateTime())};
+        if (!redactor)
+            return std::optional{std::pair{manifestName, manifestJson(facts, QDateTime::currentDateTime())}};
+        // The manifest names paths too; what it holds of the originals is not counted.
+        facts.replaced = redactor->counts();
+        const QByteArray json = redactor->redacted(manifestJson(facts, QDateTime::currentDateTime()));
+        mapping = writeMapping(request.mappingPath, *redactor);
+        return mapping ? std::optional{std::pair{manifestName, json}} : std::nullopt;
     };
-    return buildSupportArchive(archive, file, entries, tools, progress, cancel, manifest);
+    const BuildOutcome outcome = buildSupportArchive(archive, file, entries, tools, progress, cancel, manifest,
+                                                     redactor.get());
+    // The archive is in place; a mapping that cannot follow it would leave the customer unable
+    // to read the desk's answer.
+    if (outcome == BuildOutcome::Built && mapping && !mapping->commit())
+        return BuildOutcome::Failed;
+    return outcome;
+}
+
+QString redactionMappingPath(const QString &archivePath)
+{
+    const QFileInfo archive(archivePath);
+    return archive.path() + QLatin1Char('/') + archive.completeBaseName() + QStringLiteral(".redaction.txt");
 }

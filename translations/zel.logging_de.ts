@@ -312,6 +312,14 @@
         <translation>--max-log-size braucht --support-archive</translation>
     </message>
     <message>
+        <source>With --support-archive: replaces the machine's names, user names, home folders, IP addresses and the device part of MAC addresses by stand-ins throughout the archive. Which stand-in is which original goes into a file beside the archive that only you can read.</source>
+        <translation>Mit --support-archive: ersetzt im ganzen Archiv die Namen des Rechners, Benutzernamen, Benutzerordner, IP-Adressen und den Geräteteil von MAC-Adressen durch Platzhalter. Welcher Platzhalter für welches Original steht, kommt in eine Datei neben dem Archiv, die nur Sie lesen können.</translation>
+    </message>
+    <message>
+        <source>--redact needs --support-archive</source>
+        <translation>--redact braucht --support-archive</translation>
+    </message>
+    <message>
         <source>not a size: %1 (bytes, or a number followed by K, M or G)</source>
         <translation>keine Größe: %1 (Bytes, oder eine Zahl gefolgt von K, M oder G)</translation>
     </message>

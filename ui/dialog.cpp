@@ -249,7 +249,7 @@ BuildOutcome Dialog::createSupportFile(PlainFile *built)
     building = true;
     const BuildOutcome outcome =
         runWithProgress(this, [&](const BuildProgressCallback &progress, const std::atomic<bool> &cancel) {
-            return buildSupportFile({logPath, logFiles, paramFiles, 0, levelWrites}, *file, progress, cancel);
+            return buildSupportFile({logPath, logFiles, paramFiles, 0, levelWrites, QString()}, *file, progress, cancel);
         });
     building = false;
     if (outcome == BuildOutcome::Failed)

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSysInfo>
 
 namespace {
 
@@ -221,4 +222,58 @@ TEST_F(CommandLineTest, maxLogSizeKeepsEachLogsLastBytesFromALineStart)
     EXPECT_EQ(manifest["files"][0]["state"], "capped");
     EXPECT_EQ(manifest["files"][0]["leftOutBytes"], log.size() - kept.size());
     EXPECT_EQ(read("kv4_usb.log"), log) << "the log itself stays whole";
+}
+
+// Redaction: nothing of the machine's name or its addresses is left in any entry, the maker's
+// part of a MAC address stays, the same address has the same stand-in everywhere, and the
+// originals go into a file beside the archive, not into it.
+TEST_F(CommandLineTest, redactedArchiveHoldsStandInsAndTheMappingStaysBeside)
+{
+    const QByteArray host = QSysInfo::machineHostName().section('.', 0, 0).toUtf8();
+    ASSERT_GE(host.size(), 2);
+    write("kv4_usb.log", "connected to " + host + " at 192.168.7.20 and 2a02:810d:4d40:1e00:1a2b:3cff:fe4d:5e6f\n"
+                         "camera 00:0F:31:A1:B2:C3 on 192.168.7.21\n");
+    write("kv4_usb_param.ini", "[LOGGING]\r\nCamera=192.168.7.20\r\n");
+    const QString output = root.path() + "/redacted.zip";
+    EXPECT_EQ(run({"--redact"}).exitCode, 2) << "only with --support-archive";
+    const Outcome result = run({"--support-archive", "--redact", "--output", output});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const QString mappingPath = root.path() + "/redacted.redaction.txt";
+    EXPECT_EQ(result.out, QDir::toNativeSeparators(output) + "\n" + QDir::toNativeSeparators(mappingPath) + "\n");
+
+    const archive_view::Archive archive = archive_view::parse(archive_view::readFile(output.toStdString()));
+    QMap<std::string, QByteArray> entries;
+    for (const archive_view::Entry &entry : archive.entries) {
+        const archive_view::Bytes bytes = archive_view::contents(entry);
+        entries[entry.name] = QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
+    }
+    const QByteArray log = entries["kv4_usb.log"];
+    EXPECT_EQ(log, "connected to host1 at 240.0.1.20 and 2001:db8:0:1::1\ncamera 00:0F:31:00:00:01 on 240.0.1.21\n");
+    EXPECT_EQ(entries["kv4_usb_param.ini"], "[LOGGING]\r\nCamera=240.0.1.20\r\n");
+    for (auto entry = entries.cbegin(); entry != entries.cend(); ++entry) {
+        for (const QByteArray &original : {QByteArray("192.168.7."), QByteArray("2a02:810d"), QByteArray("A1:B2:C3")})
+            EXPECT_FALSE(entry.value().contains(original)) << entry.key() << " holds " << original.toStdString();
+    }
+    const QJsonObject manifest = manifestOf(archive);
+    EXPECT_EQ(manifest["redaction"]["on"], true);
+    EXPECT_GE(manifest["redaction"]["replaced"]["IPv4 address"].toInt(), 3);
+    EXPECT_GE(manifest["redaction"]["replaced"]["MAC address"].toInt(), 1);
+
+    QFile mapping(mappingPath);
+    ASSERT_TRUE(mapping.open(QIODevice::ReadOnly));
+    const QByteArray originals = mapping.readAll();
+    for (const QByteArray &line : {"host1\t" + host + "\n", QByteArray("240.0.1.0/24\t192.168.7.0/24\n"),
+                                   QByteArray("00:0F:31:00:00:01\t00:0F:31:A1:B2:C3\n")})
+        EXPECT_TRUE(originals.contains(line)) << line.toStdString() << " not in\n" << originals.toStdString();
+    EXPECT_FALSE(entries.contains("redacted.redaction.txt"));
+    EXPECT_TRUE(openToOwnerAlone(mappingPath));
+
+    // Where the mapping cannot go, the archive does not replace the earlier one either.
+    QFile::remove(mappingPath);
+    ASSERT_TRUE(QDir().mkpath(mappingPath));
+    const archive_view::Bytes before = archive_view::readFile(output.toStdString());
+    const Outcome blocked = run({"--support-archive", "--redact", "--output", output});
+    EXPECT_EQ(blocked.exitCode, 1);
+    EXPECT_TRUE(blocked.err.contains(QDir::toNativeSeparators(output))) << blocked.err.toStdString();
+    EXPECT_EQ(archive_view::readFile(output.toStdString()), before);
 }

@@ -1,6 +1,7 @@
 #include "testenv.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 QString useTestLogFolder(const QString &root)
 {
@@ -25,6 +26,13 @@ void releaseTestLogFolder(const QString &)
 QFileDevice::Permissions permittedToAll()
 {
     return QFileDevice::Permissions(0x7777);
+}
+
+bool openToOwnerAlone(const QString &path)
+{
+    return QFileInfo::exists(path) && (QFile::permissions(path) & (QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                                                    QFileDevice::ReadOther | QFileDevice::WriteOther)) ==
+                                          QFileDevice::Permissions();
 }
 
 bool folderModesBind()

@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <aclapi.h>
+#include <windows.h>
+
 namespace {
 // Beside the log folder, not in it, so that no listing of the folder sees it.
 QString ownerMark(const QString &logPath)
@@ -41,6 +44,36 @@ void releaseTestLogFolder(const QString &logPath)
 QFileDevice::Permissions permittedToAll()
 {
     return QFileDevice::Permissions(0x6666);
+}
+
+bool openToOwnerAlone(const QString &path)
+{
+    PACL list = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(reinterpret_cast<const wchar_t *>(path.utf16()), SE_FILE_OBJECT,
+                              DACL_SECURITY_INFORMATION, nullptr, nullptr, &list, nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    bool alone = list && GetSecurityDescriptorControl(descriptor, &control, &revision) &&
+                 (control & SE_DACL_PROTECTED) && list->AceCount > 0;
+    HANDLE token = nullptr;
+    union {
+        TOKEN_USER user;
+        char bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } self{};
+    DWORD length = 0;
+    alone = alone && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+            GetTokenInformation(token, TokenUser, &self, sizeof self, &length);
+    for (DWORD i = 0; alone && i < list->AceCount; ++i) {
+        void *entry = nullptr;
+        alone = GetAce(list, i, &entry) && static_cast<ACE_HEADER *>(entry)->AceType == ACCESS_ALLOWED_ACE_TYPE &&
+                EqualSid(&static_cast<ACCESS_ALLOWED_ACE *>(entry)->SidStart, self.user.User.Sid);
+    }
+    if (token)
+        CloseHandle(token);
+    LocalFree(descriptor);
+    return alone;
 }
 
 bool folderModesBind()
