@@ -42,14 +42,31 @@ uchar at(const QByteArray &text, qsizetype index)
     return index >= 0 && index < text.size() ? uchar(text[index]) : uchar(' ');
 }
 
-// Whether an address may begin at `index`: not inside a word, a number or a longer run of
-// hexadecimal groups.
+// 0 for the bytes behind which nothing begins (letters, digits, "_"), 1 for the others.
+const std::array<uint8_t, 256> wordStart = [] {
+    std::array<uint8_t, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[size_t(c)] = !(isDigit(uchar(c)) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '_');
+    return table;
+}();
+
+// Whether an address may begin at `index`: not inside a word or a number, nor inside a run of
+// hexadecimal groups ("1::2::3", "00-1a-2b"); but behind a word ("MAC:") or a dotted number
+// ("10.0.0.1-10.0.0.9").
 bool addressStart(const QByteArray &text, qsizetype index)
 {
     const uchar before = at(text, index - 1);
-    if (isDigit(before) || ((before | 0x20) >= 'a' && (before | 0x20) <= 'z') || before == '_' || before == '.')
+    if (wordStart[before] == 0 || before == '.')
         return false;
-    return !((before == ':' || before == '-') && hexValue(at(text, index - 2)) >= 0);
+    if (before != ':' && before != '-')
+        return true;
+    qsizetype i = index - 2;
+    while (index - 2 - i < 5 && hexValue(at(text, i)) >= 0)
+        --i;
+    const qsizetype group = index - 2 - i;
+    if (group == 0)
+        return at(text, i) != ':' && at(text, i) != '-';
+    return group > 4 || wordStart[at(text, i)] == 0 || at(text, i) == '.';
 }
 
 // A home folder's path is a name only when it has at least two parts: a user whose home is "/"
@@ -101,58 +118,65 @@ QByteArray ipv6Text(const std::array<uint16_t, 8> &groups)
     return text;
 }
 
-// Parses an IPv6 address, with "::" and a dotted IPv4 tail allowed.
-bool parseIpv6(const QByteArray &text, std::array<uint16_t, 8> &groups)
+// Parses the IPv6 address text[begin, end): hexadecimal groups, at most one "::", and a dotted
+// IPv4 tail allowed.
+bool parseIpv6(const char *text, qsizetype begin, qsizetype end, std::array<uint16_t, 8> &groups)
 {
-    const qsizetype gap = text.indexOf("::");
-    if (gap >= 0 && text.indexOf("::", gap + 1) >= 0)
-        return false;
-    std::vector<uint16_t> head, tail;
-    const auto parsePart = [](const QByteArray &part, std::vector<uint16_t> &out, bool last) {
-        if (part.isEmpty())
-            return true;
-        const QList<QByteArray> pieces = part.split(':');
-        for (qsizetype i = 0; i < pieces.size(); ++i) {
-            const QByteArray &piece = pieces[i];
-            if (last && i == pieces.size() - 1 && piece.contains('.')) {
-                const QList<QByteArray> bytes = piece.split('.');
-                if (bytes.size() != 4)
-                    return false;
-                uint32_t value = 0;
-                for (const QByteArray &byte : bytes) {
-                    bool ok = false;
-                    const uint number = byte.toUInt(&ok);
-                    if (!ok || byte.isEmpty() || byte.size() > 3 || number > 255)
-                        return false;
-                    value = value << 8 | number;
-                }
-                out.push_back(uint16_t(value >> 16));
-                out.push_back(uint16_t(value));
-                continue;
-            }
-            if (piece.isEmpty() || piece.size() > 4)
-                return false;
-            uint32_t value = 0;
-            for (const char c : piece) {
-                const int digit = hexValue(uchar(c));
-                if (digit < 0)
-                    return false;
-                value = value << 4 | uint32_t(digit);
-            }
-            out.push_back(uint16_t(value));
-        }
-        return true;
-    };
-    if (gap < 0) {
-        if (!parsePart(text, head, true) || head.size() != 8)
-            return false;
-    } else if (!parsePart(text.left(gap), head, false) || !parsePart(text.mid(gap + 2), tail, true) ||
-               head.size() + tail.size() > 7) {
-        return false;
+    std::array<uint16_t, 8> parsed{};
+    int count = 0;
+    int gap = -1; // the group index where "::" stands
+    qsizetype i = begin;
+    if (end - i >= 2 && text[i] == ':' && text[i + 1] == ':') {
+        gap = 0;
+        i += 2;
     }
+    while (i < end) {
+        // A group, or the IPv4 tail where a dot follows its digits.
+        qsizetype j = i;
+        uint32_t value = 0;
+        while (j < end && j - i < 5 && hexValue(uchar(text[j])) >= 0)
+            value = value << 4 | uint32_t(hexValue(uchar(text[j++])));
+        if (j < end && text[j] == '.') {
+            uint32_t address = 0;
+            j = i;
+            for (int part = 0; part < 4; ++part) {
+                if (part > 0 && (j >= end || text[j++] != '.'))
+                    return false;
+                uint32_t number = 0;
+                const qsizetype first = j;
+                while (j < end && isDigit(uchar(text[j])) && j - first < 3)
+                    number = number * 10 + uint32_t(text[j++] - '0');
+                if (j == first || number > 255)
+                    return false;
+                address = address << 8 | number;
+            }
+            if (j != end || count > 6)
+                return false;
+            parsed[size_t(count++)] = uint16_t(address >> 16);
+            parsed[size_t(count++)] = uint16_t(address);
+            break;
+        }
+        if (j == i || j - i > 4 || count == 8)
+            return false;
+        parsed[size_t(count++)] = uint16_t(value);
+        if (j == end)
+            break;
+        if (text[j] != ':' || j + 1 == end)
+            return false;
+        i = j + 1;
+        if (text[i] == ':') {
+            if (gap >= 0)
+                return false;
+            gap = count;
+            ++i;
+        }
+    }
+    if (gap < 0 ? count != 8 : count > 7)
+        return false;
     groups.fill(0);
-    std::copy(head.begin(), head.end(), groups.begin());
-    std::copy(tail.begin(), tail.end(), groups.end() - qsizetype(tail.size()));
+    const int tail = gap < 0 ? 0 : count - gap;
+    std::copy(parsed.begin(), parsed.begin() + (count - tail), groups.begin());
+    std::copy(parsed.begin() + (count - tail), parsed.begin() + count, groups.end() - tail);
     return true;
 }
 
@@ -226,14 +250,17 @@ qsizetype Redactor::redact(const QByteArray &text, qsizetype from, bool atEnd, Q
     qsizetype index = from;
     qsizetype copied = from;
     QByteArray standIn;
+    const char *bytes = text.constData();
     while (index < limit) {
-        const uchar c = uchar(text[index]);
-        const uchar before = at(text, index - 1);
-        // Nothing begins right behind a letter, a digit or "_".
-        if (isDigit(before) || ((before | 0x20) >= 'a' && (before | 0x20) <= 'z') || before == '_') {
-            ++index;
+        // Nothing begins right behind a letter, a digit or "_": skip to the next byte that
+        // follows anything else.
+        if (index > 0 && wordStart[uchar(bytes[index - 1])] == 0) {
+            while (++index < limit && wordStart[uchar(bytes[index - 1])] == 0) {
+            }
             continue;
         }
+        const uchar c = uchar(bytes[index]);
+        const uchar before = at(text, index - 1);
         qsizetype used = 0;
         Kind kind = kinds;
         if ((hexValue(c) >= 0 || c == ':') && addressStart(text, index)) {
@@ -291,14 +318,13 @@ const Redactor::Literal *Redactor::literal(const QByteArray &text, qsizetype ind
     return nullptr;
 }
 
-template <typename Key, typename MakeStandIn>
-uint64_t Redactor::number(std::map<Key, uint64_t> &numbers, const Key &key, Kind kind, const QByteArray &original,
-                          const MakeStandIn &makeStandIn)
+template <typename Key, typename MakeLine>
+uint64_t Redactor::number(std::map<Key, uint64_t> &numbers, const Key &key, Kind kind, const MakeLine &makeLine)
 {
     std::lock_guard<std::mutex> guard(lock);
     const auto [place, added] = numbers.try_emplace(key, numbers.size() + 1);
     if (added)
-        lines.emplace_back(kind, makeStandIn(place->second) + '\t' + original);
+        lines.emplace_back(kind, makeLine(place->second));
     return place->second;
 }
 
@@ -320,7 +346,7 @@ qsizetype Redactor::ipv4(const QByteArray &text, qsizetype index, QByteArray &st
         address = address << 8 | value;
     }
     const uchar after = at(text, i);
-    if (isWordByte(after) || (after == '.' && isDigit(at(text, i + 1))))
+    if (wordStart[after] == 0 || after >= 0x80 || (after == '.' && isDigit(at(text, i + 1))))
         return 0;
     const bool mask = address >> 24 == 255 && (~address & (~address + 1)) == 0;
     if (address >> 24 == 127 || address == 0 || mask)
@@ -331,8 +357,9 @@ qsizetype Redactor::ipv4(const QByteArray &text, qsizetype index, QByteArray &st
                QByteArray::number(network & 0xFF);
     };
     const auto standInNetwork = [](uint64_t n) { return uint32_t((240u << 16) + n); };
-    const uint64_t n = number(networks4, address >> 8, Ipv4, dotted(address >> 8) + ".0/24",
-                              [&](uint64_t k) { return dotted(standInNetwork(k)) + ".0/24"; });
+    const uint64_t n = number(networks4, address >> 8, Ipv4, [&](uint64_t k) {
+        return dotted(standInNetwork(k)) + ".0/24\t" + dotted(address >> 8) + ".0/24";
+    });
     standIn = dotted(standInNetwork(n)) + '.' + QByteArray::number(address & 0xFF);
     return i - index;
 }
@@ -344,20 +371,24 @@ qsizetype Redactor::ipv4(const QByteArray &text, qsizetype index, QByteArray &st
 qsizetype Redactor::ipv6(const QByteArray &text, qsizetype index, QByteArray &standIn)
 {
     qsizetype end = index;
-    while (end < text.size() && end - index <= 45 && (hexValue(uchar(text[end])) >= 0 || text[end] == ':' ||
-                                                      text[end] == '.'))
-        ++end;
-    if (end - index > 45)
+    int colons = 0;
+    bool digits = false;
+    for (; end < text.size() && end - index <= 45; ++end) {
+        const uchar c = uchar(text[end]);
+        if (c == ':')
+            ++colons;
+        else if (hexValue(c) < 0 && c != '.')
+            break;
+        digits = digits || isDigit(c);
+    }
+    // Words of hexadecimal letters around "::" ("a::b") are names, not addresses.
+    if (colons < 2 || !digits || end - index > 45)
         return 0;
     // A sentence's full stop or a colon behind the address is not part of it.
     while (end > index && (text[end - 1] == '.' || (text[end - 1] == ':' && at(text, end - 2) != ':')))
         --end;
-    const QByteArray candidate = text.mid(index, end - index);
     std::array<uint16_t, 8> groups;
-    // Words of hexadecimal letters around "::" ("a::b") are names, not addresses.
-    if (isWordByte(at(text, end)) || candidate.count(':') < 2 ||
-        std::none_of(candidate.cbegin(), candidate.cend(), [](char c) { return isDigit(uchar(c)); }) ||
-        !parseIpv6(candidate, groups))
+    if (isWordByte(at(text, end)) || !parseIpv6(text.constData(), index, end, groups))
         return 0;
     uint64_t network = 0;
     uint64_t interface = 0;
@@ -378,10 +409,12 @@ qsizetype Redactor::ipv6(const QByteArray &text, qsizetype index, QByteArray &st
     const bool shared = network == 0xfe80000000000000ull || network == 0;
     const uint64_t newNetwork =
         shared ? network
-                  : standInNetwork(number(networks6, network, Ipv6, text64(network, true) + "/64",
-                                          [&](uint64_t k) { return text64(standInNetwork(k), true) + "/64"; }));
-    const uint64_t newInterface =
-        number(interfaces6, interface, Ipv6, text64(interface, false), [&](uint64_t k) { return text64(k, false); });
+                  : standInNetwork(number(networks6, network, Ipv6, [&](uint64_t k) {
+                        return text64(standInNetwork(k), true) + "/64\t" + text64(network, true) + "/64";
+                    }));
+    const uint64_t newInterface = number(interfaces6, interface, Ipv6, [&](uint64_t k) {
+        return text64(k, false) + '\t' + text64(interface, false);
+    });
     std::array<uint16_t, 8> replaced{};
     for (int i = 0; i < 4; ++i) {
         replaced[size_t(i)] = uint16_t(newNetwork >> (48 - 16 * i));
@@ -415,9 +448,8 @@ qsizetype Redactor::mac(const QByteArray &text, qsizetype index, QByteArray &sta
     if ((at(text, end) == ':' || at(text, end) == '-') && hexValue(at(text, end + 1)) >= 0)
         return 0;
     const QByteArray vendor = text.mid(index, 9);
-    const QByteArray original = text.mid(index, 17);
-    const uint64_t n = number(devices, address, Mac, original,
-                              [&](uint64_t k) { return vendor + hexBytes(k, 3, separator, upper); });
+    const uint64_t n = number(devices, address, Mac,
+                              [&](uint64_t k) { return vendor + hexBytes(k, 3, separator, upper) + '\t' + text.mid(index, 17); });
     standIn = vendor + hexBytes(n, 3, separator, upper);
     return 17;
 }
@@ -468,7 +500,7 @@ uint32_t RedactedSource::read(void *context, uint8_t *bytes, uint32_t maxBytes)
 {
     auto &self = *static_cast<RedactedSource *>(context);
     while (self.readyAt == self.ready.size() && !(self.ended && self.start == self.pending.size())) {
-        self.ready.clear();
+        self.ready.resize(0); // keeps its memory for the next piece
         self.readyAt = 0;
         if (!self.ended) {
             // The byte before `start` stays, for the look at what precedes a match.

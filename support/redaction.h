@@ -57,11 +57,10 @@ private:
     qsizetype ipv4(const QByteArray &text, qsizetype index, QByteArray &standIn);
     qsizetype ipv6(const QByteArray &text, qsizetype index, QByteArray &standIn);
     qsizetype mac(const QByteArray &text, qsizetype index, QByteArray &standIn);
-    // The number of `key` among the originals of `kind`, numbered from 1 as first met; a new
-    // one's stand-in, makeStandIn(number), goes with `original` into the mapping.
-    template <typename Key, typename MakeStandIn>
-    uint64_t number(std::map<Key, uint64_t> &numbers, const Key &key, Kind kind, const QByteArray &original,
-                    const MakeStandIn &makeStandIn);
+    // The number of `key` among the originals of `kind`, numbered from 1 as first met; for a
+    // new one, makeLine(number) gives its line of the mapping.
+    template <typename Key, typename MakeLine>
+    uint64_t number(std::map<Key, uint64_t> &numbers, const Key &key, Kind kind, const MakeLine &makeLine);
 
     std::vector<Literal> literals; // the longest first
     std::array<std::vector<const Literal *>, 256> byFirstByte;

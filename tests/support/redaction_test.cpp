@@ -112,3 +112,23 @@ TEST(Redaction, rereadEntryCountsOnce)
     }
     EXPECT_EQ(redactor.counts(), (QMap<QString, quint64>{{"user name", 1}, {"IPv4 address", 1}}));
 }
+
+// Which texts count as IPv6 addresses: every written form of one, and nothing that only looks
+// like one.
+TEST(Redaction, takesEveryFormOfAnIpv6AddressAndNothingElse)
+{
+    for (const char *address : {"2a02:1:2:3:4:5:6:7", "2a02:1::", "::2a02:1", "2a02:1:2:3:4:5:1.2.3.4", "::1.2.3.4",
+                                "2A02:DB8:0:0:1::9", "2a02::1:0:0:1"}) {
+        Redactor redactor(machine);
+        EXPECT_FALSE(redactor.redacted(QByteArray("at ") + address + " ok").contains(address)) << address;
+    }
+    for (const char *text : {"1:2:3:4:5:6:7:8:9", "1::2::3", "12345::1", "1:2:3:4:5:6:7", "1:2:3:4:5:6:7:8.1",
+                             "::1.2.3", "::1.2.3.4.5", "::256.1.1.1", "1:2:3:4:5:6:7:1.2.3.4", "ab::cd", "::g1"}) {
+        Redactor redactor(machine);
+        EXPECT_EQ(redactor.redacted(QByteArray("at ") + text + " ok"), QByteArray("at ") + text + " ok") << text;
+    }
+    // Behind a word or a dotted number, a separator does not hide the next address.
+    Redactor redactor(machine);
+    EXPECT_EQ(redactor.redacted("range 10.1.2.3-10.1.2.4 MAC:10.1.2.5 ip:fe80::7"),
+              "range 240.0.1.3-240.0.1.4 MAC:240.0.1.5 ip:fe80::1");
+}
