@@ -234,7 +234,7 @@ ZipAssemblerResult ZipAssembler::addDeflated(const char *entryName, EntrySource 
     const Result result = admit(entryName, ZipSourceKind::Memory, entry);
     if (result != Result::Ok)
         return result;
-    input = source;
+    input = std::move(source);
     return writeEntry(entry, opened, [&] {
         const DeflateResult deflate = replay(entry.flags);
         if (input.outgrown && entryError == Result::Ok)
@@ -352,7 +352,7 @@ ZipAssemblerResult openSource(EntrySource &input, const void *source, uint32_t s
         input.stream = zip::openSourceFile(path);
         if (!input.stream)
             return Result::OpenFailed;
-        input.closeStream = true;
+        input.owned.reset(input.stream);
         return takeStream(input, path, 0);
     }
     case ZipSourceKind::Stream:
@@ -407,10 +407,8 @@ bool deflatesSource(const char *entryName, ZipSourceKind kind)
 
 void EntrySource::close()
 {
-    if (closeStream)
-        std::fclose(stream);
+    owned.reset();
     stream = nullptr;
-    closeStream = false;
 }
 
 // Refuses an entry that could carry a size, an offset or the entry count past what the format

@@ -29,11 +29,20 @@ struct ZipEntryRecord {
     EntryTimes times;
 };
 
-// The source of an entry being added, and what has been taken from it.
+struct FileCloser {
+    void operator()(std::FILE *file) const { std::fclose(file); }
+};
+
+// The source of an entry being added, and what has been taken from it. Move-only: a stream the
+// writer opened has one owner.
 struct EntrySource {
+    EntrySource() = default;
+    EntrySource(EntrySource &&) = default;
+    EntrySource &operator=(EntrySource &&) = default;
+
     std::FILE *stream = nullptr;
     const ZipAssemblerReader *reader = nullptr;
-    bool closeStream = false; // the writer opened the stream itself
+    std::unique_ptr<std::FILE, FileCloser> owned; // `stream`, when the writer opened it itself
     const uint8_t *memory = nullptr;
     uint32_t memoryLength = 0;
     uint32_t memoryPosition = 0;

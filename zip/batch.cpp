@@ -78,10 +78,15 @@ struct Spool {
     bool lost = false; // a piece could not be kept: the entry is added again at its turn
 };
 
+enum class JobState {
+    AtItsTurn, // added only when its turn comes: its source cannot be read twice, or it is stored
+    Open,      // may be deflated ahead of its turn; nobody works on it yet
+    Taken,     // being deflated ahead, or added at its turn
+    Ready,     // deflated ahead: its spool waits for its turn
+};
+
 struct Job {
-    bool ahead = false;   // may be deflated ahead of its turn
-    bool claimed = false; // someone works on it
-    bool ready = false;   // deflated ahead, its spool waits
+    JobState state = JobState::AtItsTurn;
     Spool spool;
 };
 
@@ -113,10 +118,10 @@ private:
     SpoolStore store;
     std::vector<uint8_t> pieceBuffer;
 
-    std::mutex lock; // guards the jobs' claimed and ready flags, head and scanFrom
+    std::mutex lock; // guards the jobs' states, head and scanFrom
     std::condition_variable changed;
     uint32_t head = 0;     // the entry whose turn it is
-    uint32_t scanFrom = 0; // every entry ahead below it is claimed
+    uint32_t scanFrom = 0; // no job below it is open
     std::atomic<bool> cancelled{false};
     std::atomic<bool> stopping{false}; // the batch ends or the archive refuses adds: no work ahead
     std::atomic<uint64_t> done{0};
@@ -165,8 +170,10 @@ Result Batch::run()
     uint32_t ahead = 0;
     for (uint32_t i = 0; i < count; ++i) {
         total += sourceSize(entries[i]);
-        jobs[i].ahead = rereadableSource(entries[i]) && deflatesSource(entries[i].entryName, entries[i].sourceKind);
-        ahead += jobs[i].ahead;
+        if (rereadableSource(entries[i]) && deflatesSource(entries[i].entryName, entries[i].sourceKind)) {
+            jobs[i].state = JobState::Open;
+            ++ahead;
+        }
     }
     const uint32_t cores = writer.threads ? writer.threads : std::max(1u, std::thread::hardware_concurrency());
     const uint32_t helpers = std::min({cores, maxThreads, std::max(ahead, 1u)}) - 1;
@@ -222,8 +229,8 @@ bool Batch::claimAhead(uint32_t &index)
     if (stopped())
         return false;
     for (index = std::max(scanFrom, head + 1); index < count; ++index) {
-        if (jobs[index].ahead && !jobs[index].claimed) {
-            jobs[index].claimed = true;
+        if (jobs[index].state == JobState::Open) {
+            jobs[index].state = JobState::Taken;
             scanFrom = index + 1;
             return true;
         }
@@ -244,7 +251,7 @@ void Batch::deflateAhead(uint32_t index, bool onCaller)
     spool.source.close();
     {
         std::lock_guard<std::mutex> guard(lock);
-        jobs[index].ready = true;
+        jobs[index].state = JobState::Ready;
     }
     changed.notify_all();
 }
@@ -256,12 +263,12 @@ Result Batch::writeEntry(uint32_t index)
     const ZipAssemblerEntry &entry = entries[index];
     Job &job = jobs[index];
     std::unique_lock<std::mutex> guard(lock);
-    if (!job.claimed) {
-        job.claimed = true;
+    if (job.state == JobState::AtItsTurn || job.state == JobState::Open) {
+        job.state = JobState::Taken;
         guard.unlock();
         return writer.add(entry.entryName, entry.source, entry.sourceLength, entry.sourceKind);
     }
-    while (!job.ready && !cancelled) {
+    while (job.state != JobState::Ready && !cancelled) {
         uint32_t other;
         guard.unlock();
         if (claimAhead(other)) {
