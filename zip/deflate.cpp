@@ -1,6 +1,46 @@
 // The matcher of the deflate compressor: a 64 KiB sliding window, hash chains over 3-byte
 // strings and lazy evaluation, tuned as level 8. Every literal and match goes to the block
 // coder, which decides the blocks and writes the output.
+//
+// How it works. The input streams through a window of two 32 KiB halves. Every position whose
+// three bytes are in the window enters a hash chain: head[] holds the latest position of each
+// hash, prev[] the one before it, so that walking prev[] from a head visits the earlier
+// positions with the same three bytes, nearest first. At each position the search walks the
+// chain for the longest match, but no farther back than 32,506 bytes and over at most 1,024
+// candidates, or 256 once the previous position's match is 32 bytes or more; it stops at once
+// on a match of the nice length (258, lowered to the lookahead near the end of the input). Lazy
+// evaluation then takes a match only when the next position offers no longer one; otherwise the
+// first byte goes out as a literal and the next position's match is weighed in its turn. Once
+// strstart passes 65,274 the upper half slides down, and positions that fall out become 0, the
+// end of a chain. Position 0 is never a candidate, for the same reason.
+//
+// Why two walks at once. A chain walk waits on one dependent load from prev[] per candidate,
+// and that latency, not the compares, bounds the search. So the walk for the next position (the
+// forecast) runs beside the current one, their loads overlapping. The forecast cannot know the
+// two things the real search at that position would start from: the best length to beat (the
+// current position's result) and the chain limit (a quarter of it when that result is 32 or
+// more). It is therefore run from length 2 over the full limit, and it notes its best match
+// and start at the moment it has visited exactly 256 candidates. When the next search comes,
+// bind() turns it into the walk that search would have made: with a short chain it takes the
+// noted state and stops (the real walk would have stopped there), or it takes 768 off the
+// candidates left; and a best below the previous length is raised to it, which only lets more
+// candidates be skipped by the cheap check, never a different one win, because on equal length
+// the nearer candidate stays and a walk raised to the previous length would have kept exactly
+// the matches longer than it. Whatever the forecast found is thus what the single walk finds.
+// It is dropped whenever its assumptions may fail: across a window fill (a slide moves every
+// position), with too little lookahead (the nice length may be lowered), and when the next
+// position is not searched at all.
+//
+// What holds for any parse, and where it is tested. (1) The search result depends only on the
+// window's bytes, the chains, the previous length and the limits above; matcher_test compares
+// every symbol with a plain matcher written from these rules (tests/zip/reference_matcher.cpp),
+// over generated inputs across slides and window edges, and with a longer match lying just past
+// the quarter chain's 256th candidate. (2) Right after a match is emitted the lazy state is
+// only "strstart, no match available, previous length 2": nothing else of the earlier parse
+// is carried on. (3) Every position but the last two of the input enters the chains, so they
+// can be rebuilt from the 32 KiB before any position. (4) The nice length changes only within
+// the last 258 bytes of the input. deflate_test pins the exact bytes of small inputs, the
+// too-far rule, the chain and lazy limits, the slide and the stale chain heads after it.
 
 #include "blockcoder.h"
 #include "compiler.h"
