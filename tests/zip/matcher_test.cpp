@@ -145,7 +145,7 @@ std::vector<Row> rows()
     std::vector<Row> list;
     // Sizes around the window's edges and past several slides; the end of every input lowers
     // the nice length.
-    for (const size_t size : {300u, 32768u, 65273u, 65274u, 65536u, 65537u, 200000u, 600000u}) {
+    for (const size_t size : {0u, 1u, 300u, 32768u, 65273u, 65274u, 65536u, 65537u, 200000u, 600000u}) {
         for (uint32_t seed = 1; seed <= 3; ++seed) {
             list.push_back({"records", records, size, seed});
             list.push_back({"periodic", periodic, size, seed});

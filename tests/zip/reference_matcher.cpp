@@ -74,7 +74,8 @@ private:
     uint32_t read(uint32_t at, uint32_t most)
     {
         const size_t count = std::min<size_t>(most, input.size() - position);
-        std::memcpy(window.data() + at, input.data() + position, count);
+        if (count > 0)
+            std::memcpy(window.data() + at, input.data() + position, count);
         position += count;
         return uint32_t(count);
     }

@@ -1,0 +1,78 @@
+// The deflate compressor under libFuzzer: for any input, the stream inflates back to it, and its
+// symbols are the reference matcher's wherever no stored block hides them.
+
+#include "block_reader.h"
+#include "entry_io.h"
+#include "reference_matcher.h"
+
+#include <zlib.h>
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+class MemoryIo : public zip::EntryIo {
+public:
+    MemoryIo(const uint8_t *data, size_t size) : data(data), size(size) {}
+    uint32_t read(uint8_t *buffer, uint32_t maxBytes) override
+    {
+        const size_t count = std::min<size_t>(maxBytes, size - position);
+        std::memcpy(buffer, data + position, count);
+        position += count;
+        return uint32_t(count);
+    }
+    uint32_t write(const uint8_t *bytes, uint32_t count) override
+    {
+        output.insert(output.end(), bytes, bytes + count);
+        return count;
+    }
+    uint8_t *buffer() override { return io.data(); }
+
+    const uint8_t *data;
+    size_t size;
+    size_t position = 0;
+    std::vector<uint8_t> output;
+
+private:
+    std::array<uint8_t, zip::ioBufferSize> io{};
+};
+
+bool inflatesTo(std::vector<uint8_t> &deflated, const uint8_t *data, size_t size)
+{
+    std::vector<uint8_t> out(size + 1);
+    z_stream stream{};
+    if (inflateInit2(&stream, -15) != Z_OK)
+        return false;
+    stream.next_in = deflated.data();
+    stream.avail_in = uInt(deflated.size());
+    stream.next_out = out.data();
+    stream.avail_out = uInt(out.size());
+    const int result = inflate(&stream, Z_FINISH);
+    const size_t produced = out.size() - stream.avail_out;
+    inflateEnd(&stream);
+    return result == Z_STREAM_END && produced == size && std::memcmp(out.data(), data, size) == 0;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    MemoryIo io(data, size);
+    uint16_t flags = 0;
+    const zip::DeflateResult result = zip::deflateEntry(io, flags);
+    if (result.failed || result.compressedSize != io.output.size() || !inflatesTo(io.output, data, size))
+        std::abort();
+    const blockreader::Stream stream = blockreader::read(io.output);
+    std::vector<blockreader::Symbol> symbols;
+    for (const blockreader::Block &block : stream.blocks) {
+        if (block.type == blockreader::BlockType::Stored)
+            return 0;
+        symbols.insert(symbols.end(), block.symbols.begin(), block.symbols.end());
+    }
+    if (symbols != reference::parse(std::vector<uint8_t>(data, data + size)))
+        std::abort();
+    return 0;
+}
