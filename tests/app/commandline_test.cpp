@@ -269,7 +269,8 @@ TEST_F(CommandLineTest, redactedArchiveHoldsStandInsAndTheMappingStaysBeside)
     EXPECT_TRUE(openToOwnerAlone(mappingPath));
 
     // Where the mapping cannot go, the archive does not replace the earlier one either.
-    QFile::remove(mappingPath);
+    mapping.close();
+    ASSERT_TRUE(QFile::remove(mappingPath));
     ASSERT_TRUE(QDir().mkpath(mappingPath));
     const archive_view::Bytes before = archive_view::readFile(output.toStdString());
     const Outcome blocked = run({"--support-archive", "--redact", "--output", output});

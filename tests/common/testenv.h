@@ -40,8 +40,8 @@ void releaseTestLogFolder(const QString &logPath);
 // The permissions QFileInfo reports for a file anybody may read and write: POSIX modes have
 // execution bits too, Windows reports execution only for programs.
 QFileDevice::Permissions permittedToAll();
-// Whether only the running user may open the file: on POSIX no group or other bits, on Windows a
-// protected access list that grants the user alone.
+// Whether only the running user may open the file: on POSIX no group or other bits, on Windows an
+// access list that grants nobody else but the system itself.
 bool openToOwnerAlone(const QString &path);
 // Whether a folder's modes stop changes inside it; Windows ignores a folder's read-only attribute.
 bool folderModesBind();

@@ -48,27 +48,30 @@ QFileDevice::Permissions permittedToAll()
 
 bool openToOwnerAlone(const QString &path)
 {
+    // Whoever the access list names besides the user: none but the system itself, which reads
+    // every file anyway. (Wine reports the file's Unix mode as such a list.)
     PACL list = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (GetNamedSecurityInfoW(reinterpret_cast<const wchar_t *>(path.utf16()), SE_FILE_OBJECT,
                               DACL_SECURITY_INFORMATION, nullptr, nullptr, &list, nullptr, &descriptor) != ERROR_SUCCESS)
         return false;
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision = 0;
-    bool alone = list && GetSecurityDescriptorControl(descriptor, &control, &revision) &&
-                 (control & SE_DACL_PROTECTED) && list->AceCount > 0;
     HANDLE token = nullptr;
     union {
         TOKEN_USER user;
         char bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
     } self{};
     DWORD length = 0;
-    alone = alone && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
-            GetTokenInformation(token, TokenUser, &self, sizeof self, &length);
+    char systemSid[SECURITY_MAX_SID_SIZE];
+    DWORD systemLength = sizeof systemSid;
+    bool alone = list && list->AceCount > 0 && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+                 GetTokenInformation(token, TokenUser, &self, sizeof self, &length) &&
+                 CreateWellKnownSid(WinLocalSystemSid, nullptr, systemSid, &systemLength);
     for (DWORD i = 0; alone && i < list->AceCount; ++i) {
         void *entry = nullptr;
-        alone = GetAce(list, i, &entry) && static_cast<ACE_HEADER *>(entry)->AceType == ACCESS_ALLOWED_ACE_TYPE &&
-                EqualSid(&static_cast<ACCESS_ALLOWED_ACE *>(entry)->SidStart, self.user.User.Sid);
+        alone = GetAce(list, i, &entry);
+        auto *ace = static_cast<ACCESS_ALLOWED_ACE *>(entry);
+        alone = alone && (ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE || EqualSid(&ace->SidStart, self.user.User.Sid) ||
+                          EqualSid(&ace->SidStart, systemSid));
     }
     if (token)
         CloseHandle(token);
