@@ -1,5 +1,7 @@
 #include "workprogress.h"
 
+#include "catalogue.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -57,19 +59,43 @@ protected:
     void reject() override { emit canceled(); }
 };
 
-void show(QProgressDialog &dialog, const BuildProgress &now, const std::atomic<bool> &cancel)
+QString labelText(const BuildProgress &now)
 {
-    // A late report must not bring a cancelled dialog back.
-    if (cancel)
-        return;
     const QLocale locale;
     const QString step = now.entry.isEmpty()
                              ? QCoreApplication::translate("Dialog", "Waiting for the system tools")
                              : QCoreApplication::translate("Dialog", "Packing %1").arg(now.entry);
     const QString bytes = QCoreApplication::translate("Dialog", "%1 of %2")
                               .arg(locale.formattedDataSize(qint64(now.done)), locale.formattedDataSize(qint64(now.total)));
-    dialog.setLabelText(step + QLatin1Char('\n') + bytes);
-    // The dialog may grow with a long name, but never shrinks back and forth between steps.
+    return step + QLatin1Char('\n') + bytes;
+}
+
+// Room from the start for the widest label a build usually shows (the wait for the tools, the
+// backup of the longest log name, hundreds of GiB), so that the dialog keeps its width from one
+// step to the next.
+void reserveWidth(QProgressDialog &dialog)
+{
+    QString longest;
+    for (const ComponentEntry &entry : catalogueEntries()) {
+        for (const QString &name : entry.logNames)
+            longest = name.size() > longest.size() ? name : longest;
+    }
+    const quint64 large = 999ull << 30;
+    for (const BuildProgress &sample : {BuildProgress{QString(), large, large},
+                                        BuildProgress{QStringLiteral("backup/%1.log").arg(longest), large, large}}) {
+        dialog.setLabelText(labelText(sample));
+        dialog.setMinimumWidth(qMax(dialog.minimumWidth(), dialog.sizeHint().width()));
+    }
+    dialog.setLabelText(QString());
+}
+
+void show(QProgressDialog &dialog, const BuildProgress &now, const std::atomic<bool> &cancel)
+{
+    // A late report must not bring a cancelled dialog back.
+    if (cancel)
+        return;
+    dialog.setLabelText(labelText(now));
+    // A longer name than reserved widens the dialog once; it never shrinks back between steps.
     dialog.setMinimumWidth(qMax(dialog.minimumWidth(), dialog.sizeHint().width()));
     // While only the system tools run, nothing can be counted: a busy bar, not a full one.
     if (now.entry.isEmpty()) {
@@ -96,6 +122,7 @@ BuildOutcome runWithProgress(QWidget *window, const ProgressWork &work)
     dialog.setAutoClose(false);
     dialog.setRange(0, progressSteps);
     dialog.setMinimumDuration(500);
+    reserveWidth(dialog);
     dialog.setValue(0);
     std::atomic<bool> cancel{false};
     QObject::connect(&dialog, &QProgressDialog::canceled, [&cancel] { cancel = true; });

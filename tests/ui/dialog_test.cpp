@@ -283,6 +283,7 @@ TEST_F(DialogTest, cancelInTheProgressDialogStopsTheBuildAndKeepsTheEarlierArchi
     // it shows.
     QString label;
     bool busyBar = false;
+    bool steadyWidth = false;
     bool archiveWhileBuilding = false;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
@@ -298,6 +299,10 @@ TEST_F(DialogTest, cancelInTheProgressDialogStopsTheBuildAndKeepsTheEarlierArchi
             busyBar = progress->minimum() == 0 && progress->maximum() == 0;
             const QStringList pending = QDir(logPath()).entryList({"~*~zel_support.zip"}, QDir::Files);
             archiveWhileBuilding = pending.size() == 1 && read("zel_support.zip") == "earlier archive";
+            // A backup with a long name would fit without the dialog growing.
+            const int width = progress->width();
+            progress->setLabelText("Packing backup/zel_imaq_adaptor.log\n12.5 GiB of 812.5 GiB");
+            steadyWidth = progress->sizeHint().width() <= width;
         }
         QTest::keyClick(progress, Qt::Key_Escape);
     });
@@ -311,6 +316,7 @@ TEST_F(DialogTest, cancelInTheProgressDialogStopsTheBuildAndKeepsTheEarlierArchi
 
     EXPECT_TRUE(label.startsWith("Waiting for the system tools\n")) << label.toStdString();
     EXPECT_TRUE(busyBar) << "while only the tools run there is nothing to count";
+    EXPECT_TRUE(steadyWidth) << "the dialog has room for the packing of a backup from the start";
     EXPECT_TRUE(archiveWhileBuilding) << "the new archive grows under a name of its own";
     // The earlier archive as it was, no pending file, and no output of the stopped tool.
     EXPECT_EQ(QDir(logPath()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
