@@ -3,6 +3,7 @@
 
 #include "block_reader.h"
 #include "entry_io.h"
+#include "memory_io.h"
 #include "reference_matcher.h"
 
 #include <zlib.h>
@@ -13,32 +14,6 @@
 #include <vector>
 
 namespace {
-
-class MemoryIo : public zip::EntryIo {
-public:
-    MemoryIo(const uint8_t *data, size_t size) : data(data), size(size) {}
-    uint32_t read(uint8_t *buffer, uint32_t maxBytes) override
-    {
-        const size_t count = std::min<size_t>(maxBytes, size - position);
-        std::memcpy(buffer, data + position, count);
-        position += count;
-        return uint32_t(count);
-    }
-    uint32_t write(const uint8_t *bytes, uint32_t count) override
-    {
-        output.insert(output.end(), bytes, bytes + count);
-        return count;
-    }
-    uint8_t *buffer() override { return io.data(); }
-
-    const uint8_t *data;
-    size_t size;
-    size_t position = 0;
-    std::vector<uint8_t> output;
-
-private:
-    std::array<uint8_t, zip::ioBufferSize> io{};
-};
 
 bool inflatesTo(std::vector<uint8_t> &deflated, const uint8_t *data, size_t size)
 {
@@ -60,7 +35,7 @@ bool inflatesTo(std::vector<uint8_t> &deflated, const uint8_t *data, size_t size
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    MemoryIo io(data, size);
+    MemoryIo io(std::vector<uint8_t>(data, data + size));
     uint16_t flags = 0;
     const zip::DeflateResult result = zip::deflateEntry(io, flags);
     if (result.failed || result.compressedSize != io.output.size() || !inflatesTo(io.output, data, size))

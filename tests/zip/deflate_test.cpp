@@ -5,6 +5,7 @@
 #include "block_reader.h"
 #include "blockcoder.h"
 #include "entry_io.h"
+#include "memory_io.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -27,38 +28,6 @@ Bytes bytesOf(const std::string &text)
 {
     return Bytes(text.begin(), text.end());
 }
-
-// An entry source and archive in memory. Reads deliver all that is asked for, as fread does.
-class MemoryIo : public zip::EntryIo {
-public:
-    explicit MemoryIo(Bytes input = {}) : input(std::move(input)) {}
-
-    uint32_t read(uint8_t *buffer, uint32_t maxBytes) override
-    {
-        const size_t count = std::min<size_t>(maxBytes, input.size() - position);
-        std::copy_n(input.begin() + std::ptrdiff_t(position), count, buffer);
-        position += count;
-        return uint32_t(count);
-    }
-    uint32_t write(const uint8_t *bytes, uint32_t count) override
-    {
-        writes++;
-        const uint32_t accepted = writeLimit(count);
-        output.insert(output.end(), bytes, bytes + accepted);
-        return accepted;
-    }
-    uint8_t *buffer() override { return io.data(); }
-
-    virtual uint32_t writeLimit(uint32_t count) { return count; }
-
-    Bytes input;
-    size_t position = 0;
-    Bytes output;
-    size_t writes = 0;
-
-private:
-    std::array<uint8_t, zip::ioBufferSize> io{};
-};
 
 struct Deflated {
     Bytes bytes;

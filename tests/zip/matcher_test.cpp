@@ -5,6 +5,7 @@
 
 #include "block_reader.h"
 #include "entry_io.h"
+#include "memory_io.h"
 #include "reference_matcher.h"
 
 #include <gtest/gtest.h>
@@ -17,31 +18,6 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-class MemoryIo : public zip::EntryIo {
-public:
-    explicit MemoryIo(const Bytes &input) : input(input) {}
-    uint32_t read(uint8_t *buffer, uint32_t maxBytes) override
-    {
-        const size_t count = std::min<size_t>(maxBytes, input.size() - position);
-        std::copy_n(input.begin() + std::ptrdiff_t(position), count, buffer);
-        position += count;
-        return uint32_t(count);
-    }
-    uint32_t write(const uint8_t *bytes, uint32_t count) override
-    {
-        output.insert(output.end(), bytes, bytes + count);
-        return count;
-    }
-    uint8_t *buffer() override { return io.data(); }
-
-    const Bytes &input;
-    size_t position = 0;
-    Bytes output;
-
-private:
-    std::array<uint8_t, zip::ioBufferSize> io{};
-};
 
 // The real compressor's symbols, read back from its output; every block must be coded, not
 // stored, so that none are hidden.
