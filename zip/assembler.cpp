@@ -683,6 +683,15 @@ ZipAssemblerResult zipAssemblerAddBatch(ZipAssemblerHandle *handle, ZipAssembler
     return zip::addBatch(*writer, entries, count, progress, context);
 }
 
+ZipAssemblerResult zipAssemblerSetThreads(ZipAssemblerHandle *handle, uint32_t threads)
+{
+    Result result;
+    zip::ZipAssembler *writer = writerOf(handle, result);
+    if (writer)
+        writer->threads = threads;
+    return result;
+}
+
 ZipAssemblerResult zipAssemblerMemory(ZipAssemblerHandle *handle, const uint8_t **bytes, uint32_t *length)
 {
     Result result;

@@ -78,8 +78,9 @@ public:
     // it: 0xFFFFFFFF marks a ZIP64 field to readers. Tests lower it to reach it cheaply.
     uint32_t sizeLimit = 0xFFFFFFFF;
     // Batch adds: the compressed data kept in memory while it waits for its turn (beyond it,
-    // a scratch file beside the archive), the threads (0: one per core) and the time between
-    // progress reports. Tests lower them to reach the scratch file, races and every report.
+    // a scratch file beside the archive), the threads (0: one per core; see
+    // zipAssemblerSetThreads) and the time between progress reports. Tests lower them to reach
+    // the scratch file, races and every report.
     uint64_t spoolMemory = 32u << 20;
     uint32_t threads = 0;
     std::chrono::milliseconds progressInterval{100};

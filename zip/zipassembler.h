@@ -146,6 +146,11 @@ ZipAssemblerResult zipAssemblerAddBatch(ZipAssemblerHandle *handle, ZipAssembler
                                         uint32_t count, ZipAssemblerProgress progress,
                                         void *context);
 
+// The threads a batch add compresses on: 0 (the default) one per core, up to 64; 1 the calling
+// thread alone. The archive's bytes are the same for every count. Returns Ok, or BadArgument /
+// WrongHandle for a null or foreign handle.
+ZipAssemblerResult zipAssemblerSetThreads(ZipAssemblerHandle *handle, uint32_t threads);
+
 // Memory target: completes the archive (central directory and end record, once; later adds
 // return AlreadyClosed) and points `bytes` and `length` at it. The bytes stay owned by the
 // writer and valid until zipAssemblerClose. Returns the result of completing the archive,

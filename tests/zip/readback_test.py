@@ -124,6 +124,20 @@ def main():
                 # A name added twice is extracted twice.
                 check(extracted.stdout == sources[src] * names.count(name), f"bsdtar extracts {name}")
 
+        # One thread or two, or all cores: the same archive. (The sources' access times, which
+        # the first reading may have moved, stay from here on.)
+        archives = {}
+        for threads in ("all", "1", "2"):
+            other = os.path.join(folder, f"threads-{threads}.zip")
+            option = [] if threads == "all" else ["--threads", threads]
+            result = subprocess.run([tool] + option + [other] +
+                                    [f"{name}={os.path.join(folder, src)}" for name, src in entries],
+                                    capture_output=True, text=True, env=dict(os.environ, TZ="UTC0"))
+            check(result.returncode == 0, f"zipassemble --threads {threads}: {result.stderr}")
+            with open(other, "rb") as written:
+                archives[threads] = written.read()
+        check(archives["1"] == archives["all"] == archives["2"], "--threads 1 and 2 write the archive of all cores")
+
         # A missing source fails its add only; the archive holds the others.
         partial = os.path.join(folder, "partial.zip")
         result = run(tool, partial, [("gone.log", os.path.join(folder, "gone.log")),
@@ -135,7 +149,8 @@ def main():
 
         # Bad arguments: a usage message, exit code 2, and no archive.
         unused = os.path.join(folder, "unused.zip")
-        for arguments in ([], [unused], [unused, "no-equals-sign"]):
+        for arguments in ([], [unused], [unused, "no-equals-sign"], ["--threads", "0", unused, "a=b"],
+                          ["--threads", "x", unused, "a=b"], ["--threads", "65", unused, "a=b"]):
             result = subprocess.run([tool] + arguments, capture_output=True, text=True)
             check(result.returncode == 2 and "usage" in result.stderr, f"usage for {arguments}")
         check(not os.path.exists(unused), "no archive on bad arguments")
