@@ -305,7 +305,7 @@ int runCommandLine(const QStringList &arguments)
     if (parser.isSet(archive)) {
         const QString target = parser.isSet(output) ? QFileInfo(parser.value(output)).absoluteFilePath()
                                                     : supportArchivePath(logPath);
-        const std::unique_ptr<PendingFile> file = newArchiveFile(target);
+        const std::unique_ptr<PendingFile> file = newPendingFile(target);
         if (logFiles.isEmpty()) {
             problems << Text::tr("No component is switched on. Please switch one on, log a session and try again");
         } else if (logsAreEmpty(logFiles)) {

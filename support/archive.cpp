@@ -1,7 +1,5 @@
 #include "archive.h"
 
-#include "zipassembler.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,18 +12,18 @@ QString supportArchivePath(const QString &logPath)
     return logPath + archiveName;
 }
 
-std::unique_ptr<PendingFile> newArchiveFile(const QString &path)
+std::unique_ptr<PendingFile> newPendingFile(const QString &path, NewFileAccess access)
 {
     // A folder, pipe or device of the archive's name could never be replaced: no work is wasted on it.
     const QFileInfo info(path);
     const auto folder =
         replaceable(entryKind(path)) ? HeldFolder::hold(info.absolutePath() + QLatin1Char('/')) : nullptr;
-    return folder ? folder->createPending(info.fileName(), NewFileAccess::Readable) : nullptr;
+    return folder ? folder->createPending(info.fileName(), access) : nullptr;
 }
 
 std::unique_ptr<PendingFile> newSupportArchive(const QString &logPath)
 {
-    return newArchiveFile(supportArchivePath(logPath));
+    return newPendingFile(supportArchivePath(logPath));
 }
 
 bool logsAreEmpty(const QStringList &logFiles)

@@ -39,11 +39,12 @@ inline const QString archiveName = QStringLiteral("zel_support.zip");
 // The support archive inside the log folder (which ends with "/").
 QString supportArchivePath(const QString &logPath);
 
-// A new, empty file that becomes the archive at `path` once it is complete (see PendingFile);
-// null when none can be made in its folder, or when a folder, pipe or device has its name.
-std::unique_ptr<PendingFile> newArchiveFile(const QString &path);
+// A new, empty file with `access` that becomes the file at `path` (an archive, a redaction's
+// mapping) once it is complete (see PendingFile); null when none can be made in its folder, or
+// when a folder, pipe or device has its name.
+std::unique_ptr<PendingFile> newPendingFile(const QString &path, NewFileAccess access = NewFileAccess::Readable);
 
-// newArchiveFile for the support archive of the log folder.
+// newPendingFile for the support archive of the log folder.
 std::unique_ptr<PendingFile> newSupportArchive(const QString &logPath);
 
 // True unless one of the logs is a regular file (not a link) with content. INI files do not count.

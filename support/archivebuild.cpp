@@ -88,8 +88,7 @@ quint64 plainFileSize(const ArchiveEntry &entry)
 std::unique_ptr<PendingFile> writeMapping(const QString &path, const Redactor &redactor)
 {
     const QFileInfo info(path);
-    const auto folder = replaceable(entryKind(path)) ? HeldFolder::hold(info.absolutePath() + QLatin1Char('/')) : nullptr;
-    std::unique_ptr<PendingFile> file = folder ? folder->createPending(info.fileName(), NewFileAccess::Private) : nullptr;
+    std::unique_ptr<PendingFile> file = newPendingFile(path, NewFileAccess::Private);
     QFile text;
     if (!file || !text.open(file->stream(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
         return nullptr;
