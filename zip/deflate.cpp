@@ -45,6 +45,7 @@
 #include "blockcoder.h"
 #include "compiler.h"
 #include "entry_io.h"
+#include "segments.h"
 
 #include <cstring>
 #include <memory>
@@ -75,7 +76,6 @@ constexpr uint32_t goodLength = 32;
 constexpr uint32_t lazyLength = 128;
 constexpr uint32_t niceLength = maxMatch;
 constexpr uint32_t chainLimit = 1024;
-constexpr uint16_t levelFlags = 0x0002;  // general-purpose flag bits of maximum compression
 
 inline uint16_t load16(const uint8_t *p)
 {
@@ -133,12 +133,31 @@ inline uint32_t commonLength(const uint8_t *scan, const uint8_t *match)
 }
 #endif
 
+} // namespace
+
 class EntryDeflater {
 public:
     explicit EntryDeflater(EntryIo &io) : io(io), coder(io, faults) {}
 
     uint32_t run();
     const char *fault() const { return faults.last; }
+
+    void fail(const char *message) { faults.record(message); }
+
+    // Reads the window's first bytes: the input from position `from` on.
+    void start(uint64_t from);
+    // Goes on at `to`, counted from the window's start, as if a match had just ended there:
+    // every position before it enters the chains, as the passes over them would have done.
+    void restartAt(uint32_t to);
+    // The lazy loop until the input ends or the sink says stop.
+    template <class Sink> void lazyLoop(Sink &sink);
+    // The rest of the input parsed and coded from the current position, as after a match.
+    void parseRest();
+    // The last pending literal and the last block.
+    uint32_t finish();
+    bool replay(const uint32_t *symbols, size_t count);
+    // The position the next pass starts from, counted from the input's start.
+    uint64_t position() const { return base + strstart; }
 
 private:
     void insert(uint32_t s)
@@ -178,6 +197,7 @@ private:
     bool step(Walk &walk);
     void fillWindow();
     void slide();
+    uint32_t read(uint8_t *bytes, uint32_t maxBytes);
     uint32_t blockInput() const { return uint32_t(int64_t(strstart) - blockStart); }
     uint32_t endBlock(bool last);
 
@@ -195,6 +215,7 @@ private:
     uint16_t prev[windowSize] = {};
     uint32_t hash = 0;
     uint32_t chainHead = 0;  // what the latest insertion found in head
+    uint64_t base = 0; // the input position of window[0]
     uint32_t strstart = 0;
     uint32_t lookahead = 0;
     int32_t blockStart = 0;  // negative once the block's start has slid out of the window
@@ -206,6 +227,21 @@ private:
     uint32_t nice = niceLength;
     Forecast forecast;
 };
+
+namespace {
+
+// Hands every symbol to the block coder, which says when the block ends.
+struct CoderSink {
+    BlockCoder &coder;
+    static bool stopBefore(uint64_t, bool) { return false; }
+    bool literal(uint8_t byte, uint32_t blockInput, bool) { return coder.recordLiteral(byte, blockInput); }
+    bool match(uint32_t distance, uint32_t length, uint32_t blockInput, bool)
+    {
+        return coder.recordMatch(distance, length, blockInput);
+    }
+};
+
+} // namespace
 
 EntryDeflater::Walk EntryDeflater::walkFrom(uint32_t position, uint32_t candidate, uint32_t best, uint32_t chain) const
 {
@@ -346,6 +382,7 @@ void EntryDeflater::slide()
     matchStart -= windowHalf;
     strstart -= windowHalf;
     blockStart -= int32_t(windowHalf);
+    base += windowHalf;
     forecast.position = 0;
     // Positions that fall out of the window become 0, the end of a chain.
     for (uint16_t &m : head)
@@ -368,7 +405,7 @@ void EntryDeflater::fillWindow()
         if (endOfInput)
             return;
         // Once output is lost there is no point in reading on: the entry fails anyway.
-        const uint32_t count = coder.outputFailed() ? 0 : io.read(window + strstart + lookahead, more);
+        const uint32_t count = coder.outputFailed() ? 0 : read(window + strstart + lookahead, more);
         if (count == 0)
             endOfInput = true;
         else
@@ -382,18 +419,63 @@ uint32_t EntryDeflater::endBlock(bool last)
     return coder.emitBlock(input, blockInput(), last);
 }
 
-uint32_t EntryDeflater::run()
+// Sources may deliver less than asked, and the window's contents must not depend on how much:
+// a read is short only at the end of the input.
+uint32_t EntryDeflater::read(uint8_t *bytes, uint32_t maxBytes)
 {
-    lookahead = io.read(window, windowSize);
+    uint32_t total = 0;
+    for (uint32_t count; total < maxBytes && (count = io.read(bytes + total, maxBytes - total)) != 0;)
+        total += count;
+    return total;
+}
+
+void EntryDeflater::start(uint64_t from)
+{
+    base = from;
+    lookahead = read(window, windowSize);
     if (lookahead == 0)
         endOfInput = true;
     else if (lookahead < minLookahead)
         fillWindow();
     hash = (uint32_t(window[0]) << hashShift) ^ window[1];
+}
 
-    // Lazy evaluation: a match found at one position is only taken when the next position
-    // does not offer a longer one; otherwise its first byte goes out as a literal.
+void EntryDeflater::restartAt(uint32_t to)
+{
+    // Positions that slid out are 0 in the chains, as if never inserted.
+    std::memset(head, 0, sizeof head);
+    hash = (uint32_t(window[0]) << hashShift) ^ window[1];
+    for (uint32_t s = 0; s < to; s++)
+        insert(s);
+    lookahead -= to - strstart;
+    strstart = to;
+    matchLength = minMatch - 1;
+    matchAvailable = false;
+    forecast.position = 0;
+}
+
+void EntryDeflater::parseRest()
+{
+    restartAt(strstart);
+    CoderSink sink{coder};
+    lazyLoop(sink);
+}
+
+// Lazy evaluation: a match found at one position is only taken when the next position does not
+// offer a longer one; otherwise its first byte goes out as a literal. Each pass notes whether
+// it starts in sync, with no match in hand: from there on the parse no longer depends on how
+// it reached that position.
+template <class Sink> void EntryDeflater::lazyLoop(Sink &sink)
+{
+    bool syncBefore = true; // the previous pass started in sync
     while (lookahead != 0) {
+        const bool sync = matchLength < minMatch;
+        if (sink.stopBefore(position(), sync)) {
+            // This pass would record the pending literal whatever it finds.
+            if (sync && matchAvailable)
+                sink.literal(window[strstart - 1], blockInput(), syncBefore);
+            return;
+        }
         if (lookahead >= minMatch)
             insert(strstart);
         prevLength = matchLength;
@@ -414,7 +496,7 @@ uint32_t EntryDeflater::run()
 
         if (prevLength >= minMatch && matchLength <= prevLength) {
             const uint32_t maxInsert = strstart + lookahead - minMatch;
-            const bool full = coder.recordMatch(strstart - 1 - prevMatch, prevLength, blockInput());
+            const bool full = sink.match(strstart - 1 - prevMatch, prevLength, blockInput(), syncBefore);
             // The match started at strstart - 1; strstart itself is in the chains already.
             lookahead -= prevLength - 1;
             for (uint32_t n = prevLength - 2; n != 0; n--) {
@@ -429,7 +511,7 @@ uint32_t EntryDeflater::run()
                 blockStart = int32_t(strstart);
             }
         } else if (matchAvailable) {
-            if (coder.recordLiteral(window[strstart - 1], blockInput())) {
+            if (sink.literal(window[strstart - 1], blockInput(), syncBefore)) {
                 endBlock(false);
                 blockStart = int32_t(strstart);
             }
@@ -440,15 +522,149 @@ uint32_t EntryDeflater::run()
             strstart++;
             lookahead--;
         }
+        syncBefore = sync;
         if (lookahead < minLookahead)
             fillWindow();
     }
+}
+
+uint32_t EntryDeflater::finish()
+{
     if (matchAvailable)
         coder.recordLiteral(window[strstart - 1], blockInput());
     return endBlock(true);
 }
 
+uint32_t EntryDeflater::run()
+{
+    start(0);
+    CoderSink sink{coder};
+    lazyLoop(sink);
+    return finish();
+}
+
+// Codes the symbols of a parse made elsewhere, starting at strstart, with every pass's window
+// fill and block end where the loop would have them; nothing is searched or inserted. Ends
+// with strstart at the position after the last symbol, the pass there still to be made.
+bool EntryDeflater::replay(const uint32_t *symbols, size_t count)
+{
+    for (size_t i = 0; i < count; i++) {
+        const uint32_t s = symbols[i];
+        const uint32_t length = scriptSymbol::length(s);
+        // The pass at the symbol's position: the one that let its first byte wait, or the rest
+        // of the pass that recorded the literal before it.
+        if (ZIP_UNLIKELY(lookahead < length)) {
+            faults.record("script past the input");
+            return false;
+        }
+        strstart++;
+        lookahead--;
+        if (lookahead < minLookahead)
+            fillWindow();
+        bool full;
+        if (s & scriptSymbol::match) {
+            full = coder.recordMatch(scriptSymbol::distance(s), length, blockInput());
+            lookahead -= length - 1;
+            strstart += length - 1;
+        } else {
+            if (ZIP_UNLIKELY(window[strstart - 1] != uint8_t(s))) {
+                faults.record("script off the input");
+                return false;
+            }
+            full = coder.recordLiteral(uint8_t(s), blockInput());
+        }
+        if (full) {
+            endBlock(false);
+            blockStart = int32_t(strstart);
+        }
+        if ((s & scriptSymbol::match) && lookahead < minLookahead)
+            fillWindow();
+        if (ZIP_UNLIKELY(coder.outputFailed()))
+            return false;
+    }
+    return true;
+}
+
+namespace {
+
+// Collects a parse's symbols instead of coding them, and stops it at `stopAt`, or earlier at a
+// position where it is in sync and another parse was in sync too (the first of `meet` it
+// reaches).
+struct ScriptSink {
+    Script &script;
+    uint64_t stopAt;
+    const uint64_t *meet;
+    const uint64_t *meetEnd;
+
+    bool stopBefore(uint64_t position, bool sync)
+    {
+        if (position >= stopAt)
+            return true;
+        if (!sync || meet == meetEnd)
+            return false;
+        while (meet != meetEnd && *meet < position)
+            ++meet;
+        script.met = meet != meetEnd && *meet == position;
+        return script.met;
+    }
+    bool literal(uint8_t byte, uint32_t, bool sync)
+    {
+        script.symbols.push_back(byte | (sync ? scriptSymbol::sync : 0));
+        script.end++;
+        return false;
+    }
+    bool match(uint32_t distance, uint32_t length, uint32_t, bool sync)
+    {
+        script.symbols.push_back(scriptSymbol::makeMatch(distance, length) | (sync ? scriptSymbol::sync : 0));
+        script.end += length;
+        return false;
+    }
+};
+
 } // namespace
+
+void parseScript(EntryIo &io, uint64_t start, uint64_t stopAt, const std::vector<uint64_t> &meet, Script &script,
+                 FaultLog &faults)
+{
+    const uint64_t from = start > windowHalf ? start - windowHalf : 0;
+    const auto deflater = std::make_unique<EntryDeflater>(io);
+    deflater->start(from);
+    deflater->restartAt(uint32_t(start - from));
+    script.start = script.end = start;
+    script.symbols.clear();
+    script.met = false;
+    ScriptSink sink{script, stopAt, meet.data(), meet.data() + meet.size()};
+    deflater->lazyLoop(sink);
+    if (deflater->fault())
+        faults.record(deflater->fault());
+}
+
+ScriptedDeflater::ScriptedDeflater(EntryIo &io) : deflater(std::make_unique<EntryDeflater>(io))
+{
+    deflater->start(0);
+}
+
+ScriptedDeflater::~ScriptedDeflater() = default;
+
+bool ScriptedDeflater::replay(const uint32_t *symbols, size_t count, uint64_t position)
+{
+    if (deflater->position() != position) {
+        deflater->fail("script out of place");
+        return false;
+    }
+    return deflater->replay(symbols, count);
+}
+
+DeflateResult ScriptedDeflater::finish(bool parseRest)
+{
+    if (parseRest)
+        deflater->parseRest();
+    DeflateResult result;
+    result.compressedSize = deflater->finish();
+    result.message = deflater->fault();
+    result.failed = result.message != nullptr;
+    return result;
+}
 
 DeflateResult deflateEntry(EntryIo &io, uint16_t &flags)
 {

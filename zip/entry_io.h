@@ -9,6 +9,8 @@
 namespace zip {
 
 constexpr uint32_t ioBufferSize = 16384;
+// The general-purpose flag bits a deflated entry gets: maximum compression (level 8).
+constexpr uint16_t levelFlags = 0x0002;
 
 class EntryIo {
 public:

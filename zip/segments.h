@@ -1,0 +1,113 @@
+#pragma once
+// One entry deflated on several threads, byte for byte as the single-threaded compressor does it.
+//
+// The input is cut into segments. Each is parsed on its own thread, its chains rebuilt from the
+// 32 KiB before it, and the parse runs a little past the segment's end. The parse of the next
+// segment starts fresh, as if a match had just ended at its start. Wherever two parses both
+// start a pass in sync (no match in hand) at the same position, they go on identically, so the
+// parses are joined at the first such position. One thread then codes the joined symbols in
+// order, with every window fill, slide and block end where the single-threaded compressor has
+// them, and parses the last stretch of the input itself, where the nice length and the stale
+// bytes past the input's end come into play.
+
+#include "blockcoder.h"
+#include "entry_io.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace zip {
+
+// A symbol of a parse, packed into 32 bits: a literal byte, or a match with its length - 3 in
+// the low byte and its distance - 1 above; and whether the pass at its position started in sync.
+namespace scriptSymbol {
+constexpr uint32_t sync = 1u << 31;
+constexpr uint32_t match = 1u << 30;
+inline uint32_t makeMatch(uint32_t distance, uint32_t length)
+{
+    return match | (distance - 1) << 8 | (length - 3);
+}
+inline uint32_t length(uint32_t symbol) { return symbol & match ? (symbol & 0xFF) + 3 : 1; }
+inline uint32_t distance(uint32_t symbol) { return ((symbol >> 8) & 0x7FFF) + 1; }
+} // namespace scriptSymbol
+
+// The symbols a parse found for the input from `start` up to `end`.
+struct Script {
+    uint64_t start = 0;
+    uint64_t end = 0;
+    std::vector<uint32_t> symbols;
+    bool met = false; // it stopped in sync at one of the positions it was to meet
+};
+
+// Parses the input from `start`, as if a match had just ended there, up to the first pass at
+// or after `stopAt`, or to a pass in sync at one of the positions `meet` (sorted). `io`
+// delivers the input from 32 KiB before `start` (or from its start), and at least 1,024 bytes
+// past `stopAt`: every pass parsed has the full lookahead, as far from the input's end.
+void parseScript(EntryIo &io, uint64_t start, uint64_t stopAt, const std::vector<uint64_t> &meet, Script &script,
+                 FaultLog &faults);
+
+class EntryDeflater;
+
+// The compressor of one entry, coding symbols parsed elsewhere.
+class ScriptedDeflater {
+public:
+    explicit ScriptedDeflater(EntryIo &io);
+    ~ScriptedDeflater();
+    // Codes `count` symbols, the first at `position`, which must be where the last one ended.
+    // False once a fault is recorded or the output is lost.
+    bool replay(const uint32_t *symbols, size_t count, uint64_t position);
+    // Parses and codes the rest of the input itself when `parseRest` is set (the last replayed
+    // symbol must end in sync), and emits the last block.
+    DeflateResult finish(bool parseRest);
+
+private:
+    std::unique_ptr<EntryDeflater> deflater;
+};
+
+// Work that any thread of a batch may take on: the segments of large entries. The threads that
+// serve it run its tasks while they have nothing else to do.
+class Crew {
+public:
+    // `threads` serve it, the caller's included; segments of `segmentSize` bytes, or of a size
+    // chosen for the threads when 0.
+    explicit Crew(uint32_t threads, uint32_t segmentSize = 0);
+
+    uint32_t threads() const { return threadCount; }
+    uint32_t segmentSize() const { return segment; }
+
+    void post(std::function<void()> task);
+    // Runs one posted task on this thread; false when there was none.
+    bool runOne();
+    // Waits until a task is posted or wake() is called after generation() returned `seen`, or
+    // until the timeout.
+    uint64_t generation();
+    void wake();
+    void waitFor(uint64_t seen, std::chrono::milliseconds timeout);
+    // Runs tasks as they come until `stop` is set (and wake() called).
+    void serve(const std::atomic<bool> &stop);
+
+    // Segments an entry may hold at once; they bound the memory of all entries together.
+    uint32_t takeSlots(uint32_t wanted);
+    void giveSlots(uint32_t count);
+
+private:
+    const uint32_t threadCount;
+    const uint32_t segment;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<std::function<void()>> tasks;
+    uint64_t changes = 0;
+    uint32_t freeSlots;
+};
+
+// Deflates one entry as deflateEntry does, with the crew's threads helping on a large one.
+DeflateResult deflateEntry(EntryIo &io, uint16_t &flags, Crew &crew);
+
+} // namespace zip
