@@ -255,8 +255,12 @@ void SegmentedDeflate::join(Segment &previous, Segment &current)
 {
     const std::vector<uint32_t> &before = previous.script.symbols;
     const std::vector<uint32_t> &after = current.script.symbols;
-    size_t i = previous.first, j = 0;
-    uint64_t p = previous.firstPosition, q = current.start;
+    // Back from the previous parse's end to the symbol at the current one's start: the overlap
+    // is short.
+    size_t i = before.size(), j = 0;
+    uint64_t p = previous.script.end, q = current.start;
+    while (i > previous.first && p > q)
+        p -= scriptSymbol::length(before[--i]);
     while (i < before.size() && j < after.size()) {
         if (p < q) {
             p += scriptSymbol::length(before[i++]);
@@ -292,6 +296,7 @@ void SegmentedDeflate::join(Segment &previous, Segment &current)
         for (j = 0; q < bridge.end; ++j)
             q += scriptSymbol::length(after[j]);
         bridge.symbols.insert(bridge.symbols.end(), after.begin() + std::ptrdiff_t(j), after.end());
+        bridge.end = current.script.end;
     }
     current.script = std::move(bridge);
     current.first = 0;
@@ -423,6 +428,25 @@ void Crew::giveSlots(uint32_t count)
 {
     std::lock_guard<std::mutex> guard(lock);
     freeSlots += count;
+}
+
+CrewThreads::CrewThreads(Crew &crew) : crew(crew)
+{
+    for (uint32_t i = 1; i < crew.threads(); ++i) {
+        try {
+            threads.emplace_back([this] { this->crew.serve(stop); });
+        } catch (const std::system_error &) {
+            break; // fewer threads do the same work
+        }
+    }
+}
+
+CrewThreads::~CrewThreads()
+{
+    stop = true;
+    crew.wake();
+    for (std::thread &thread : threads)
+        thread.join();
 }
 
 DeflateResult deflateEntry(EntryIo &io, uint16_t &flags, Crew &crew)

@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace zip {
@@ -105,6 +106,20 @@ private:
     std::deque<std::function<void()>> tasks;
     uint64_t changes = 0;
     uint32_t freeSlots;
+};
+
+// Threads that serve a crew beside the caller's own, from construction to destruction.
+class CrewThreads {
+public:
+    explicit CrewThreads(Crew &crew);
+    ~CrewThreads();
+    CrewThreads(const CrewThreads &) = delete;
+    CrewThreads &operator=(const CrewThreads &) = delete;
+
+private:
+    Crew &crew;
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> threads;
 };
 
 // Deflates one entry as deflateEntry does, with the crew's threads helping on a large one.

@@ -2,7 +2,6 @@
 // exactly, however the segments fall: tiny segments that force many joins, and inputs made to
 // resist the join.
 
-#include "crew_threads.h"
 #include "memory_io.h"
 #include "segments.h"
 
@@ -129,7 +128,7 @@ TEST_P(Segmented, givesTheSingleThreadedBytes)
     ASSERT_FALSE(single.failed);
 
     zip::Crew crew(row.threads, row.segment);
-    CrewThreads helpers(crew);
+    zip::CrewThreads helpers(crew);
     MemoryIo io(row.input);
     uint16_t parallelFlags = 0;
     const zip::DeflateResult parallel = zip::deflateEntry(io, parallelFlags, crew);
@@ -176,7 +175,7 @@ TEST(Segmented, joinsOnlyWhereBothParsesStartInSync)
     zip::DeflateResult single;
     const Bytes expected = deflated(input, flags, single);
     zip::Crew crew(2, segment);
-    CrewThreads helpers(crew);
+    zip::CrewThreads helpers(crew);
     MemoryIo io(input);
     const zip::DeflateResult parallel = zip::deflateEntry(io, flags, crew);
     EXPECT_FALSE(parallel.failed);
