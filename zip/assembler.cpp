@@ -1,4 +1,5 @@
 #include "assembler.h"
+#include "segments.h"
 
 #include "batch.h"
 #include "crc32.h"
@@ -429,9 +430,8 @@ ZipAssemblerResult ZipAssembler::writeData(ZipEntryRecord &entry, ZipSourceKind 
 {
     if (kind == ZipSourceKind::Folder)
         return Result::Ok;
-    if (entry.method == deflated) {
-        return deflateOutcome(deflateEntry(*this, entry.flags));
-    }
+    if (entry.method == deflated)
+        return deflateOutcome(crew ? deflateEntry(*this, entry.flags, *crew) : deflateEntry(*this, entry.flags));
     for (uint32_t count; (count = readEntrySource(ioBuffer.data(), ioBufferSize)) > 0;)
         if (write(ioBuffer.data(), count) < count)
             break;
@@ -689,6 +689,15 @@ ZipAssemblerResult zipAssemblerSetThreads(ZipAssemblerHandle *handle, uint32_t t
     zip::ZipAssembler *writer = writerOf(handle, result);
     if (writer)
         writer->threads = threads;
+    return result;
+}
+
+ZipAssemblerResult zipAssemblerSetSegmentSize(ZipAssemblerHandle *handle, uint32_t bytes)
+{
+    Result result;
+    zip::ZipAssembler *writer = writerOf(handle, result);
+    if (writer)
+        writer->segmentSize = bytes;
     return result;
 }
 

@@ -72,6 +72,8 @@ ZipAssemblerResult openSource(EntrySource &input, const void *source, uint32_t s
 // True when an add of this name and kind deflates its data (from a file, a stream or memory).
 bool deflatesSource(const char *entryName, ZipSourceKind kind);
 
+class Crew;
+
 class ZipAssembler final : public EntryIo {
 public:
     // Sizes, offsets and the archive's length stay within this bound, and sources stay below
@@ -83,6 +85,9 @@ public:
     // the scratch file, races and every report.
     uint64_t spoolMemory = 32u << 20;
     uint32_t threads = 0;
+    uint32_t segmentSize = 0; // of a large entry deflated on several threads; 0: chosen for the threads
+    // While a batch runs: the threads that help deflate a large entry of a single add.
+    Crew *crew = nullptr;
     std::chrono::milliseconds progressInterval{100};
     // Told of every source read of a single add; false stops the add with Cancelled.
     std::function<bool(uint32_t count)> onRead;

@@ -9,11 +9,11 @@
 #include "batch.h"
 
 #include "assembler.h"
+#include "segments.h"
 #include "spool.h"
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -25,7 +25,14 @@ namespace zip {
 
 namespace {
 
-constexpr uint32_t maxThreads = 64; // keeps the compressors' memory bounded on any machine
+// Keeps the memory bounded on any machine: two compressor states of about 374 KiB a thread (an
+// entry's and a segment's), the segments' budget and the spools' budget.
+constexpr uint32_t maxThreads = 32;
+
+uint32_t threadsFor(const ZipAssembler &writer)
+{
+    return std::min(writer.threads ? writer.threads : std::max(1u, std::thread::hardware_concurrency()), maxThreads);
+}
 
 // The disk file behind an open stream, or null for a pipe or device: a stream can be deflated
 // ahead only when a later add can read it again from its start (as it does when its spool could
@@ -118,8 +125,8 @@ private:
     SpoolStore store;
     std::vector<uint8_t> pieceBuffer;
 
+    Crew crew; // the segments of large entries, and the wake-ups of waiting threads
     std::mutex lock; // guards the jobs' states, head and scanFrom
-    std::condition_variable changed;
     uint32_t head = 0;     // the entry whose turn it is
     uint32_t scanFrom = 0; // no job below it is open
     std::atomic<bool> cancelled{false};
@@ -161,22 +168,23 @@ private:
 Batch::Batch(ZipAssembler &writer, ZipAssemblerEntry *entries, uint32_t count, ZipAssemblerProgress progress,
              void *context)
     : writer(writer), entries(entries), count(count), progress(progress), context(context), jobs(count),
-      store(writer.scratchPrefix(), writer.spoolMemory)
+      store(writer.scratchPrefix(), writer.spoolMemory), crew(threadsFor(writer), writer.segmentSize)
 {
 }
 
 Result Batch::run()
 {
-    uint32_t ahead = 0;
+    bool deflates = false;
     for (uint32_t i = 0; i < count; ++i) {
         total += sourceSize(entries[i]);
-        if (rereadableSource(entries[i]) && deflatesSource(entries[i].entryName, entries[i].sourceKind)) {
-            jobs[i].state = JobState::Open;
-            ++ahead;
+        if (deflatesSource(entries[i].entryName, entries[i].sourceKind)) {
+            deflates = true;
+            if (rereadableSource(entries[i]))
+                jobs[i].state = JobState::Open;
         }
     }
-    const uint32_t cores = writer.threads ? writer.threads : std::max(1u, std::thread::hardware_concurrency());
-    const uint32_t helpers = std::min({cores, maxThreads, std::max(ahead, 1u)}) - 1;
+    // Every core helps: with later entries first, then with the segments of large ones.
+    const uint32_t helpers = deflates ? crew.threads() - 1 : 0;
     std::vector<std::thread> threads;
     for (uint32_t i = 0; i < helpers; ++i) {
         try {
@@ -187,6 +195,7 @@ Result Batch::run()
     }
 
     writer.onRead = [this](uint32_t read) { return sourceRead(read, true); };
+    writer.crew = &crew;
     lastReport = Clock::now();
     for (uint32_t index = 0; index < count && !cancelled; ++index) {
         {
@@ -198,7 +207,9 @@ Result Batch::run()
         stopping = writer.refusal() != Result::Ok;
     }
     writer.onRead = nullptr;
+    writer.crew = nullptr;
     stopping = true;
+    crew.wake();
     for (std::thread &thread : threads)
         thread.join();
     for (Job &job : jobs)
@@ -220,6 +231,7 @@ void Batch::help()
     uint32_t index;
     while (claimAhead(index))
         deflateAhead(index, false);
+    crew.serve(stopping);
 }
 
 // Takes the first entry after the current one that may be deflated ahead and is not taken yet.
@@ -246,14 +258,14 @@ void Batch::deflateAhead(uint32_t index, bool onCaller)
     spool.opened = openSource(spool.source, entry.source, entry.sourceLength, entry.sourceKind);
     if (spool.opened == Result::Ok) {
         AheadIo io(*this, spool, onCaller);
-        spool.deflate = deflateEntry(io, spool.flags);
+        spool.deflate = deflateEntry(io, spool.flags, crew);
     }
     spool.source.close();
     {
         std::lock_guard<std::mutex> guard(lock);
         jobs[index].state = JobState::Ready;
     }
-    changed.notify_all();
+    crew.wake();
 }
 
 // Adds the entry whose turn it is: at once when nobody has taken it, else from its spool once
@@ -268,19 +280,21 @@ Result Batch::writeEntry(uint32_t index)
         guard.unlock();
         return writer.add(entry.entryName, entry.source, entry.sourceLength, entry.sourceKind);
     }
-    while (job.state != JobState::Ready && !cancelled) {
-        uint32_t other;
+    guard.unlock();
+    for (;;) {
+        // Read before the state, so that a change in between is not slept through.
+        const uint64_t seen = crew.generation();
+        guard.lock();
+        if (job.state == JobState::Ready || cancelled)
+            break;
         guard.unlock();
+        uint32_t other;
         if (claimAhead(other)) {
             deflateAhead(other, true);
-        } else {
-            guard.lock();
-            const auto interval = std::max<Clock::duration>(writer.progressInterval, std::chrono::milliseconds(1));
-            changed.wait_for(guard, interval);
-            guard.unlock();
-            report(false);
+        } else if (!crew.runOne()) {
+            crew.waitFor(seen, std::max<std::chrono::milliseconds>(writer.progressInterval, std::chrono::milliseconds(1)));
         }
-        guard.lock();
+        report(false);
     }
     guard.unlock();
     return cancelled ? Result::Cancelled : writeSpool(index);
@@ -330,7 +344,7 @@ bool Batch::report(bool due)
     lastReport = now;
     if (!progress(context, head, done, total)) {
         cancelled = true;
-        changed.notify_all();
+        crew.wake();
     }
     return !cancelled;
 }

@@ -315,10 +315,11 @@ DeflateResult SegmentedDeflate::run(uint16_t &flags)
 {
     segmentSize = crew.segmentSize();
     overlap = std::min(segmentSize / 4, 4096u);
-    if (crew.threads() > 1)
-        slots = crew.takeSlots(crew.threads() + 2);
-    // Too little input for two segments, or no room for them: one thread does it all.
-    if (slots < 2 || !store.ensure(2ull * segmentSize + overlap + runout)) {
+    // Without room for two segments, or with too little input for them, one thread does it all.
+    slots = crew.takeSlots(crew.threads() + 2);
+    if (slots < 2)
+        return deflateEntry(io, flags);
+    if (!store.ensure(2ull * segmentSize + overlap + runout)) {
         storeIo.streaming = true;
         return deflateEntry(storeIo, flags);
     }
@@ -451,6 +452,8 @@ CrewThreads::~CrewThreads()
 
 DeflateResult deflateEntry(EntryIo &io, uint16_t &flags, Crew &crew)
 {
+    if (crew.threads() < 2)
+        return deflateEntry(io, flags);
     return SegmentedDeflate(io, crew).run(flags);
 }
 

@@ -146,10 +146,18 @@ ZipAssemblerResult zipAssemblerAddBatch(ZipAssemblerHandle *handle, ZipAssembler
                                         uint32_t count, ZipAssemblerProgress progress,
                                         void *context);
 
-// The threads a batch add compresses on: 0 (the default) one per core, up to 64; 1 the calling
-// thread alone. The archive's bytes are the same for every count. Returns Ok, or BadArgument /
-// WrongHandle for a null or foreign handle.
+// The threads a batch add compresses on: 0 (the default) one per core, up to 32 (more count as
+// 32); 1 the calling thread alone. Several entries are compressed at once, and a large entry
+// is cut into segments that the threads share. The archive's bytes are the same for every
+// count. Returns Ok, or BadArgument / WrongHandle for a null or foreign handle.
 ZipAssemblerResult zipAssemblerSetThreads(ZipAssemblerHandle *handle, uint32_t threads);
+
+// The size of those segments in bytes, from 4,096 to 4 MiB (smaller or larger sizes count as
+// these), or 0 (the default): chosen for the thread count, 1 MiB up to two threads and less
+// for more, so that the segments in flight stay within their memory budget. The archive's bytes
+// are the same for every size. Returns Ok, or BadArgument / WrongHandle for a null or foreign
+// handle.
+ZipAssemblerResult zipAssemblerSetSegmentSize(ZipAssemblerHandle *handle, uint32_t bytes);
 
 // Memory target: completes the archive (central directory and end record, once; later adds
 // return AlreadyClosed) and points `bytes` and `length` at it. The bytes stay owned by the

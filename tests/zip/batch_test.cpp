@@ -175,6 +175,24 @@ INSTANTIATE_TEST_SUITE_P(
                     BatchRow{"readers", noTweak, false, true, false, true},
                     BatchRow{"readersNoSpoolMemory", [](zip::ZipAssembler &writer) { writer.spoolMemory = 0; }, false,
                              true, false, true},
+                    // The large entries in segments that force many joins, also with their
+                    // output waiting in the scratch file, and with a source outgrowing its entry.
+                    BatchRow{"smallSegments",
+                             [](zip::ZipAssembler &writer) {
+                                 writer.threads = 3;
+                                 writer.segmentSize = 4096;
+                             }},
+                    BatchRow{"segmentsNoSpoolMemory",
+                             [](zip::ZipAssembler &writer) {
+                                 writer.segmentSize = 65536;
+                                 writer.spoolMemory = 0;
+                             }},
+                    BatchRow{"segmentsLoweredLimit",
+                             [](zip::ZipAssembler &writer) {
+                                 writer.threads = 2;
+                                 writer.segmentSize = 65536;
+                                 writer.sizeLimit = 4'000'000;
+                             }},
                     // Entries past 4 MB no longer fit: some are refused, smaller ones follow.
                     BatchRow{"loweredLimit", [](zip::ZipAssembler &writer) { writer.sizeLimit = 4'000'000; }},
                     BatchRow{"loweredLimitInMemory", [](zip::ZipAssembler &writer) { writer.sizeLimit = 4'000'000; },

@@ -124,19 +124,20 @@ def main():
                 # A name added twice is extracted twice.
                 check(extracted.stdout == sources[src] * names.count(name), f"bsdtar extracts {name}")
 
-        # One thread or two, or all cores: the same archive. (The sources' access times, which
-        # the first reading may have moved, stay from here on.)
+        # One thread or two, or all cores, whole entries or in segments of any size: the same
+        # archive. (The sources' access times, which the first reading may have moved, stay from
+        # here on.)
         archives = {}
-        for threads in ("all", "1", "2"):
-            other = os.path.join(folder, f"threads-{threads}.zip")
-            option = [] if threads == "all" else ["--threads", threads]
+        for option in ([], ["--threads", "1"], ["--threads", "2"], ["--threads", "2", "--segment-size", "4096"],
+                       ["--segment-size", "65536", "--threads", "3"]):
+            other = os.path.join(folder, "threads.zip")
             result = subprocess.run([tool] + option + [other] +
                                     [f"{name}={os.path.join(folder, src)}" for name, src in entries],
                                     capture_output=True, text=True, env=dict(os.environ, TZ="UTC0"))
-            check(result.returncode == 0, f"zipassemble --threads {threads}: {result.stderr}")
+            check(result.returncode == 0, f"zipassemble {option}: {result.stderr}")
             with open(other, "rb") as written:
-                archives[threads] = written.read()
-        check(archives["1"] == archives["all"] == archives["2"], "--threads 1 and 2 write the archive of all cores")
+                archives[" ".join(option)] = written.read()
+        check(len(set(archives.values())) == 1, f"the same archive with {list(archives)}")
 
         # A missing source fails its add only; the archive holds the others.
         partial = os.path.join(folder, "partial.zip")
@@ -150,7 +151,9 @@ def main():
         # Bad arguments: a usage message, exit code 2, and no archive.
         unused = os.path.join(folder, "unused.zip")
         for arguments in ([], [unused], [unused, "no-equals-sign"], ["--threads", "0", unused, "a=b"],
-                          ["--threads", "x", unused, "a=b"], ["--threads", "65", unused, "a=b"]):
+                          ["--threads", "x", unused, "a=b"], ["--threads", "33", unused, "a=b"],
+                          ["--segment-size", "4095", unused, "a=b"], ["--segment-size", "4194305", unused, "a=b"],
+                          ["--threads", "2", "--segment-size", unused, "a=b"]):
             result = subprocess.run([tool] + arguments, capture_output=True, text=True)
             check(result.returncode == 2 and "usage" in result.stderr, f"usage for {arguments}")
         check(not os.path.exists(unused), "no archive on bad arguments")
