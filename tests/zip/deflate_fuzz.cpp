@@ -1,10 +1,13 @@
-// The deflate compressor under libFuzzer: for any input, the stream inflates back to it, and its
-// symbols are the reference matcher's wherever no stored block hides them.
+// The deflate compressor under libFuzzer: for any input, the stream inflates back to it, its
+// symbols are the reference matcher's wherever no stored block hides them, and the same input
+// cut into segments on two threads gives the same bytes, for a segment size the input's last
+// byte picks (4 to 32 KiB).
 
 #include "block_reader.h"
 #include "entry_io.h"
 #include "memory_io.h"
 #include "reference_matcher.h"
+#include "segments.h"
 
 #include <zlib.h>
 
@@ -39,6 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     uint16_t flags = 0;
     const zip::DeflateResult result = zip::deflateEntry(io, flags);
     if (result.failed || result.compressedSize != io.output.size() || !inflatesTo(io.output, data, size))
+        std::abort();
+    zip::Crew crew(2, size ? 4096u << (data[size - 1] % 4) : 4096u);
+    zip::CrewThreads helper(crew);
+    MemoryIo parallelIo(std::vector<uint8_t>(data, data + size));
+    uint16_t parallelFlags = 0;
+    const zip::DeflateResult parallel = zip::deflateEntry(parallelIo, parallelFlags, crew);
+    if (parallel.failed || parallelFlags != flags || parallelIo.output != io.output)
         std::abort();
     const blockreader::Stream stream = blockreader::read(io.output);
     std::vector<blockreader::Symbol> symbols;

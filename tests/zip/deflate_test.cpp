@@ -6,6 +6,7 @@
 #include "blockcoder.h"
 #include "entry_io.h"
 #include "memory_io.h"
+#include "segments.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -35,6 +36,20 @@ struct Deflated {
     uint16_t flags = 0;
 };
 
+// The same input cut into segments of 4 KiB on two threads: the same bytes.
+void expectSegmentedAlike(const Bytes &input, uint16_t flags, const Deflated &single)
+{
+    zip::Crew crew(2, 4096);
+    zip::CrewThreads helper(crew);
+    MemoryIo io(input);
+    const zip::DeflateResult result = zip::deflateEntry(io, flags, crew);
+    EXPECT_EQ(result.failed, single.result.failed);
+    EXPECT_EQ(result.compressedSize, single.result.compressedSize);
+    EXPECT_EQ(flags, single.flags);
+    EXPECT_TRUE(io.output == single.bytes) << "segmented output differs";
+}
+
+// Every input deflated here is also deflated in segments, and must come out the same.
 Deflated deflate(const Bytes &input, uint16_t flags = 0)
 {
     MemoryIo io(input);
@@ -42,6 +57,7 @@ Deflated deflate(const Bytes &input, uint16_t flags = 0)
     d.flags = flags;
     d.result = zip::deflateEntry(io, d.flags);
     d.bytes = io.output;
+    expectSegmentedAlike(input, flags, d);
     return d;
 }
 
