@@ -406,6 +406,50 @@ void measure(const char *inputName, const Bytes &input, int runs)
     print(inputName, input.size(), rows);
 }
 
+// What the parallel compressor leaves to one thread: coding the joined symbols in order (with
+// the window fills and block ends) and parsing the input's last stretch. Timed here on the
+// symbols of one whole parse, against the single-threaded compressor. That thread codes one
+// segment while the others parse the next ones, so n cores reach at most min(n, 1 / share) times
+// the single-threaded speed, less the small cost of cutting (each segment's parse rebuilds the
+// chains of the 32 KiB before it and runs a few KiB past its end).
+void measureSequentialShare(const char *inputName, const Bytes &input, int runs)
+{
+    if (input.size() < 4096)
+        return;
+    Bytes output(input.size() + input.size() / 100 + 4096);
+    double single = 1e30, coding = 1e30;
+    for (int r = 0; r < runs; r++) {
+        auto start = std::chrono::steady_clock::now();
+        ours(input, output);
+        single = std::min(single, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+
+        MemoryIo parseIo(input, output);
+        zip::Script script;
+        zip::FaultLog faults;
+        parseScript(parseIo, 0, input.size() - 1024, {}, script, faults);
+        // Coded up to the last position in sync; the rest is parsed by the coding thread.
+        size_t last = 0, count = 0;
+        for (const uint32_t symbol : script.symbols) {
+            if (symbol & zip::scriptSymbol::sync)
+                last = count;
+            ++count;
+        }
+        start = std::chrono::steady_clock::now();
+        MemoryIo codeIo(input, output);
+        zip::ScriptedDeflater coder(codeIo);
+        coder.replay(script.symbols.data(), last, 0);
+        coder.finish(true);
+        coding = std::min(coding, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    const double share = coding / single;
+    std::printf("%-8s coding pass %.3f s of %.3f s single-threaded: %.1f %%; at most", inputName, coding, single,
+                100 * share);
+    for (const unsigned cores : {2u, 4u, 8u, 16u})
+        std::printf(" %.2fx on %u cores", std::min(double(cores), 1 / share), cores);
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
 // ---- an archive of several logs ----
 
 uint64_t fileSize(const std::string &path)
@@ -542,13 +586,18 @@ int main(int argc, char **argv)
     libdeflate_set_memory_allocator(countedAlloc, countedFree);
     std::printf("best of %d runs; MB = 10^6 bytes; heap = peak live bytes allocated by the compressor; "
                 "%u cores\n", runs, std::thread::hardware_concurrency());
-    measure("log", cameraLog(logMegabytes << 20), runs);
-    measure("text", systemText(logMegabytes << 19), runs);
-    measure("binary", systemBinaries(logMegabytes << 19), runs);
+    const Bytes log = cameraLog(logMegabytes << 20), text = systemText(logMegabytes << 19),
+                binary = systemBinaries(logMegabytes << 19);
+    measure("log", log, runs);
+    measure("text", text, runs);
+    measure("binary", binary, runs);
     measure("random", randomBytes(16u << 20), runs);
     measure("repeat", repetitive(32u << 20), runs);
     // Memory must not grow with the input: the same compressors on a quarter of the log.
     measure("log/4", cameraLog(logMegabytes << 18), runs);
     measureArchive(logMegabytes, runs);
+    measureSequentialShare("log", log, runs);
+    measureSequentialShare("text", text, runs);
+    measureSequentialShare("binary", binary, runs);
     return 0;
 }

@@ -35,11 +35,23 @@
 // window's bytes, the chains, the previous length and the limits above; matcher_test compares
 // every symbol with a plain matcher written from these rules (tests/zip/reference_matcher.cpp),
 // over generated inputs across slides and window edges, and with a longer match lying just past
-// the quarter chain's 256th candidate. (2) Right after a match is emitted the lazy state is
-// only "strstart, no match available, previous length 2": nothing else of the earlier parse
-// is carried on. (3) Every position but the last two of the input enters the chains, so they
-// can be rebuilt from the 32 KiB before any position. (4) The nice length changes only within
-// the last 258 bytes of the input. deflate_test pins the exact bytes of small inputs, the
+// the quarter chain's 256th candidate. (2) A pass that starts with no match in hand (match
+// length 2: right after a match, or after a search that found nothing) is in sync: the parse
+// from there on depends only on the input, whatever came before; the only thing the earlier
+// parse decides is whether the byte before is a pending literal, and that pass records it.
+// (3) Every position but the last two of the input enters the chains, so they can be rebuilt
+// from the 32 KiB before any position. (4) More than 262 bytes from the input's end, the
+// slides change nothing a search sees: a chain entry that slid out was farther back than the
+// search may look anyway (the one exception, a slide at exactly 65,274, happens only within
+// the input's last 262 bytes), and all bytes compared lie within the input. Only the last stretch
+// sees where the window happens to stand: the nice length is lowered there, and the compare
+// may read stale bytes past the input's end. (5) Hence a parse may start at any position, as if
+// a match had just ended there, and it meets the true parse at the first position where both
+// are in sync; segments.cpp parses segments so on several threads and joins them there, and
+// the last stretch is parsed by the thread that codes, with the true window.
+// segments_test and deflate_test hold the segmented output to the single-threaded bytes, also
+// with tiny segments and inputs made to resist the join, and show that a join where only one
+// side is in sync would be wrong; deflate_test pins the exact bytes of small inputs, the
 // too-far rule, the chain and lazy limits, the slide and the stale chain heads after it.
 
 #include "blockcoder.h"
