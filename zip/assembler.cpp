@@ -683,22 +683,28 @@ ZipAssemblerResult zipAssemblerAddBatch(ZipAssemblerHandle *handle, ZipAssembler
     return zip::addBatch(*writer, entries, count, progress, context);
 }
 
-ZipAssemblerResult zipAssemblerSetThreads(ZipAssemblerHandle *handle, uint32_t threads)
+namespace {
+
+// Sets one of the writer's batch settings.
+ZipAssemblerResult setBatchValue(ZipAssemblerHandle *handle, uint32_t zip::ZipAssembler::*setting, uint32_t value)
 {
     Result result;
     zip::ZipAssembler *writer = writerOf(handle, result);
     if (writer)
-        writer->threads = threads;
+        writer->*setting = value;
     return result;
+}
+
+} // namespace
+
+ZipAssemblerResult zipAssemblerSetThreads(ZipAssemblerHandle *handle, uint32_t threads)
+{
+    return setBatchValue(handle, &zip::ZipAssembler::threads, threads);
 }
 
 ZipAssemblerResult zipAssemblerSetSegmentSize(ZipAssemblerHandle *handle, uint32_t bytes)
 {
-    Result result;
-    zip::ZipAssembler *writer = writerOf(handle, result);
-    if (writer)
-        writer->segmentSize = bytes;
-    return result;
+    return setBatchValue(handle, &zip::ZipAssembler::segmentSize, bytes);
 }
 
 ZipAssemblerResult zipAssemblerMemory(ZipAssemblerHandle *handle, const uint8_t **bytes, uint32_t *length)

@@ -6,6 +6,7 @@
 #include "block_reader.h"
 #include "entry_io.h"
 #include "memory_io.h"
+#include "quarter_chain.h"
 #include "reference_matcher.h"
 
 #include <gtest/gtest.h>
@@ -152,20 +153,8 @@ TEST_P(ReferenceMatcher, realParseIsTheReferenceParse)
 TEST(ReferenceMatcher, quarterChainStopsBeforeALongerMatchPastThe256thCandidate)
 {
     std::mt19937 random(7);
-    std::string u;
-    for (int i = 0; i < 100; ++i)
-        u += char('a' + random() % 26);
-    // Oldest first: the long match for the position after X, X's own match of 36, 300 matches of
-    // 40 for the position after X, and 300 of 3 bytes that make X's walk long.
-    std::string text = "Q" + u + "\n" + "S" + u.substr(0, 35) + "!\n";
-    for (int i = 0; i < 300; ++i)
-        text += "R" + u.substr(0, 40) + "#\n";
-    for (int i = 0; i < 300; ++i)
-        text += "S" + u.substr(0, 2) + "%\n";
-    // X follows bytes of its own, so that it neither continues the match of the lines before it
-    // nor comes with a match of its own in hand.
-    text += "0123456789+";
-    text += "S" + u + "\n";
+    const QuarterChainText parts = quarterChainText(random);
+    std::string text = parts.beforeX + parts.fromX;
     for (int i = 0; i < 1000; ++i)
         text += char('0' + random() % 10);
     const Bytes input(text.begin(), text.end());
@@ -173,7 +162,7 @@ TEST(ReferenceMatcher, quarterChainStopsBeforeALongerMatchPastThe256thCandidate)
     EXPECT_EQ(firstDifference(real, reference::parse(input)), "");
     // The symbol at X+1, the start of u in the last line, is the nearest match of 40, found within
     // its 256 candidates, not the one of 100 behind them.
-    const size_t after = text.rfind("S" + u) + 1;
+    const size_t after = parts.beforeX.size() + 1;
     size_t at = 0;
     size_t index = 0;
     while (index < real.size() && at < after)

@@ -3,6 +3,7 @@
 // resist the join.
 
 #include "memory_io.h"
+#include "quarter_chain.h"
 #include "segments.h"
 
 #include <gtest/gtest.h>
@@ -151,22 +152,13 @@ namespace {
 TEST(Segmented, joinsOnlyWhereBothParsesStartInSync)
 {
     std::mt19937 random(7);
-    std::string u;
-    for (int i = 0; i < 100; ++i)
-        u += char('a' + random() % 26);
-    std::string text = "Q" + u + "\n" + "S" + u.substr(0, 35) + "!\n";
-    for (int i = 0; i < 300; ++i)
-        text += "R" + u.substr(0, 40) + "#\n";
-    for (int i = 0; i < 300; ++i)
-        text += "S" + u.substr(0, 2) + "%\n";
-    text += "0123456789+";
+    const QuarterChainText parts = quarterChainText(random);
     const size_t segment = 4096;
-    const size_t afterX = text.size() + 1;
     // Bytes no line holds, in front, so that the position after X falls on a segment's start.
-    std::string padding;
-    while ((padding.size() + afterX) % segment != 0)
-        padding += char(0x80 + random() % 0x80);
-    text = padding + text + "S" + u + "\n";
+    std::string text;
+    while ((text.size() + parts.beforeX.size() + 1) % segment != 0)
+        text += char(0x80 + random() % 0x80);
+    text += parts.beforeX + parts.fromX;
     for (int i = 0; i < 12000; ++i)
         text += char('0' + random() % 10);
     const Bytes input(text.begin(), text.end());
