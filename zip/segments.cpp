@@ -47,7 +47,6 @@ public:
         return held >= end;
     }
     uint64_t size() const { return held; }
-    bool complete() const { return ended; }
 
     // The pieces holding [from, end), which must be held: a view that other threads may read
     // while the store reads on.
@@ -230,7 +229,8 @@ bool SegmentedDeflate::createSegment()
     Segment *const s = segment.get();
     segments.push_back(std::move(segment));
     ++running;
-    crew.post([this, s] {
+    // Once `running` drops to 0 the entry may be done and gone: the wake-up needs only the crew.
+    crew.post([this, s, &crew = crew] {
         ViewIo input(s->input);
         parseScript(input, s->start, s->stopAt, {}, s->script, s->faults);
         s->parsed = true;
