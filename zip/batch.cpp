@@ -25,8 +25,8 @@ namespace zip {
 
 namespace {
 
-// Keeps the memory bounded on any machine: two compressor states of about 374 KiB a thread (an
-// entry's and a segment's), the segments' budget and the spools' budget.
+// Keeps the memory below 100 MiB on any machine: two compressor states of about 374 KiB a thread
+// (an entry's and a segment's), 23 MiB at 32 threads, the segments' 32 MiB and the spools' 32 MiB.
 constexpr uint32_t maxThreads = 32;
 
 uint32_t threadsFor(const ZipAssembler &writer)

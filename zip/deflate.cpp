@@ -644,6 +644,9 @@ void parseScript(EntryIo &io, uint64_t start, uint64_t stopAt, const std::vector
     deflater->restartAt(uint32_t(start - from));
     script.start = script.end = start;
     script.symbols.clear();
+    // At most a symbol a byte, and a literal at the stop: reserved at once, so that the memory a
+    // parse holds is its bound, not twice that after the vector's last growth.
+    script.symbols.reserve(size_t(stopAt - start) + 2);
     script.met = false;
     ScriptSink sink{script, stopAt, meet.data(), meet.data() + meet.size()};
     deflater->lazyLoop(sink);

@@ -153,10 +153,10 @@ ZipAssemblerResult zipAssemblerAddBatch(ZipAssemblerHandle *handle, ZipAssembler
 ZipAssemblerResult zipAssemblerSetThreads(ZipAssemblerHandle *handle, uint32_t threads);
 
 // The size of those segments in bytes, from 4,096 to 4 MiB (smaller or larger sizes count as
-// these), or 0 (the default): chosen for the thread count, 1 MiB up to two threads and less
-// for more, so that the segments in flight stay within their memory budget. The archive's bytes
-// are the same for every size. Returns Ok, or BadArgument / WrongHandle for a null or foreign
-// handle.
+// these), or 0 (the default): chosen for the thread count, 1 MiB up to four threads and less
+// for more, so that the segments in flight stay within their memory budget (32 MiB; sizes past
+// 2 MiB leave room for too few segments to keep two threads busy). The archive's bytes are the
+// same for every size. Returns Ok, or BadArgument / WrongHandle for a null or foreign handle.
 ZipAssemblerResult zipAssemblerSetSegmentSize(ZipAssemblerHandle *handle, uint32_t bytes);
 
 // Memory target: completes the archive (central directory and end record, once; later adds
