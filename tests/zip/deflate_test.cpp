@@ -829,6 +829,34 @@ TEST(BlockCoder, bitLengthTreeDeeperThanSevenStillDecodes)
 
 // ---- output that cannot be written ----
 
+// A source that hands out one byte at a time, as a slow pipe or a filtering reader may.
+class TrickleIo : public MemoryIo {
+public:
+    using MemoryIo::MemoryIo;
+    uint32_t read(uint8_t *buffer, uint32_t maxBytes) override { return MemoryIo::read(buffer, std::min(maxBytes, 1u)); }
+};
+
+// The bytes depend on the input alone: reads that come back short are read on until the window
+// has what it asked for. Here a source handing out a few bytes at a time would have the window
+// slide when strstart is 65,274 rather than one pass later, which turns the string 32,506 bytes
+// back, at the window's new position 0, into "no candidate", and the match into literals.
+TEST(DeflateMatcher, shortReadsGiveTheBytesOfWholeReads)
+{
+    // Letters around, and a string of bytes whose hashes no letters share, so that the string at
+    // 32,768 is the newest in its chain.
+    std::mt19937 random(9);
+    Bytes input(70000);
+    for (uint8_t &byte : input)
+        byte = uint8_t('a' + random() % 15);
+    for (size_t i = 0; i < 100; ++i)
+        input[32768 + i] = input[65274 + i] = uint8_t(0xF0 + random() % 16);
+    TrickleIo io(input);
+    uint16_t flags = 0;
+    const zip::DeflateResult result = zip::deflateEntry(io, flags);
+    EXPECT_FALSE(result.failed);
+    EXPECT_TRUE(io.output == deflate(input).bytes);
+}
+
 class ShortWriteIo : public MemoryIo {
 public:
     ShortWriteIo(Bytes input, size_t fullWrites) : MemoryIo(std::move(input)), fullWrites(fullWrites) {}
