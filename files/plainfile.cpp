@@ -53,6 +53,12 @@ PlainFile HeldFolder::createUnique(const QString &prefix, const QString &suffix,
     return nullptr;
 }
 
+PlainFile HeldFolder::create(const QString &name) const
+{
+    bool taken = false;
+    return createNew(name, NewFileAccess::Readable, taken);
+}
+
 std::unique_ptr<PendingFile> HeldFolder::createPending(const QString &target, NewFileAccess access) const
 {
     QString name;

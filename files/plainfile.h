@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 struct PlainFileCloser {
     void operator()(std::FILE *file) const { std::fclose(file); }
@@ -94,6 +95,28 @@ void failWritesPastSizeLimit();
 
 class PendingFile;
 
+// Which file an open file is, on its disk: the device and inode on POSIX, the volume serial
+// number and file index on Windows. Two open files are the same file when these agree.
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 file = 0;
+    bool operator==(const FileIdentity &other) const { return device == other.device && file == other.file; }
+};
+
+// The identity of the open file; nothing when the system cannot tell.
+std::optional<FileIdentity> identityOf(std::FILE *file);
+
+// How holding a folder by its whole path went (see HeldFolder::holdTrusted).
+enum class FolderAccess {
+    Held,      // held
+    Missing,   // the folder, or a folder on the way to it, does not exist
+    Link,      // the folder's own name is a link (on Windows also a junction)
+    BelowLink, // a folder on the way is a link that someone other than the user or the
+               // administrators could change (on Windows any link or junction on the way)
+    Denied,    // the user may not pass through a folder on the way
+    NotFolder, // a file, pipe or device has the name of the folder or of one on the way
+};
+
 // Who may read a new file: its owner alone, until it gets the permissions of what it copies or
 // replaces, or whoever the user's defaults let (on POSIX mode 0644 less the umask); only the
 // owner writes it either way. Windows files take their folder's access rights, but for Private
@@ -109,11 +132,26 @@ class HeldFolder : public std::enable_shared_from_this<HeldFolder> {
 public:
     // Holds `path` (ending with "/") when it is a real folder, not a link; null otherwise.
     static std::shared_ptr<const HeldFolder> hold(const QString &path);
+    // Holds the folder at the absolute `path` (ending with "/") as hold does, reached part by
+    // part so that no link is followed that anyone but the user or the administrators could
+    // change meanwhile; `access` tells why not when it returns null. Meant for the log folder,
+    // whose parent folders another user may be able to write.
+    static std::shared_ptr<const HeldFolder> holdTrusted(const QString &path, FolderAccess &access);
     ~HeldFolder();
     HeldFolder(const HeldFolder &) = delete;
     HeldFolder &operator=(const HeldFolder &) = delete;
 
     const QString &path() const { return folder; }
+    // What is at `name` of the folder itself; a link is not followed.
+    EntryKind kind(const QString &name) const;
+    // Holds the subfolder `name` when it is a real folder, not a link; null otherwise.
+    std::shared_ptr<const HeldFolder> holdFolder(const QString &name) const;
+    // Creates the subfolder `name` when nothing has that name; true when a real folder is there
+    // afterwards.
+    bool makeFolder(const QString &name) const;
+    // Creates the regular file `name` exclusively: never through a link or over anything that
+    // bears the name. Null when it cannot be made.
+    PlainFile create(const QString &name) const;
     // Opens the regular file `name` of the folder, as openPlainFile does.
     PlainFile open(const QString &name, bool writable) const;
     // Creates a new file for reading and writing under a name nobody uses: `prefix`, six letters
@@ -129,9 +167,9 @@ public:
     // Moves the regular file `name` of the folder in the place of `target` of the folder, when
     // that is replaceable; otherwise it fails and both stay.
     bool replace(const QString &name, const QString &target) const;
-    // Moves the regular file at the path `source`, on the same volume, in the place of
-    // `target` of the folder, as replace does.
-    bool moveIn(const QString &source, const QString &target) const;
+    // Moves the regular file `name` of this folder in the place of `target` of `to` (on the
+    // same volume), as replace does.
+    bool moveTo(const QString &name, const HeldFolder &to, const QString &target) const;
     // Whether `name` of the folder is the open `file` itself, not a file put in its place.
     bool holds(const QString &name, std::FILE *file) const;
     // The size of the file `name` of the folder when it is a regular file, otherwise 0.

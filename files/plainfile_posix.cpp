@@ -2,7 +2,10 @@
 
 #include "platform.h"
 
+#include <QByteArrayList>
 #include <QDir>
+
+#include <algorithm>
 
 #include <cerrno>
 #include <csignal>
@@ -89,6 +92,13 @@ QStringList namesOf(DIR *listing)
     return names;
 }
 
+#ifdef O_PATH
+// Holding a folder needs no right to read it, only to pass through it.
+constexpr int folderAccess = O_PATH;
+#else
+constexpr int folderAccess = O_RDONLY;
+#endif
+
 bool isSingleRegular(const struct stat &status)
 {
     return S_ISREG(status.st_mode) && status.st_nlink == 1;
@@ -159,6 +169,14 @@ bool setPermissions(std::FILE *file, QFileDevice::Permissions permissions)
     return fchmod(fileno(file), mode) == 0;
 }
 
+std::optional<FileIdentity> identityOf(std::FILE *file)
+{
+    struct stat status {};
+    if (fstat(fileno(file), &status) != 0)
+        return std::nullopt;
+    return FileIdentity{quint64(status.st_dev), quint64(status.st_ino)};
+}
+
 qint64 currentSize(std::FILE *file)
 {
     struct stat status {};
@@ -199,16 +217,93 @@ void failWritesPastSizeLimit()
 
 std::shared_ptr<const HeldFolder> HeldFolder::hold(const QString &path)
 {
-#ifdef O_PATH
-    // Holding needs no right to read the folder, only to pass through it.
-    const int access = O_PATH;
-#else
-    const int access = O_RDONLY;
-#endif
-    const int fd = ::open(encoded(QDir::cleanPath(path)).constData(), access | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::open(encoded(QDir::cleanPath(path)).constData(), folderAccess | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return nullptr;
     return std::shared_ptr<const HeldFolder>(new HeldFolder(path, fd));
+}
+
+namespace {
+
+// Whether a link in the open folder `dir` stays as it is: only the user, root or the folder's
+// owner could replace it, and they are trusted (root) or the user. A sticky folder that others
+// may write lets each of them replace only their own entries.
+bool linkIsSteady(int dir, const QByteArray &name)
+{
+    struct stat folder {};
+    struct stat link {};
+    if (fstat(dir, &folder) != 0 || fstatat(dir, name.constData(), &link, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    const auto trusted = [](uid_t owner) { return owner == 0 || owner == geteuid(); };
+    if (!trusted(folder.st_uid))
+        return false;
+    if (!(folder.st_mode & (S_IWGRP | S_IWOTH)))
+        return true;
+    return (folder.st_mode & S_ISVTX) && trusted(link.st_uid);
+}
+
+FolderAccess accessFailure(int error)
+{
+    switch (error) {
+    case ENOENT:
+        return FolderAccess::Missing;
+    case EACCES:
+    case EPERM:
+        return FolderAccess::Denied;
+    case ELOOP:
+        return FolderAccess::Link;
+    default:
+        return FolderAccess::NotFolder;
+    }
+}
+
+} // namespace
+
+std::shared_ptr<const HeldFolder> HeldFolder::holdTrusted(const QString &path, FolderAccess &access)
+{
+    // The path is walked one part at a time, each opened relative to the one before without
+    // following a link; a link on the way is read and walked in its turn only where nobody else
+    // could change it. So what is held is what was checked, whatever another user renames meanwhile.
+    QByteArrayList parts = encoded(QDir::cleanPath(path)).split('/');
+    int dir = ::open("/", folderAccess | O_DIRECTORY | O_CLOEXEC);
+    int links = 0;
+    access = FolderAccess::Held;
+    while (dir >= 0 && !parts.isEmpty()) {
+        const QByteArray part = parts.takeFirst();
+        if (part.isEmpty() || part == ".")
+            continue;
+        struct stat status {};
+        if (fstatat(dir, part.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode)) {
+            const bool last = std::none_of(parts.cbegin(), parts.cend(),
+                                           [](const QByteArray &p) { return !p.isEmpty() && p != "."; });
+            char target[4096];
+            const ssize_t length = last ? -1 : readlinkat(dir, part.constData(), target, sizeof target);
+            if (last || length <= 0 || size_t(length) >= sizeof target || ++links > 40 || !linkIsSteady(dir, part)) {
+                access = last ? FolderAccess::Link : FolderAccess::BelowLink;
+                close(dir);
+                return nullptr;
+            }
+            const QByteArray resolved(target, length);
+            parts = resolved.split('/') + parts;
+            if (resolved.startsWith('/')) {
+                close(dir);
+                dir = ::open("/", folderAccess | O_DIRECTORY | O_CLOEXEC);
+            }
+            continue;
+        }
+        const int next = openat(dir, part.constData(), folderAccess | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int error = errno;
+        close(dir);
+        dir = next;
+        if (dir < 0)
+            access = accessFailure(error);
+    }
+    if (dir < 0) {
+        if (access == FolderAccess::Held)
+            access = FolderAccess::Denied;
+        return nullptr;
+    }
+    return std::shared_ptr<const HeldFolder>(new HeldFolder(path, dir));
 }
 
 HeldFolder::~HeldFolder()
@@ -253,9 +348,30 @@ bool HeldFolder::replace(const QString &name, const QString &target) const
     return moveAt(int(handle), encoded(name), int(handle), encoded(target));
 }
 
-bool HeldFolder::moveIn(const QString &source, const QString &target) const
+bool HeldFolder::moveTo(const QString &name, const HeldFolder &to, const QString &target) const
 {
-    return moveAt(AT_FDCWD, encoded(source), int(handle), encoded(target));
+    return moveAt(int(handle), encoded(name), int(to.handle), encoded(target));
+}
+
+EntryKind HeldFolder::kind(const QString &name) const
+{
+    return entryKindAt(int(handle), encoded(name));
+}
+
+std::shared_ptr<const HeldFolder> HeldFolder::holdFolder(const QString &name) const
+{
+    const int fd = openat(int(handle), encoded(name).constData(), folderAccess | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    return std::shared_ptr<const HeldFolder>(new HeldFolder(folder + name + QLatin1Char('/'), fd));
+}
+
+bool HeldFolder::makeFolder(const QString &name) const
+{
+    // The user's defaults (umask) decide who else may enter, as for any folder the user makes.
+    if (kind(name) == EntryKind::Missing)
+        mkdirat(int(handle), encoded(name).constData(), 0777);
+    return kind(name) == EntryKind::PlainFolder;
 }
 
 bool HeldFolder::holds(const QString &name, std::FILE *file) const

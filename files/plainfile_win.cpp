@@ -139,6 +139,14 @@ bool setPermissions(std::FILE *file, QFileDevice::Permissions permissions)
     return done;
 }
 
+std::optional<FileIdentity> identityOf(std::FILE *file)
+{
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handleOf(file), &info))
+        return std::nullopt;
+    return FileIdentity{info.dwVolumeSerialNumber, quint64(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
+}
+
 qint64 currentSize(std::FILE *file)
 {
     LARGE_INTEGER size{};
@@ -251,6 +259,38 @@ std::shared_ptr<const HeldFolder> HeldFolder::hold(const QString &path)
     return std::shared_ptr<const HeldFolder>(new HeldFolder(path, reinterpret_cast<intptr_t>(handle)));
 }
 
+std::shared_ptr<const HeldFolder> HeldFolder::holdTrusted(const QString &path, FolderAccess &access)
+{
+    // Every folder on the way is looked at itself: a junction or link anywhere could be swapped
+    // by whoever may write the folder that holds it.
+    const QStringList parts = QDir::cleanPath(path).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString walked;
+    for (int i = 0; i < parts.size(); ++i) {
+        walked += parts.at(i) + QLatin1Char('/');
+        if (i == 0 && parts.at(i).endsWith(QLatin1Char(':')))
+            continue; // the drive
+        const DWORD attributes = GetFileAttributesW(nativePath(walked).c_str());
+        const bool last = i + 1 == parts.size();
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            const DWORD error = GetLastError();
+            access = error == ERROR_ACCESS_DENIED ? FolderAccess::Denied : FolderAccess::Missing;
+            return nullptr;
+        }
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            access = last ? FolderAccess::Link : FolderAccess::BelowLink;
+            return nullptr;
+        }
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            access = FolderAccess::NotFolder;
+            return nullptr;
+        }
+    }
+    // Held without delete sharing, the folder cannot be renamed away, nor can the folders above it.
+    auto held = hold(path);
+    access = held ? FolderAccess::Held : FolderAccess::Link;
+    return held;
+}
+
 HeldFolder::~HeldFolder()
 {
     CloseHandle(reinterpret_cast<HANDLE>(handle));
@@ -298,9 +338,26 @@ bool HeldFolder::replace(const QString &name, const QString &target) const
     return replaceFile(folder + name, folder + target);
 }
 
-bool HeldFolder::moveIn(const QString &source, const QString &target) const
+bool HeldFolder::moveTo(const QString &name, const HeldFolder &to, const QString &target) const
 {
-    return replaceFile(source, folder + target);
+    return replaceFile(folder + name, to.folder + target);
+}
+
+EntryKind HeldFolder::kind(const QString &name) const
+{
+    return entryKind(folder + name);
+}
+
+std::shared_ptr<const HeldFolder> HeldFolder::holdFolder(const QString &name) const
+{
+    return hold(folder + name + QLatin1Char('/'));
+}
+
+bool HeldFolder::makeFolder(const QString &name) const
+{
+    if (kind(name) == EntryKind::Missing)
+        CreateDirectoryW(nativePath(folder + name).c_str(), nullptr);
+    return kind(name) == EntryKind::PlainFolder;
 }
 
 bool HeldFolder::holds(const QString &name, std::FILE *file) const

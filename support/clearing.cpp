@@ -151,9 +151,10 @@ bool hasOlderLogs(const QString &logPath, const QStringList &patterns)
 
 void moveOlderLogs(const QString &logPath, const QStringList &patterns, const HeldFolder &backups)
 {
+    const auto logs = HeldFolder::hold(logPath);
     for (const QString &pattern : patterns) {
         for (const QString &name : olderLogs(logPath, pattern))
-            backups.moveIn(logPath + name, name);
+            logs && logs->moveTo(name, backups, name);
     }
 }
 

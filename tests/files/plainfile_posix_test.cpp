@@ -140,7 +140,7 @@ TEST_F(PlainFileTest, heldFolderStaysTheFolderCheckedWhenALinkTakesItsName)
     EXPECT_EQ(QFile::permissions(path("moved/" + name)) & 0x0777, QFileDevice::ReadUser | QFileDevice::WriteUser);
     EXPECT_TRUE(held->replace(name, "earlier.log"));
     EXPECT_EQ(read("moved/earlier.log"), "copy");
-    EXPECT_TRUE(held->moveIn(path("file"), "file"));
+    EXPECT_TRUE(HeldFolder::hold(path(""))->moveTo("file", *held, "file"));
     EXPECT_EQ(read("moved/file"), "regular");
 
     const PlainFile opened = held->open("earlier.log", false);
