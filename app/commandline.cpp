@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <atomic>
 #include <limits>
@@ -49,13 +50,19 @@ int usageError(const QString &problem)
     return 2;
 }
 
-// Each value of a repeatable option, split at commas as well.
-QStringList listValues(const QCommandLineParser &parser, const QCommandLineOption &option)
+// Each value of a repeatable option, split at commas as well; nothing when a value names no
+// component at all (empty, or only commas and blanks).
+std::optional<QStringList> listValues(const QCommandLineParser &parser, const QCommandLineOption &option)
 {
     QStringList values;
     for (const QString &value : parser.values(option)) {
-        for (const QString &part : value.split(QLatin1Char(','), Qt::SkipEmptyParts))
-            values << part.trimmed();
+        QStringList parts;
+        for (const QString &part : value.split(QLatin1Char(',')))
+            if (!part.trimmed().isEmpty())
+                parts << part.trimmed();
+        if (parts.isEmpty())
+            return std::nullopt;
+        values << parts;
     }
     return values;
 }
@@ -88,23 +95,23 @@ QString componentName(int index)
            QLatin1Char(']');
 }
 
-QString describeLog(const QString &path)
+QString describeLog(const HeldFolder &folder, const QString &name)
 {
-    switch (entryKind(path)) {
+    switch (folder.kind(name)) {
     case EntryKind::Missing:
         return Text::tr("missing");
     case EntryKind::PlainFile:
-        return Text::tr("%1 bytes").arg(QFileInfo(path).size());
+        return Text::tr("%1 bytes").arg(folder.size(name));
     default:
         return Text::tr("no regular file of its own (a link, a folder or a pipe)");
     }
 }
 
-QString describeIni(const QString &path)
+QString describeIni(const HeldFolder &folder, const QString &name)
 {
-    if (entryKind(path) == EntryKind::Missing)
+    if (folder.kind(name) == EntryKind::Missing)
         return Text::tr("missing");
-    const std::optional<QString> value = loggingValue(path);
+    const std::optional<QString> value = loggingValue(folder, name);
     if (!value)
         return Text::tr("cannot be read as an INI file");
     if (value->isEmpty())
@@ -113,21 +120,29 @@ QString describeIni(const QString &path)
     return index < 0 ? *value : translated(levelName(index)) + QStringLiteral(" (") + *value + QLatin1Char(')');
 }
 
-void list(const QString &logPath)
+void list(const HeldFolder &folder)
 {
-    const auto line = [](const QString &path, const QString &state) {
-        print(stdout, QStringLiteral("    ") + QFileInfo(path).fileName() + QStringLiteral(": ") + state +
-                          QLatin1Char('\n'));
+    const auto line = [](const QString &name, const QString &state) {
+        print(stdout, QStringLiteral("    ") + name + QStringLiteral(": ") + state + QLatin1Char('\n'));
     };
     for (int index : switchableComponents()) {
         const ComponentEntry &entry = catalogueEntries().at(index);
         print(stdout, componentName(index) + QStringLiteral(": ") +
-                          (isLogging(logPath, entry) ? Text::tr("on") : Text::tr("off")) + QLatin1Char('\n'));
-        for (const QString &path : logPaths(logPath, entry))
-            line(path, describeLog(path));
-        for (const QString &path : paramPaths(logPath, entry))
-            line(path, describeIni(path));
+                          (isLogging(&folder, entry) ? Text::tr("on") : Text::tr("off")) + QLatin1Char('\n'));
+        for (const QString &path : logPaths(QString(), entry))
+            line(path, describeLog(folder, path));
+        for (const QString &path : paramPaths(QString(), entry))
+            line(path, describeIni(folder, path));
     }
+}
+
+// Writes the open file from its start to standard output; false when a read or write failed.
+bool copyToStandardOutput(std::FILE *file)
+{
+    QFile source;
+    QFile target;
+    return source.open(file, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) && source.seek(0) &&
+           target.open(stdout, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) && copyToEnd(source, target);
 }
 
 // A size such as "500K" or "20M" (powers of 1024, any letter case) in bytes; nothing for text
@@ -231,6 +246,12 @@ int runCommandLine(const QStringList &arguments)
         return usageError(Text::tr("--max-log-size needs --support-archive"));
     if (parser.isSet(redact) && !parser.isSet(archive))
         return usageError(Text::tr("--redact needs --support-archive"));
+    const QString outputPath = parser.value(output);
+    if (parser.isSet(output) && outputPath.trimmed().isEmpty())
+        return usageError(Text::tr("--output needs a path, or - for standard output"));
+    const bool toStandardOutput = outputPath == QLatin1String("-");
+    if (toStandardOutput && parser.isSet(redact))
+        return usageError(Text::tr("--redact needs a file for --output: the key to the stand-ins goes beside it"));
     const std::optional<quint64> cap = parser.isSet(maxLogSize) ? byteCount(parser.value(maxLogSize)) : quint64(0);
     if (!cap)
         return usageError(Text::tr("not a size: %1 (bytes, or a number followed by K, M or G)")
@@ -240,7 +261,10 @@ int runCommandLine(const QStringList &arguments)
     QVector<int> switchOn;
     QVector<int> switchOff;
     for (const auto &[option, indexes] : {std::pair{&enable, &switchOn}, std::pair{&disable, &switchOff}}) {
-        for (const QString &name : listValues(parser, *option)) {
+        const std::optional<QStringList> names = listValues(parser, *option);
+        if (!names)
+            return usageError(Text::tr("--%1 needs the name of a component").arg(option->names().constFirst()));
+        for (const QString &name : *names) {
             const int index = findComponent(name);
             if (index < 0 || catalogueEntries().at(index).logNames.isEmpty())
                 return usageError(Text::tr("unknown component: %1").arg(name));
@@ -253,90 +277,122 @@ int runCommandLine(const QStringList &arguments)
     const QString mask = levelMask(levelChoice);
 
     const QString logPath = findLogFolder();
-    if (!QDir(logPath).exists())
-        QDir(logPath).mkpath(QStringLiteral("."));
-    tidyAfterEarlierRuns(logPath);
+    const LogFolder opened = openLogFolder(logPath);
+    const std::shared_ptr<const HeldFolder> &folder = opened.held;
+    if (!folder) {
+        print(stderr, QStringLiteral("zel.logging: ") + folderProblem(opened) + QLatin1Char('\n'));
+        return 1;
+    }
+    for (const QString &foreign : tidyAfterEarlierRuns(folder))
+        print(stderr, QStringLiteral("zel.logging: ") + QDir::toNativeSeparators(foreign) + QStringLiteral(": ") +
+                          Text::tr("looks like a recovery file of an INI file, but belongs to none; it was left alone") +
+                          QLatin1Char('\n'));
 
     QStringList problems;
+    const auto problem = [&](const QString &path, const QString &why) {
+        problems << QDir::toNativeSeparators(path) + QStringLiteral(": ") + why;
+    };
     for (int index : switchOff) {
         for (const QString &log : logPaths(logPath, catalogueEntries().at(index))) {
-            removeLogFile(log);
-            if (isPlainFile(log))
-                problems << QDir::toNativeSeparators(log) + QStringLiteral(": ") + Text::tr("could not be deleted");
+            const FileFault fault = removeLogFile(*folder, QFileInfo(log).fileName());
+            if (fault != FileFault::None)
+                problem(log, Text::tr("could not be deleted (%1)").arg(faultText(fault)));
         }
     }
     LevelRecord levels;
     const auto addFaults = [&](const LevelWrite &write) {
         record(levels, write);
         for (const IniFault &fault : write.faults)
-            problems << QDir::toNativeSeparators(fault.path) + QStringLiteral(": ") + refusalText(fault.refusal);
+            problem(fault.path, refusalText(fault.refusal));
     };
     for (int index : switchOn) {
         const ComponentEntry &entry = catalogueEntries().at(index);
         const QStringList logs = logPaths(logPath, entry);
         for (const QString &log : logs) {
-            ensureLogFile(log);
-            if (!isPlainFile(log))
-                problems << QDir::toNativeSeparators(log) + QStringLiteral(": ") +
-                                Text::tr("could not be made (a link, a folder or a pipe has its name)");
+            const FileFault fault = ensureLogFile(*folder, QFileInfo(log).fileName());
+            if (fault != FileFault::None)
+                problem(log, Text::tr("could not be made (%1)").arg(faultText(fault)));
         }
-        addFaults(writeLevel(paramPaths(logPath, entry), logs, logPath, mask));
+        addFaults(writeLevel(folder, paramPaths(logPath, entry), logs, mask));
     }
 
     QStringList logFiles;
     QStringList paramFiles;
     for (int index : switchableComponents()) {
         const ComponentEntry &entry = catalogueEntries().at(index);
-        if (!isLogging(logPath, entry))
+        if (!isLogging(folder.get(), entry))
             continue;
         logFiles << logPaths(logPath, entry);
         paramFiles << paramPaths(logPath, entry);
         if (parser.isSet(level) && !switchOn.contains(index))
-            addFaults(writeLevel(paramPaths(logPath, entry), logPaths(logPath, entry), logPath, mask));
+            addFaults(writeLevel(folder, paramPaths(logPath, entry), logPaths(logPath, entry), mask));
     }
 
     if (parser.isSet(clear)) {
         const bool moveOlder = parser.isSet(older);
-        for (const QString &log : clearLogs(logPath, logFiles, [moveOlder] { return moveOlder; }))
-            problems << QDir::toNativeSeparators(log) + QStringLiteral(": ") +
-                            Text::tr("could not be backed up and emptied; it keeps its contents");
+        const Clearing clearing = clearLogs(*folder, logFiles, [moveOlder] { return moveOlder; });
+        if (!clearing.backups)
+            problem(logPath + backupFolderName,
+                    Text::tr("is no folder and cannot be made one, so no log was backed up and emptied"));
+        for (const QString &log : clearing.kept)
+            problem(log, Text::tr("could not be backed up and emptied; it keeps its contents"));
     }
 
     if (parser.isSet(archive)) {
-        const QString target = parser.isSet(output) ? QFileInfo(parser.value(output)).absoluteFilePath()
-                                                    : supportArchivePath(logPath);
-        const std::unique_ptr<PendingFile> file = newPendingFile(target);
+        // Standard output takes a finished archive: it is built in a private folder first, gone
+        // once it is copied.
+        const QTemporaryDir privateFolder(QDir::tempPath() + QStringLiteral("/zel.logging-XXXXXX"));
+        const QString target = toStandardOutput ? privateFolder.path() + QLatin1Char('/') + archiveName
+                               : parser.isSet(output) ? QFileInfo(outputPath).absoluteFilePath()
+                                                      : supportArchivePath(logPath);
+        if (parser.isSet(output) && !toStandardOutput) {
+            if (const auto held = HeldFolder::hold(QFileInfo(target).absolutePath() + QLatin1Char('/')))
+                completeRedactedPair(*held, QFileInfo(target).fileName());
+        }
+        FileFault fault = FileFault::None;
+        const std::unique_ptr<PendingFile> file =
+            toStandardOutput ? newPendingFile(target, fault, NewFileAccess::OwnerOnly)
+            : parser.isSet(output) ? newPendingFile(target, fault, NewFileAccess::Readable, true)
+                                   : newSupportArchive(*folder, fault);
         if (logFiles.isEmpty()) {
             problems << Text::tr("No component is switched on. Please switch one on, log a session and try again");
-        } else if (logsAreEmpty(logFiles)) {
+        } else if (logsAreEmpty(*folder, logFiles)) {
             problems << Text::tr("All log files are empty. Please log another session and try again");
         } else if (!file) {
-            problems << QDir::toNativeSeparators(target) + QStringLiteral(": ") + Text::tr("cannot be written");
+            problem(target, Text::tr("cannot be written (%1)").arg(faultText(fault)));
         } else {
             const bool terminal = stderrIsTerminal();
             const std::atomic<bool> cancel{false};
             const QString mapping = parser.isSet(redact) ? redactionMappingPath(target) : QString();
+            BuildReport report;
             const BuildOutcome outcome = buildSupportFile(
-                {logPath, logFiles, paramFiles, *cap, levels, mapping}, *file,
+                {folder, logFiles, paramFiles, *cap, levels, mapping}, *file,
                 [terminal](const BuildProgress &now) {
                     if (terminal)
                         showProgress(now);
                 },
-                cancel);
+                cancel, report);
             if (terminal)
                 print(stderr, QStringLiteral("\r\033[K"));
-            if (outcome == BuildOutcome::Built)
+            for (const QString &left : std::as_const(report.leftOut))
+                problems << left + QStringLiteral(" ") + Text::tr("(left out of the support file)");
+            if (outcome == BuildOutcome::Built && toStandardOutput) {
+                if (!copyToStandardOutput(file->stream()))
+                    problems << Text::tr("The support file could not be written to standard output completely.");
+            } else if (outcome == BuildOutcome::Built) {
                 print(stdout, QDir::toNativeSeparators(target) + QLatin1Char('\n') +
                                   (mapping.isEmpty() ? QString() : QDir::toNativeSeparators(mapping) + QLatin1Char('\n')));
-            else
-                problems << QDir::toNativeSeparators(target) + QStringLiteral(": ") +
-                                Text::tr("The support file could not be written completely (is the disk full?). An "
-                                   "earlier support file stays as it was.");
+            } else {
+                problem(target, report.problem.isEmpty()
+                                    ? Text::tr("The support file could not be written completely (is the disk full?). "
+                                               "An earlier support file stays as it was.")
+                                    : report.problem);
+            }
         }
     }
 
     if (parser.isSet(listing))
-        list(logPath);
+        list(*folder);
     for (const QString &problem : std::as_const(problems))
         print(stderr, QStringLiteral("zel.logging: ") + problem + QLatin1Char('\n'));
     return problems.isEmpty() ? 0 : 1;

@@ -86,8 +86,9 @@ int main(int argc, char **argv)
         if (writer == 0)
             appendForever(path, lines);
         usleep(20000); // the writer is under way
-        const auto backups = makeBackupFolder(backupFolder(logPath));
-        const bool cleared = backups && backUpAndEmpty(log.fileName(), *backups);
+        const auto logs = HeldFolder::hold(logPath);
+        const auto backups = logs ? makeBackupFolder(*logs) : nullptr;
+        const bool cleared = backups && backUpAndEmpty(*logs, QStringLiteral("kv4_cam.log"), *backups);
         kill(writer, SIGKILL);
         waitpid(writer, nullptr, 0);
         QFile backup(logPath + "backup/kv4_cam.log");

@@ -75,8 +75,9 @@ QStringList paramPaths(const QString &paramPath, const ComponentEntry &entry)
     return joinedPaths(paramPath, entry.paramNames, ".ini");
 }
 
-bool isLogging(const QString &logPath, const ComponentEntry &entry)
+bool isLogging(const HeldFolder *logFolder, const ComponentEntry &entry)
 {
-    const QStringList paths = logPaths(logPath, entry);
-    return std::any_of(paths.begin(), paths.end(), isPlainFile);
+    return logFolder && std::any_of(entry.logNames.begin(), entry.logNames.end(), [&](const QString &name) {
+               return logFolder->kind(name + QStringLiteral(".log")) == EntryKind::PlainFile;
+           });
 }

@@ -31,6 +31,9 @@ QStringList logPaths(const QString &logPath, const ComponentEntry &entry);
 // folder + name + ".ini" for every parameter name, in order.
 QStringList paramPaths(const QString &paramPath, const ComponentEntry &entry);
 
-// True while at least one of the component's log files exists as a regular file. A link (even
-// a dangling one), pipe or folder of a log's name is no log.
-bool isLogging(const QString &logPath, const ComponentEntry &entry);
+class HeldFolder;
+
+// True while at least one of the component's log files exists as a regular file in the held log
+// folder (none while there is no such folder). A link (even a dangling one), pipe or folder of
+// a log's name is no log.
+bool isLogging(const HeldFolder *logFolder, const ComponentEntry &entry);

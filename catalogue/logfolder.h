@@ -1,7 +1,11 @@
 #pragma once
 
+#include "plainfile.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 // The machine-wide log folder: the shared data locations without the user's own writable
 // one, the first that remains, followed by "/zel/". Empty when no shared location remains.
@@ -19,6 +23,26 @@ QString findLogFolder();
 // instead. If neither can be used, the machine-wide path is returned all the same, and the
 // dialog comes up with every component switched off.
 QString chooseLogFolder(const QString &sharedFolder, const QString &writableLocation);
+
+// The log folder held for the whole run. Every file in it is made, opened, moved and deleted
+// through `held`, so that a link put in place of its name, or of a folder above it, leads
+// nowhere: what is touched stays in the folder that was checked at the start.
+struct LogFolder {
+    QString path; // ends with "/"
+    FolderAccess access = FolderAccess::Missing;
+    std::shared_ptr<const HeldFolder> held; // null unless `access` is Held
+};
+
+// Makes the folder at the absolute `path` (ending with "/") and the folders above it where they
+// are missing, each inside the one above it, and holds it (HeldFolder::holdTrusted).
+LogFolder openLogFolder(const QString &path);
+
+// Whether a new file can really be made in the held folder; permission bits alone do not tell
+// (access control lists, read-only mounts, an administrator's rights).
+bool acceptsNewFiles(const HeldFolder &folder);
+
+// Why the log folder cannot be used, in the user's language, for messages; empty when it can.
+QString folderProblem(const LogFolder &folder);
 
 // Lists the log folder as the folder watch compares it: all entries with the directory's
 // default filters and order.

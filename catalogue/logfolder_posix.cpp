@@ -1,18 +1,10 @@
 #include "logfolder.h"
 
-#include <QDir>
-#include <QTemporaryFile>
-
-// A folder is usable when a file can really be created in it; permission bits alone do not
-// tell (access control lists, read-only mounts, an administrator's rights).
+// A folder is usable when a file can really be created in it.
 static bool usable(const QString &folder)
 {
-    if (folder.isEmpty())
-        return false;
-    if (!QDir(folder).exists())
-        QDir(folder).mkpath(QStringLiteral("."));
-    QTemporaryFile probe(folder + QStringLiteral(".write-test-XXXXXX"));
-    return probe.open();
+    const LogFolder log = folder.isEmpty() ? LogFolder() : openLogFolder(folder);
+    return log.held && acceptsNewFiles(*log.held);
 }
 
 // An ordinary user usually may not write into the shared data folder (/usr/local/share/zel/),

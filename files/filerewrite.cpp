@@ -3,9 +3,9 @@
 #include "platform.h"
 
 #include <QFile>
-#include <QFileInfo>
 
-RegularFile::RegularFile(const QString &path, qint64 maxSize) : path(path), file(openRegularFile(path, true))
+RegularFile::RegularFile(std::shared_ptr<const HeldFolder> heldFolder, const QString &fileName, qint64 maxSize)
+    : folder(std::move(heldFolder)), name(fileName), path(folder->path() + fileName), file(folder->open(fileName, true))
 {
     QFile reader;
     if (file && reader.open(file.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle) && reader.size() <= maxSize) {
@@ -19,9 +19,18 @@ namespace {
 
 const QString recoverySuffix = QStringLiteral(".restore");
 
+// A recovery file starts with what ties it to its file: a mark, the file's name (in hex, as the
+// system holds its bytes) and its identity on the disk; the old bytes follow the empty line.
+const QByteArray recoveryMark("zel.logging recovery 1\n");
+
+QByteArray recoveryHeader(const QString &name, const FileIdentity &identity)
+{
+    return recoveryMark + fileNameBytes(name).toHex() + '\n' + QByteArray::number(identity.device) + ' ' +
+           QByteArray::number(identity.file) + "\n\n";
+}
+
 // The old bytes of a file being rewritten in place, kept beside it until the write is done.
 struct Recovery {
-    std::shared_ptr<const HeldFolder> folder;
     QString name;
     PlainFile file; // held open, which marks it as in use
 };
@@ -35,17 +44,19 @@ bool overwrite(std::FILE *file, const QByteArray &bytes)
            writer.write(bytes) == bytes.size() && writer.resize(bytes.size()) && writer.flush() && syncFile(file);
 }
 
-std::optional<Recovery> keepRecovery(const QString &path, const QByteArray &old)
+std::optional<Recovery> keepRecovery(const HeldFolder &folder, const QString &name, std::FILE *target,
+                                     const QByteArray &old)
 {
-    const QFileInfo info(path);
-    Recovery recovery{HeldFolder::hold(info.path() + QLatin1Char('/')), QString(), nullptr};
-    if (recovery.folder)
-        recovery.file = recovery.folder->createUnique(info.fileName() + QLatin1Char('~'), recoverySuffix, recovery.name);
+    const std::optional<FileIdentity> identity = identityOf(target);
+    Recovery recovery{QString(), nullptr};
+    if (identity)
+        recovery.file = folder.createUnique(name + QLatin1Char('~'), recoverySuffix, recovery.name,
+                                            NewFileAccess::Private);
     if (!recovery.file)
         return std::nullopt;
-    if (overwrite(recovery.file.get(), old))
+    if (overwrite(recovery.file.get(), recoveryHeader(name, *identity) + old))
         return recovery;
-    recovery.folder->remove(recovery.name);
+    folder.remove(recovery.name);
     return std::nullopt;
 }
 
@@ -62,11 +73,57 @@ Rewrite rewriteInPlace(RegularFile &file, const QByteArray &old, const QByteArra
     return file.writeAt(0, old) && file.resize(old.size()) ? Rewrite::Untouched : Rewrite::Failed;
 }
 
+// The name of the file a recovery file's name points at, or empty for no recovery file's name.
+QString recoveryTarget(const QString &name)
+{
+    const QString target = name.left(name.lastIndexOf(QLatin1Char('~')));
+    return !target.isEmpty() && isUniqueName(name, target + QLatin1Char('~'), recoverySuffix) ? target : QString();
+}
+
+// A recovery file of ours that no running rewrite holds, with what it records.
+struct Leftover {
+    PlainFile file;
+    QByteArray header;
+    QByteArray old;
+};
+
+std::optional<Leftover> claimRecovery(const HeldFolder &folder, const QString &name)
+{
+    Leftover leftover{folder.claimLeftover(name), {}, {}};
+    QFile reader;
+    if (!leftover.file || !ownedByUser(leftover.file.get()) ||
+        !reader.open(leftover.file.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        return std::nullopt;
+    const QByteArray bytes = reader.readAll();
+    if (reader.error() != QFileDevice::NoError)
+        return std::nullopt;
+    const qsizetype end = bytes.indexOf("\n\n");
+    leftover.header = end < 0 ? QByteArray() : bytes.left(end + 2);
+    leftover.old = end < 0 ? QByteArray() : bytes.mid(end + 2);
+    return leftover;
+}
+
+// Removes the recovery files of ours that earlier rewrites of `name` (the open `target`) left.
+void dropStaleRecoveries(const HeldFolder &folder, const QString &name, std::FILE *target)
+{
+    const std::optional<FileIdentity> identity = identityOf(target);
+    if (!identity)
+        return;
+    for (const QString &entry : folder.names()) {
+        if (recoveryTarget(entry) != name)
+            continue;
+        const std::optional<Leftover> leftover = claimRecovery(folder, entry);
+        if (leftover && leftover->header == recoveryHeader(name, *identity) && folder.holds(entry, leftover->file.get()))
+            folder.remove(entry);
+    }
+}
+
 } // namespace
 
-Rewrite rewriteRegularFile(const QString &path, qint64 maxSize, const Rewriter &rewrite)
+Rewrite rewriteRegularFile(const std::shared_ptr<const HeldFolder> &folder, const QString &name, qint64 maxSize,
+                           const Rewriter &rewrite)
 {
-    RegularFile file(path, maxSize);
+    RegularFile file(folder, name, maxSize);
     if (!file.contents())
         return Rewrite::Untouched;
     const QByteArray old = *file.contents();
@@ -76,40 +133,41 @@ Rewrite rewriteRegularFile(const QString &path, qint64 maxSize, const Rewriter &
     if (file.replaceWith(*bytes))
         return Rewrite::Written;
     // Writing in place would also change what another name of the file shows.
-    if (!file.hasOneName())
+    if (!file.stream() || !file.hasOneName())
         return Rewrite::Untouched;
-    const std::optional<Recovery> recovery = keepRecovery(path, old);
+    const std::optional<Recovery> recovery = keepRecovery(*folder, name, file.stream(), old);
     if (!recovery)
         return Rewrite::Untouched;
     const Rewrite result = rewriteInPlace(file, old, *bytes);
     // A file left changed keeps its recovery file, for the next start to put it back.
     if (result != Rewrite::Failed)
-        recovery->folder->remove(recovery->name);
+        folder->remove(recovery->name);
+    if (result == Rewrite::Written)
+        dropStaleRecoveries(*folder, name, file.stream());
     return result;
 }
 
-void restoreInterruptedRewrites(const QString &folderPath)
+QStringList restoreInterruptedRewrites(const std::shared_ptr<const HeldFolder> &folder)
 {
-    const auto folder = HeldFolder::hold(folderPath);
-    if (!folder)
-        return;
+    QStringList foreign;
     for (const QString &name : folder->names()) {
-        const QString target = name.left(name.lastIndexOf(QLatin1Char('~')));
-        if (target.isEmpty() || !isUniqueName(name, target + QLatin1Char('~'), recoverySuffix))
+        const QString target = recoveryTarget(name);
+        if (target.isEmpty())
             continue;
         // Only a recovery file of ours, made by a rewrite that has ended: another user's could
-        // hold anything.
-        const PlainFile saved = folder->claimLeftover(name);
-        QFile reader;
-        if (!saved || !ownedByUser(saved.get()) ||
-            !reader.open(saved.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
-            continue;
-        const QByteArray old = reader.readAll();
-        if (reader.error() != QFileDevice::NoError)
+        // hold anything. And only into the file it was made for: a file of ours renamed into
+        // the folder under such a name is no recovery file, whatever it holds.
+        const std::optional<Leftover> leftover = claimRecovery(*folder, name);
+        if (!leftover)
             continue;
         const PlainFile file = folder->open(target, true);
-        const bool settled = file ? overwrite(file.get(), old) : entryKind(folderPath + target) == EntryKind::Missing;
-        if (settled && folder->holds(name, saved.get()))
+        const std::optional<FileIdentity> identity = file ? identityOf(file.get()) : std::nullopt;
+        if (!identity || leftover->header != recoveryHeader(target, *identity)) {
+            foreign << name;
+            continue;
+        }
+        if (overwrite(file.get(), leftover->old) && folder->holds(name, leftover->file.get()))
             folder->remove(name);
     }
+    return foreign;
 }

@@ -2,6 +2,7 @@
 
 #include "platform.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QRandomGenerator>
 
@@ -10,6 +11,33 @@
 bool removePlainFile(const QString &path)
 {
     return isPlainFile(path) && QFile::remove(path);
+}
+
+namespace {
+
+// The messages' context is the dialog's, which shows them.
+struct Text {
+    Q_DECLARE_TR_FUNCTIONS(Dialog)
+};
+
+} // namespace
+
+QString faultText(FileFault fault)
+{
+    switch (fault) {
+    case FileFault::NotPlain:
+        return Text::tr("a link, a folder or a pipe has its name");
+    case FileFault::Denied:
+        return Text::tr("no permission");
+    case FileFault::NoSpace:
+        return Text::tr("the disk is full");
+    case FileFault::TooMany:
+        return Text::tr("too many files are open");
+    case FileFault::None:
+    case FileFault::Failed:
+        break;
+    }
+    return Text::tr("the system refused it");
 }
 
 namespace {

@@ -29,6 +29,22 @@ enum class EntryKind {
     Other,       // a pipe, socket or device
 };
 
+// Why a step on a file of the folder failed, as far as the system tells.
+enum class FileFault {
+    None,
+    NotPlain, // a link, a folder, a pipe or a file with a second name has the name
+    Denied,   // no permission (or a read-only disk)
+    NoSpace,  // the disk is full, or a file-size limit was reached
+    TooMany,  // too many files are open
+    Failed,   // any other cause
+};
+
+// The cause of the system call that failed last on this thread.
+FileFault lastFault();
+
+// The cause in the user's language, for messages.
+QString faultText(FileFault fault);
+
 // What is at `path` itself; a link is not followed.
 EntryKind entryKind(const QString &path);
 
@@ -53,6 +69,13 @@ constexpr QFileDevice::Permissions everyPermission = QFileDevice::Permissions(0x
 // whether it is read-only: it is unless a write permission is given). Works on the open file,
 // so a link put in its place meanwhile gains nothing.
 bool setPermissions(std::FILE *file, QFileDevice::Permissions permissions);
+
+// Takes from the open `target` the read permissions that the open `source` withholds, so that
+// a copy of the source's contents shows it to nobody who could not read it: the others' read
+// bit when the source's is clear, the group's when the source's group may not read it or is
+// another group than the target's. On Windows, where files take their folder's access rights,
+// nothing changes. False when the look or the change fails.
+bool narrowReaders(std::FILE *target, std::FILE *source);
 
 // Whether the open file is the running user's own: owned by that user and, on POSIX, writable
 // by nobody else. Windows files inherit their folder's access rights, so there only the owner
@@ -216,6 +239,8 @@ public:
 
     std::FILE *stream() const { return file.get(); }
     QString path() const { return folder->path() + name; }
+    // The name of the file it becomes.
+    const QString &targetName() const { return target; }
     // Makes sure every byte written reached the disk, then puts the file in the place of its
     // target when that is replaceable. False deletes the file and leaves the target as it was,
     // also when another file took the pending name meanwhile: that is never put in place, but

@@ -118,9 +118,9 @@ EntryKind entryKindAt(int dir, const QByteArray &name)
 }
 
 // O_NOFOLLOW refuses a link; O_NONBLOCK keeps a pipe from holding the open until a writer or
-// reader comes. What opened is then checked to be a regular file (with this one name, unless
-// `anyNames`), and only that is read the usual, blocking way.
-PlainFile openAt(int dir, const QByteArray &name, bool writable, bool anyNames = false)
+// reader comes. What opened is then checked to be a regular file with this one name, and only
+// that is read the usual, blocking way.
+PlainFile openAt(int dir, const QByteArray &name, bool writable)
 {
     const int access = writable ? O_RDWR : O_RDONLY;
     const int fd = openat(dir, name.constData(), access | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
@@ -129,7 +129,7 @@ PlainFile openAt(int dir, const QByteArray &name, bool writable, bool anyNames =
     struct stat status {};
     const int flags = fcntl(fd, F_GETFL);
     std::FILE *file = nullptr;
-    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && (anyNames || status.st_nlink == 1) && flags >= 0 &&
+    if (fstat(fd, &status) == 0 && isSingleRegular(status) && flags >= 0 &&
         fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0)
         file = fdopen(fd, writable ? "r+b" : "rb");
     if (!file)
@@ -157,16 +157,39 @@ PlainFile openPlainFile(const QString &path, bool writable)
     return openAt(AT_FDCWD, encoded(path), writable);
 }
 
-PlainFile openRegularFile(const QString &path, bool writable)
-{
-    return openAt(AT_FDCWD, encoded(path), writable, true);
-}
-
 bool setPermissions(std::FILE *file, QFileDevice::Permissions permissions)
 {
     const auto bits = uint(permissions);
     const mode_t mode = ((bits >> 12) & 7) << 6 | ((bits >> 4) & 7) << 3 | (bits & 7);
     return fchmod(fileno(file), mode) == 0;
+}
+
+FileFault lastFault()
+{
+    switch (errno) {
+    case 0:
+        return FileFault::None;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return FileFault::Denied;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return FileFault::NoSpace;
+    case EMFILE:
+    case ENFILE:
+        return FileFault::TooMany;
+    case EEXIST:
+    case ELOOP:
+    case EISDIR:
+    case ENOTDIR:
+    case ENXIO:
+    case EMLINK:
+        return FileFault::NotPlain;
+    default:
+        return FileFault::Failed;
+    }
 }
 
 std::optional<FileIdentity> identityOf(std::FILE *file)
@@ -187,6 +210,20 @@ bool emptyPlainFile(std::FILE *file, qint64 size)
 {
     struct stat status {};
     return fstat(fileno(file), &status) == 0 && status.st_size == size && ftruncate(fileno(file), 0) == 0;
+}
+
+bool narrowReaders(std::FILE *target, std::FILE *source)
+{
+    struct stat to {};
+    struct stat from {};
+    if (fstat(fileno(target), &to) != 0 || fstat(fileno(source), &from) != 0)
+        return false;
+    mode_t mode = to.st_mode & 07777;
+    if (!(from.st_mode & S_IROTH))
+        mode &= ~mode_t(S_IROTH);
+    if (!(from.st_mode & S_IRGRP) || (from.st_gid != to.st_gid && !(from.st_mode & S_IROTH)))
+        mode &= ~mode_t(S_IRGRP);
+    return mode == (to.st_mode & 07777) || fchmod(fileno(target), mode) == 0;
 }
 
 bool ownedByUser(std::FILE *file)

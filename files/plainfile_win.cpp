@@ -113,11 +113,6 @@ PlainFile openPlainFile(const QString &path, bool writable)
     return openRegular(path, writable, false, shareAll);
 }
 
-PlainFile openRegularFile(const QString &path, bool writable)
-{
-    return openRegular(path, writable, true, shareAll);
-}
-
 bool setPermissions(std::FILE *file, QFileDevice::Permissions permissions)
 {
     // The open handle may lack the right to change attributes; a second handle to the same
@@ -137,6 +132,30 @@ bool setPermissions(std::FILE *file, QFileDevice::Permissions permissions)
     }
     CloseHandle(handle);
     return done;
+}
+
+FileFault lastFault()
+{
+    switch (GetLastError()) {
+    case ERROR_SUCCESS:
+        return FileFault::None;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_PRIVILEGE_NOT_HELD:
+        return FileFault::Denied;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return FileFault::NoSpace;
+    case ERROR_TOO_MANY_OPEN_FILES:
+        return FileFault::TooMany;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_DIRECTORY:
+    case ERROR_CANT_ACCESS_FILE:
+        return FileFault::NotPlain;
+    default:
+        return FileFault::Failed;
+    }
 }
 
 std::optional<FileIdentity> identityOf(std::FILE *file)
@@ -205,6 +224,11 @@ struct PrivateRights {
 };
 
 } // namespace
+
+bool narrowReaders(std::FILE *, std::FILE *)
+{
+    return true;
+}
 
 bool ownedByUser(std::FILE *file)
 {

@@ -1,7 +1,5 @@
 #include "platform.h"
 
-#include <QFileInfo>
-
 #include <cerrno>
 
 #include <sys/stat.h>
@@ -33,9 +31,7 @@ bool RegularFile::hasOneName() const
 
 bool RegularFile::replaceWith(const QByteArray &bytes)
 {
-    const QFileInfo info(path);
-    const auto folder = HeldFolder::hold(info.path() + QLatin1Char('/'));
-    const std::unique_ptr<PendingFile> pending = folder ? folder->createPending(info.fileName()) : nullptr;
+    const std::unique_ptr<PendingFile> pending = file ? folder->createPending(name) : nullptr;
     if (!pending)
         return false;
     const int fd = fileno(pending->stream());

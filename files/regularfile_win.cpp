@@ -43,33 +43,30 @@ bool RegularFile::hasOneName() const
 
 bool RegularFile::replaceWith(const QByteArray &bytes)
 {
-    const QFileInfo info(path);
-    const auto folder = HeldFolder::hold(info.path() + QLatin1Char('/'));
-    QString name;
-    PlainFile temporary = folder ? folder->createUnique(QStringLiteral("~"), QLatin1Char('~') + info.fileName(), name)
-                                 : nullptr;
+    QString replacementName;
+    PlainFile temporary = folder->createUnique(QStringLiteral("~"), QLatin1Char('~') + name, replacementName);
     if (!temporary)
         return false;
     const bool written = writeAll(handleOf(temporary), 0, bytes);
     temporary.reset();
     BY_HANDLE_FILE_INFORMATION before;
     if (!written || !identify(file, before)) {
-        folder->remove(name);
+        folder->remove(replacementName);
         return false;
     }
     // ReplaceFileW, unlike a rename, keeps the replaced file's attributes and access rights; it
     // needs the file closed. Should it have taken the old file away but not put the new one in
     // its place, the new one goes there by a plain rename: it is the only copy left.
     file.reset();
-    const std::wstring replacement = nativePath(folder->path() + name);
+    const std::wstring replacement = nativePath(folder->path() + replacementName);
     if (ReplaceFileW(nativePath(path).c_str(), replacement.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                      nullptr))
         return true;
     if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT)
         return MoveFileExW(replacement.c_str(), nativePath(path).c_str(), 0) != 0;
-    folder->remove(name);
+    folder->remove(replacementName);
     // Opened again for a write in place; only the same file, never what took its name.
-    file = openRegularFile(path, true);
+    file = folder->open(name, true);
     BY_HANDLE_FILE_INFORMATION after;
     if (!identify(file, after) || after.dwVolumeSerialNumber != before.dwVolumeSerialNumber ||
         after.nFileIndexHigh != before.nFileIndexHigh || after.nFileIndexLow != before.nFileIndexLow)

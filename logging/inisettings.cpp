@@ -184,10 +184,10 @@ std::optional<QByteArray> updatedIni(const QByteArray &original, const QString &
     return (bom ? utf8Bom : QByteArray()) + updated;
 }
 
-Rewrite updateLoggingIni(const QString &iniPath, const QString &logName, const QString &logFolder,
-                         const QString &levelMask)
+Rewrite updateLoggingIni(const std::shared_ptr<const HeldFolder> &folder, const QString &iniName,
+                         const QString &logName, const QString &logFolder, const QString &levelMask)
 {
-    return rewriteRegularFile(iniPath, maxIniSize, [&](const QByteArray &old) {
+    return rewriteRegularFile(folder, iniName, maxIniSize, [&](const QByteArray &old) {
         return updatedIni(old, logName, logFolder, levelMask);
     });
 }
@@ -200,14 +200,13 @@ struct Text {
 };
 
 // Why the existing file was left as it was: looked at again after the fact, for the message only.
-IniRefusal untouchedReason(const QString &iniPath)
+IniRefusal untouchedReason(const HeldFolder &folder, const QString &iniName)
 {
-    if (!isPlainFile(iniPath))
+    if (folder.kind(iniName) != EntryKind::PlainFile)
         return IniRefusal::NotPlain;
-    if (QFileInfo(iniPath).size() > maxIniSize)
+    if (qint64(folder.size(iniName)) > maxIniSize)
         return IniRefusal::TooLarge;
-    QFile file(iniPath);
-    if (!file.open(QIODevice::ReadWrite))
+    if (!folder.open(iniName, true))
         return IniRefusal::Unwritable;
     return IniRefusal::NotIni;
 }
@@ -256,26 +255,28 @@ void record(LevelRecord &levels, const LevelWrite &write)
         levels.insert(fault.path, QLatin1String(refusalCode(fault.refusal)));
 }
 
-LevelWrite writeLevel(const QStringList &paramFiles, const QStringList &logFiles, const QString &logFolder,
-                      const QString &levelMask)
+LevelWrite writeLevel(const std::shared_ptr<const HeldFolder> &folder, const QStringList &paramFiles,
+                      const QStringList &logFiles, const QString &levelMask)
 {
     LevelWrite write;
     for (int k = 0; k < paramFiles.size() && k < logFiles.size(); ++k) {
         const QString &path = paramFiles.at(k);
-        const Rewrite result = updateLoggingIni(path, QFileInfo(logFiles.at(k)).fileName(), logFolder, levelMask);
+        const QString name = QFileInfo(path).fileName();
+        const Rewrite result =
+            updateLoggingIni(folder, name, QFileInfo(logFiles.at(k)).fileName(), folder->path(), levelMask);
         if (result == Rewrite::Failed)
             write.faults.append({path, IniRefusal::BrokeOff});
-        else if (result == Rewrite::Untouched && entryKind(path) != EntryKind::Missing)
-            write.faults.append({path, untouchedReason(path)});
+        else if (result == Rewrite::Untouched && folder->kind(name) != EntryKind::Missing)
+            write.faults.append({path, untouchedReason(*folder, name)});
         else if (result != Rewrite::Untouched)
             write.updated.append(path);
     }
     return write;
 }
 
-std::optional<QString> loggingValue(const QString &iniPath)
+std::optional<QString> loggingValue(const HeldFolder &folder, const QString &iniName)
 {
-    const PlainFile file = openPlainFile(iniPath, false);
+    const PlainFile file = folder.open(iniName, false);
     QFile reader;
     if (!file || !reader.open(file.get(), QIODevice::ReadOnly) || reader.size() > maxIniSize)
         return std::nullopt;

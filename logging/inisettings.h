@@ -26,11 +26,11 @@ std::optional<QByteArray> updatedIni(const QByteArray &original, const QString &
 // components read CR LF everywhere. Ends every line with CR LF, leaving CR LF as it is.
 QByteArray withCrLf(const QByteArray &saved);
 
-// Applies updatedIni to one existing INI file, replacing it in one step (see
-// rewriteRegularFile). A missing, read-only or unreadable file, or anything else of that
-// name, is left untouched.
-Rewrite updateLoggingIni(const QString &iniPath, const QString &logName, const QString &logFolder,
-                         const QString &levelMask);
+// Applies updatedIni to the existing INI file `iniName` of the held folder, replacing it in one
+// step (see rewriteRegularFile). A missing, read-only or unreadable file, a file with a second
+// name, or anything else of that name, is left untouched.
+Rewrite updateLoggingIni(const std::shared_ptr<const HeldFolder> &folder, const QString &iniName,
+                         const QString &logName, const QString &logFolder, const QString &levelMask);
 
 // Why an existing INI file did not take the level.
 enum class IniRefusal {
@@ -65,10 +65,12 @@ using LevelRecord = QHash<QString, QString>;
 void record(LevelRecord &levels, const LevelWrite &write);
 
 // Writes the level mask into each existing INI file of a component, the k-th with the k-th log's
-// file name (as updateLoggingIni does; a missing file is neither updated nor a fault).
-LevelWrite writeLevel(const QStringList &paramFiles, const QStringList &logFiles, const QString &logFolder,
-                      const QString &levelMask);
+// file name (as updateLoggingIni does; a missing file is neither updated nor a fault). The files
+// are those of the held log folder that the paths name.
+LevelWrite writeLevel(const std::shared_ptr<const HeldFolder> &folder, const QStringList &paramFiles,
+                      const QStringList &logFiles, const QString &levelMask);
 
-// The value of "Logging" in the file's LOGGING section as it stands; empty when there is none;
-// nothing when the file is missing or cannot be read as an INI file.
-std::optional<QString> loggingValue(const QString &iniPath);
+// The value of "Logging" in the LOGGING section of the file `iniName` of the held folder as it
+// stands; empty when there is none; nothing when the file is missing, no regular file with one
+// name, or cannot be read as an INI file.
+std::optional<QString> loggingValue(const HeldFolder &folder, const QString &iniName);

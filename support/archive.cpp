@@ -6,47 +6,68 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <cctype>
 
 QString supportArchivePath(const QString &logPath)
 {
     return logPath + archiveName;
 }
 
-std::unique_ptr<PendingFile> newPendingFile(const QString &path, NewFileAccess access)
+FileFault namesakeFault(EntryKind kind)
 {
-    // A folder, pipe or device of the archive's name could never be replaced: no work is wasted on it.
+    return replaceable(kind) ? FileFault::None : FileFault::NotPlain;
+}
+
+std::unique_ptr<PendingFile> newPendingFile(const QString &path, FileFault &fault, NewFileAccess access,
+                                            bool linkFails)
+{
+    // A folder, pipe or device of the file's name could never be replaced: no work is wasted on it.
     const QFileInfo info(path);
-    const auto folder =
-        replaceable(entryKind(path)) ? HeldFolder::hold(info.absolutePath() + QLatin1Char('/')) : nullptr;
-    return folder ? folder->createPending(info.fileName(), access) : nullptr;
+    const EntryKind kind = entryKind(path);
+    fault = linkFails && kind == EntryKind::Link ? FileFault::NotPlain : namesakeFault(kind);
+    if (fault != FileFault::None)
+        return nullptr;
+    const auto folder = HeldFolder::hold(info.absolutePath() + QLatin1Char('/'));
+    std::unique_ptr<PendingFile> file = folder ? folder->createPending(info.fileName(), access) : nullptr;
+    if (!file)
+        fault = folder ? lastFault() : FileFault::Denied;
+    return file;
 }
 
-std::unique_ptr<PendingFile> newSupportArchive(const QString &logPath)
+std::unique_ptr<PendingFile> newSupportArchive(const HeldFolder &logFolder, FileFault &fault)
 {
-    return newPendingFile(supportArchivePath(logPath));
+    fault = namesakeFault(logFolder.kind(archiveName));
+    if (fault != FileFault::None)
+        return nullptr;
+    std::unique_ptr<PendingFile> file = logFolder.createPending(archiveName, NewFileAccess::Readable);
+    if (!file)
+        fault = lastFault();
+    return file;
 }
 
-bool logsAreEmpty(const QStringList &logFiles)
+bool logsAreEmpty(const HeldFolder &logFolder, const QStringList &logFiles)
 {
     // A folder named like a log has a size too, but nothing to send; nor has a link, whatever
     // it leads to.
     return std::none_of(logFiles.cbegin(), logFiles.cend(),
-                        [](const QString &path) { return isPlainFile(path) && QFileInfo(path).size() != 0; });
+                        [&](const QString &path) { return logFolder.size(QFileInfo(path).fileName()) != 0; });
 }
 
 SharedFile openSource(const ArchiveEntry &entry)
 {
     if (entry.file)
         return entry.file;
-    return shared(entry.folder ? entry.folder->open(entry.source, false) : openPlainFile(entry.source, false));
+    return shared(entry.folder ? entry.folder->open(entry.source, false) : nullptr);
 }
 
-QVector<ArchiveEntry> archiveEntries(const QStringList &logFiles, const QStringList &paramFiles,
-                                     const std::shared_ptr<const HeldFolder> &backups)
+QVector<ArchiveEntry> archiveEntries(const std::shared_ptr<const HeldFolder> &logFolder, const QStringList &logFiles,
+                                     const QStringList &paramFiles, const std::shared_ptr<const HeldFolder> &backups)
 {
     QVector<ArchiveEntry> entries;
-    for (const QString &path : logFiles + paramFiles)
-        entries.append({QFileInfo(path).fileName(), path});
+    for (const QString &path : logFiles + paramFiles) {
+        const QString name = QFileInfo(path).fileName();
+        entries.append({archiveEntryName(name), name, logFolder});
+    }
     // A backup folder that is a link may lead anywhere: none of it is packed.
     if (!backups)
         return entries;
@@ -60,9 +81,31 @@ QVector<ArchiveEntry> archiveEntries(const QStringList &logFiles, const QStringL
     for (const QString &name : std::as_const(names)) {
         if (!isPendingName(name) && (name.endsWith(QLatin1String(".log")) || name.endsWith(QLatin1String(".ini")) ||
                                      name.endsWith(QLatin1String(".txt"))))
-            entries.append({QStringLiteral("backup/") + name, name, backups});
+            entries.append({QStringLiteral("backup/") + archiveEntryName(name), name, backups});
     }
     return entries;
+}
+
+QString archiveEntryName(const QString &fileName)
+{
+    const auto isHex = [&](qsizetype at) {
+        return at < fileName.size() && std::isxdigit(static_cast<unsigned char>(fileName.at(at).toLatin1()));
+    };
+    QString name;
+    for (qsizetype at = 0; at < fileName.size(); ++at) {
+        const QChar c = fileName.at(at);
+        if (c == u'\\')
+            name += QStringLiteral("%5C");
+        else if (c == u'/')
+            name += QStringLiteral("%2F");
+        else if (c == u':')
+            name += QStringLiteral("%3A");
+        else if (c == u'%' && isHex(at + 1) && isHex(at + 2))
+            name += QStringLiteral("%25");
+        else
+            name += c;
+    }
+    return name;
 }
 
 bool copyToEnd(QIODevice &source, QFileDevice &target)
@@ -109,7 +152,7 @@ ArchiveEntry cappedLog(const ArchiveEntry &entry, quint64 maxSize)
     done = done && copyToEnd(source, copy);
     copy.close();
     const SharedFile capped = done ? shared(openPlainFile(copy.fileName(), false)) : nullptr;
-    return capped ? ArchiveEntry{entry.name, entry.source, nullptr, capped, quint64(start)} : entry;
+    return capped ? ArchiveEntry{entry.name, entry.source, entry.folder, capped, quint64(start), entry.size} : entry;
 }
 
 QByteArray entryNameBytes(const ArchiveEntry &entry)

@@ -23,10 +23,12 @@ inline SharedFile shared(PlainFile file)
 
 struct ArchiveEntry {
     QString name;   // inside the archive
-    QString source; // the file read at the time of the add: its path, or its name in `folder`
+    QString source; // the file read at the time of the add: its name in `folder`
     std::shared_ptr<const HeldFolder> folder = nullptr;
     SharedFile file = nullptr; // the source, opened and checked already; read instead of `source`
     quint64 leftOut = 0;       // bytes of the start of a capped log that `file` leaves out
+    qint64 size = -1;          // when the build began; -1 when it was no regular file
+    bool packed = false;       // set by the build: the entry went in whole
 };
 
 // The entry's source when it is a regular file with one name, reached without a link; null
@@ -39,24 +41,38 @@ inline const QString archiveName = QStringLiteral("zel_support.zip");
 // The support archive inside the log folder (which ends with "/").
 QString supportArchivePath(const QString &logPath);
 
+// What a new file's name is taken by, when it cannot take the place of what is there (see
+// newPendingFile); None when it can.
+FileFault namesakeFault(EntryKind kind);
+
 // A new, empty file with `access` that becomes the file at `path` (an archive, a redaction's
 // mapping) once it is complete (see PendingFile); null when none can be made in its folder, or
-// when a folder, pipe or device has its name.
-std::unique_ptr<PendingFile> newPendingFile(const QString &path, NewFileAccess access = NewFileAccess::Readable);
+// when a folder, pipe or device has its name, and then `fault` tells why. A link of that name is
+// replaced, never written through, unless `linkFails`.
+std::unique_ptr<PendingFile> newPendingFile(const QString &path, FileFault &fault,
+                                            NewFileAccess access = NewFileAccess::Readable, bool linkFails = false);
 
-// newPendingFile for the support archive of the log folder.
-std::unique_ptr<PendingFile> newSupportArchive(const QString &logPath);
+// The pending support archive of the held log folder, as newPendingFile makes it.
+std::unique_ptr<PendingFile> newSupportArchive(const HeldFolder &logFolder, FileFault &fault);
 
-// True unless one of the logs is a regular file (not a link) with content. INI files do not count.
-bool logsAreEmpty(const QStringList &logFiles);
+// True unless one of the logs (paths of files of the held log folder) is a regular file with one
+// name, not a link, with content. INI files do not count.
+bool logsAreEmpty(const HeldFolder &logFolder, const QStringList &logFiles);
 
 // The archive's file entries in order: each log, each INI file (both under their file names,
-// whether they exist or not), then the held backup folder's entries ending in ".log", ".ini" or
-// ".txt" (letter case counts) under "backup/", sorted by name ignoring case, but for the
-// pending files of a clearing under way. Without a held backup folder (it is no real folder, a
-// link to one, say) there are no backup entries.
-QVector<ArchiveEntry> archiveEntries(const QStringList &logFiles, const QStringList &paramFiles,
-                                     const std::shared_ptr<const HeldFolder> &backups);
+// whether they exist or not; paths of files of the held log folder), then the held backup
+// folder's entries ending in ".log", ".ini" or ".txt" (letter case counts) under "backup/",
+// sorted by name ignoring case, but for the pending files of a clearing under way. Without a
+// held backup folder (it is no real folder, a link to one, say) there are no backup entries.
+// Every name is made safe for extraction (archiveEntryName).
+QVector<ArchiveEntry> archiveEntries(const std::shared_ptr<const HeldFolder> &logFolder, const QStringList &logFiles,
+                                     const QStringList &paramFiles, const std::shared_ptr<const HeldFolder> &backups);
+
+// A file's name as one entry name that no reader can take for a path: each "\", "/" and ":"
+// (a separator, or a drive letter's mark, to one reader or another) becomes "%5C", "%2F" and
+// "%3A", and a "%" that is followed by two hex digits becomes "%25", so that every escape reads
+// back unambiguously. A name without these stays as it is.
+QString archiveEntryName(const QString &fileName);
 
 // Copies `source` from where it stands to its end onto `target`, and flushes that. False when a
 // read or a write failed.

@@ -8,7 +8,12 @@
 #include "systemtools.h"
 #include "zipassembler.h"
 
+#include <QByteArrayList>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QThread>
 
 #include <memory>
@@ -28,6 +33,7 @@ struct BatchProgress {
     QStringList names; // of the batch's entries, in order
     quint64 doneBefore; // bytes of the batches before this one
     quint64 total;
+    QSet<ZipAssemblerResult> &faults; // of the entries that did not go in
 };
 
 bool reportBatch(void *context, uint32_t entry, uint64_t done, uint64_t)
@@ -39,24 +45,24 @@ bool reportBatch(void *context, uint32_t entry, uint64_t done, uint64_t)
 }
 
 // Adds `entries` in one batch, each a regular file opened here without following a link and
-// without waiting on a pipe (see openSource); anything else leaves no entry. Appends to
-// `packed` whether each entry went in whole.
-void addBatch(ZipAssemblerHandle *archive, const QVector<ArchiveEntry> &entries, BatchProgress &report,
-              QVector<bool> &packed)
+// without waiting on a pipe (see openSource); anything else leaves no entry. Sets each entry's
+// `packed`, and narrows the archive's readers to those of every file packed.
+void addBatch(ZipAssemblerHandle *archive, ArchiveEntry *entries, int count,
+              BatchProgress &report)
 {
     std::vector<SharedFile> files;
     std::vector<std::unique_ptr<RedactedSource>> redacted;
     QVector<QByteArray> names;
-    QVector<int> places; // in `packed`, of each opened entry
-    for (const ArchiveEntry &entry : entries) {
-        packed.append(false);
-        if (SharedFile file = openSource(entry)) {
+    QVector<ArchiveEntry *> opened;
+    for (ArchiveEntry *entry = entries; entry != entries + count; ++entry) {
+        entry->packed = false;
+        if (SharedFile file = openSource(*entry)) {
             if (report.redactor)
                 redacted.push_back(std::make_unique<RedactedSource>(file, *report.redactor));
             files.push_back(std::move(file));
-            names.append(entryNameBytes(entry));
-            places.append(packed.size() - 1);
-            report.names.append(entry.name);
+            names.append(entryNameBytes(*entry));
+            opened.append(entry);
+            report.names.append(entry->name);
         }
     }
     std::vector<ZipAssemblerEntry> batch;
@@ -69,8 +75,11 @@ void addBatch(ZipAssemblerHandle *archive, const QVector<ArchiveEntry> &entries,
                 {names[int(i)].constData(), files[i].get(), 0, ZipSourceKind::Stream, ZipAssemblerResult::Ok});
     }
     zipAssemblerAddBatch(archive, batch.data(), uint32_t(batch.size()), reportBatch, &report);
-    for (size_t i = 0; i < batch.size(); ++i)
-        packed[places[int(i)]] = batch[i].result == ZipAssemblerResult::Ok;
+    for (size_t i = 0; i < batch.size(); ++i) {
+        opened[int(i)]->packed = batch[i].result == ZipAssemblerResult::Ok;
+        if (!opened[int(i)]->packed)
+            report.faults.insert(batch[i].result);
+    }
 }
 
 // What an entry's source adds to the work: only a regular file is packed.
@@ -78,30 +87,119 @@ quint64 plainFileSize(const ArchiveEntry &entry)
 {
     if (entry.file)
         return quint64(qMax<qint64>(currentSize(entry.file.get()), 0));
-    if (entry.folder)
-        return entry.folder->size(entry.source);
-    return isPlainFile(entry.source) ? quint64(QFileInfo(entry.source).size()) : 0;
+    return entry.folder ? entry.folder->size(entry.source) : 0;
 }
 
-// The redaction's mapping, written whole into a new file beside the archive that only the user
-// may read; it takes the place of an earlier one when committed.
-std::unique_ptr<PendingFile> writeMapping(const QString &path, const Redactor &redactor)
+// Narrows the archive's readers to those of the file behind `entry` (before a cap replaces it
+// by a private copy).
+void narrowTo(std::FILE *target, const ArchiveEntry &entry)
 {
-    const QFileInfo info(path);
-    std::unique_ptr<PendingFile> file = newPendingFile(path, NewFileAccess::Private);
+    if (const SharedFile source = openSource(entry))
+        narrowReaders(target, source.get());
+}
+
+// The messages' context is the dialog's, which shows them.
+struct Text {
+    Q_DECLARE_TR_FUNCTIONS(Dialog)
+};
+
+// Why the archive could not be written whole, from the writer's results and the system's.
+QString unwrittenText(const QSet<ZipAssemblerResult> &faults, FileFault system)
+{
+    if (faults.contains(ZipAssemblerResult::CapacityTooSmall))
+        return Text::tr("The support file could not be written completely: it cannot hold that many files. An "
+                        "earlier support file stays as it was.");
+    if (system == FileFault::NoSpace)
+        return Text::tr("The support file could not be written completely: the disk is full. An earlier support "
+                        "file stays as it was.");
+    return Text::tr("The support file could not be written completely (%1). An earlier support file stays as it "
+                    "was.")
+        .arg(faultText(system));
+}
+
+const QByteArray writtenWith("# written with ");
+
+// The first lines of a mapping: the archive it belongs to, and the pending name and identity
+// under which that archive waits for its place until the pair is complete.
+QByteArray mappingHeader(const PendingFile &archive)
+{
+    const std::optional<FileIdentity> identity = identityOf(archive.stream());
+    const QString pending = QFileInfo(archive.path()).fileName();
+    return "# zel.logging: the originals behind the stand-ins of " + fileNameBytes(archive.targetName()) +
+           ". Keep this file; it is not for sending.\n" + writtenWith + fileNameBytes(pending).toHex() + ' ' +
+           QByteArray::number(identity ? identity->device : 0) + ' ' + QByteArray::number(identity ? identity->file : 0) +
+           '\n';
+}
+
+// The regular file at `path` when it is one of ours, whole: what an earlier mapping held.
+std::optional<QByteArray> ownFile(const HeldFolder &folder, const QString &name)
+{
+    const PlainFile file = folder.open(name, false);
+    QFile reader;
+    if (!file || !ownedByUser(file.get()) ||
+        !reader.open(file.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        return std::nullopt;
+    const QByteArray bytes = reader.readAll();
+    return reader.error() == QFileDevice::NoError ? std::optional(bytes) : std::nullopt;
+}
+
+bool writeWhole(PendingFile &file, const QByteArray &bytes)
+{
     QFile text;
-    if (!file || !text.open(file->stream(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
-        return nullptr;
-    const QByteArray mapping = "# zel.logging: the originals behind the stand-ins of " + info.completeBaseName().toUtf8() +
-                               ".zip. Keep this file; it is not for sending.\n" + redactor.mapping();
-    return text.write(mapping) == mapping.size() && text.flush() ? std::move(file) : nullptr;
+    return text.open(file.stream(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle) &&
+           text.write(bytes) == bytes.size() && text.flush();
+}
+
+// After the archive could not follow its mapping: the earlier mapping goes back in its place,
+// or the new one goes where there was none. Says what became of the files.
+QString restoreMapping(const HeldFolder *folder, const QString &name, const std::optional<QByteArray> &earlier,
+                       std::FILE *placed, const QString &path)
+{
+    bool restored = false;
+    if (folder && earlier) {
+        const std::unique_ptr<PendingFile> old = folder->createPending(name, NewFileAccess::Private);
+        restored = old && writeWhole(*old, *earlier) && old->commit();
+    } else if (folder) {
+        restored = folder->holds(name, placed) && folder->remove(name);
+    }
+    if (restored)
+        return Text::tr("The support file could not be put in place. The earlier support file and its key stay as "
+                        "they were.");
+    return Text::tr("The support file could not be put in place, and the earlier key could not be put back: %1 "
+                    "holds the key to a support file that was not written. The earlier support file stays as it "
+                    "was.")
+        .arg(QDir::toNativeSeparators(path));
 }
 
 } // namespace
 
-BuildOutcome buildSupportArchive(ZipAssemblerHandle *archive, PendingFile &file, const QVector<ArchiveEntry> &entries,
+bool completeRedactedPair(const HeldFolder &folder, const QString &archiveName)
+{
+    const QString mappingName = QFileInfo(archiveName).completeBaseName() + QStringLiteral(".redaction.txt");
+    const std::optional<QByteArray> mapping = ownFile(folder, mappingName);
+    const QByteArrayList lines = mapping ? mapping->left(4096).split('\n') : QByteArrayList();
+    if (lines.size() < 2 || !lines.at(1).startsWith(writtenWith))
+        return false;
+    const QByteArrayList fields = lines.at(1).mid(writtenWith.size()).split(' ');
+    if (fields.size() != 3)
+        return false;
+    const FileIdentity recorded{fields.at(1).toULongLong(), fields.at(2).toULongLong()};
+    for (const QString &name : folder.names()) {
+        if (fileNameBytes(name).toHex() != fields.at(0) || !isPendingName(name))
+            continue;
+        // Only the very file this program wrote and no running program holds: whole, then.
+        const PlainFile pending = folder.claimLeftover(name);
+        const std::optional<FileIdentity> identity = pending ? identityOf(pending.get()) : std::nullopt;
+        return identity && *identity == recorded && ownedByUser(pending.get()) && folder.holds(name, pending.get()) &&
+               folder.replace(name, archiveName);
+    }
+    return false;
+}
+
+BuildOutcome buildSupportArchive(ZipAssemblerHandle *archive, PendingFile &file, QVector<ArchiveEntry> &entries,
                                  const ToolRun &tools, const BuildProgressCallback &progress,
-                                 const std::atomic<bool> &cancel, const LastEntry &last, Redactor *redactor)
+                                 const std::atomic<bool> &cancel, const LastEntry &last, Redactor *redactor,
+                                 const std::function<bool()> &beforeCommit, BuildReport *report)
 {
     // The tools may take far longer than the packing (a system report can take tens of
     // seconds), so they start first and run alongside it.
@@ -109,89 +207,132 @@ BuildOutcome buildSupportArchive(ZipAssemblerHandle *archive, PendingFile &file,
     const std::unique_ptr<QThread> toolThread(QThread::create([&] { toolEntries = tools(cancel); }));
     toolThread->start();
 
-    QVector<quint64> sizes;
     quint64 total = 0;
-    for (const ArchiveEntry &entry : entries)
-        total += sizes.emplace_back(plainFileSize(entry));
+    for (const ArchiveEntry &entry : std::as_const(entries))
+        total += plainFileSize(entry);
     quint64 done = 0;
-    QVector<bool> packed;
+    QSet<ZipAssemblerResult> faults;
     for (int first = 0; first < entries.size() && !cancel; first += batchSize) {
-        BatchProgress report{progress, cancel, redactor, {}, done, total};
-        addBatch(archive, entries.mid(first, batchSize), report, packed);
-        for (const quint64 size : sizes.mid(first, batchSize))
-            done += size;
+        const int count = std::min(batchSize, int(entries.size()) - first);
+        BatchProgress batch{progress, cancel, redactor, {}, done, total, faults};
+        addBatch(archive, entries.data() + first, count, batch);
+        for (int i = first; i < first + count; ++i)
+            done += plainFileSize(entries[i]);
     }
     progress({QString(), done, total});
     toolThread->wait();
-    packed.resize(entries.size());
     // The tools' outputs are small: their packing goes unreported.
     const BuildProgressCallback quiet = [](const BuildProgress &) {};
-    BatchProgress toolReport{quiet, cancel, redactor, {}, 0, 0};
+    BatchProgress toolBatch{quiet, cancel, redactor, {}, 0, 0, faults};
     if (!cancel)
-        addBatch(archive, toolEntries, toolReport, packed);
-    packed.resize(entries.size() + toolEntries.size());
+        addBatch(archive, toolEntries.data(), int(toolEntries.size()), toolBatch);
     bool lastWritten = true;
     if (last && !cancel) {
-        const std::optional<std::pair<QString, QByteArray>> entry = last(packed);
-        lastWritten = entry && zipAssemblerAdd(archive, fileNameBytes(entry->first).constData(),
-                                               entry->second.constData(), uint32_t(entry->second.size()),
-                                               ZipSourceKind::Memory) == ZipAssemblerResult::Ok;
+        const std::optional<std::pair<QString, QByteArray>> entry = last(entries, toolEntries);
+        const ZipAssemblerResult result =
+            entry ? zipAssemblerAdd(archive, fileNameBytes(entry->first).constData(), entry->second.constData(),
+                                    uint32_t(entry->second.size()), ZipSourceKind::Memory)
+                  : ZipAssemblerResult::WriteFailed;
+        lastWritten = result == ZipAssemblerResult::Ok;
+        if (!lastWritten)
+            faults.insert(result);
     }
+    const FileFault system = lastFault();
     const bool written = zipAssemblerClose(archive) == ZipAssemblerResult::Ok && lastWritten;
     if (cancel)
         return BuildOutcome::Cancelled;
+    if (!written) {
+        if (report)
+            report->problem = unwrittenText(faults, system);
+        return BuildOutcome::Failed;
+    }
     // Only now, complete on the disk, does it replace the earlier archive.
-    return written && file.commit() ? BuildOutcome::Built : BuildOutcome::Failed;
+    if (beforeCommit && !beforeCommit())
+        return BuildOutcome::Failed;
+    return file.commit() ? BuildOutcome::Built : BuildOutcome::Failed;
 }
 
 BuildOutcome buildSupportFile(const ArchiveRequest &request, PendingFile &file, const BuildProgressCallback &progress,
-                              const std::atomic<bool> &cancel)
+                              const std::atomic<bool> &cancel, BuildReport &report)
 {
+    const HeldFolder &logFolder = *request.logFolder;
+    const bool redact = !request.mappingPath.isEmpty();
+    // The mapping's file is made first: a folder of its name, or no room for it, should stop the
+    // build before the work, not after.
+    FileFault mappingFault = FileFault::None;
+    const std::unique_ptr<PendingFile> mapping =
+        redact ? newPendingFile(request.mappingPath, mappingFault, NewFileAccess::Private) : nullptr;
+    if (redact && !mapping) {
+        report.problem = QDir::toNativeSeparators(request.mappingPath) + QStringLiteral(": ") + faultText(mappingFault) +
+                         QStringLiteral(". ") + Text::tr("An earlier support file stays as it was.");
+        return BuildOutcome::Failed;
+    }
     ZipAssemblerHandle *archive = zipAssemblerCreate(file.stream(), 0, ZipTargetKind::Stream);
     if (!archive)
         return BuildOutcome::Failed;
-    const bool redact = !request.mappingPath.isEmpty();
-    ManifestFacts facts{request.logPath, {}, request.paramFiles, request.levels, {}, redact, {}};
+    ManifestFacts facts{request.logFolder, {}, request.paramFiles, request.levels, {}, redact, {}};
     const std::unique_ptr<Redactor> redactor = redact ? std::make_unique<Redactor>(machineIdentity()) : nullptr;
-    std::unique_ptr<PendingFile> mapping;
-    QVector<ArchiveEntry> entries = archiveEntries(request.logFiles, request.paramFiles,
-                                                   makeBackupFolder(backupFolder(request.logPath)));
+    QVector<ArchiveEntry> entries = archiveEntries(request.logFolder, request.logFiles, request.paramFiles,
+                                                   makeBackupFolder(logFolder));
     for (ArchiveEntry &entry : entries) {
-        const QString path = entry.folder ? entry.folder->path() + entry.source : entry.source;
-        const qint64 size = entryKind(path) == EntryKind::PlainFile ? qint64(plainFileSize(entry)) : -1;
+        entry.size = entry.folder->kind(entry.source) == EntryKind::PlainFile ? qint64(plainFileSize(entry)) : -1;
+        // The archive shows nobody what one of its files would not.
+        narrowTo(file.stream(), entry);
         if (request.maxLogSize && entry.name.endsWith(QLatin1String(".log")))
             entry = cappedLog(entry, request.maxLogSize);
-        facts.files.append({entry.name, path, size, entry.leftOut, false, QString()});
     }
     QVector<ToolRecord> runs;
-    const ToolRun tools = [&](const std::atomic<bool> &stop) { return systemToolEntries(request.logPath, stop, runs); };
-    const LastEntry manifest = [&](const QVector<bool> &packed) {
-        for (int i = 0; i < facts.files.size(); ++i) {
-            FileFacts &fileFacts = facts.files[i];
-            fileFacts.packed = packed.value(i);
-            if (!fileFacts.packed)
-                fileFacts.reason = leftOutReason(fileFacts.path, fileFacts.size >= 0);
+    const ToolRun tools = [&](const std::atomic<bool> &stop) {
+        return systemToolEntries(request.logFolder, stop, runs);
+    };
+    const LastEntry manifest = [&](const QVector<ArchiveEntry> &files, const QVector<ArchiveEntry> &toolEntries) {
+        for (const ArchiveEntry &entry : files) {
+            const QString path = entry.folder->path() + entry.source;
+            const QString reason = entry.packed ? QString() : leftOutReason(path, entry.size >= 0);
+            facts.files.append({entry.name, path, entry.size, entry.leftOut, entry.packed, reason});
+            // A log, INI file or backup that was there as a file of its own but is not in the
+            // archive (too large, unreadable, gone meanwhile) is news; links, pipes and folders
+            // of those names are left out by rule.
+            if (!entry.packed && entry.size >= 0)
+                report.leftOut << entry.name + QStringLiteral(": ") + reason;
         }
         // The tools' entries follow the files', one for each run that left an output.
-        int next = facts.files.size();
+        int next = 0;
         for (const ToolRecord &run : std::as_const(runs)) {
             const bool output = run.outcome == QLatin1String("done") || run.outcome == QLatin1String("reused");
-            facts.tools.append({run, output && packed.value(next++)});
+            facts.tools.append({run, output && next < toolEntries.size() && toolEntries[next++].packed});
         }
         if (!redactor)
             return std::optional{std::pair{manifestName, manifestJson(facts, QDateTime::currentDateTime())}};
         // The manifest names paths too; what it holds of the originals is not counted.
         facts.replaced = redactor->counts();
-        const QByteArray json = redactor->redacted(manifestJson(facts, QDateTime::currentDateTime()));
-        mapping = writeMapping(request.mappingPath, *redactor);
-        return mapping ? std::optional{std::pair{manifestName, json}} : std::nullopt;
+        return std::optional{
+            std::pair{manifestName, redactor->redacted(manifestJson(facts, QDateTime::currentDateTime()))}};
+    };
+    // A redacted pair takes its place mapping first: a mapping beside an earlier archive can be
+    // completed (completeRedactedPair) or put back, an archive without its mapping could never
+    // be read back by the customer.
+    const QString mappingName = QFileInfo(request.mappingPath).fileName();
+    const auto mappingFolder = redact ? HeldFolder::hold(QFileInfo(request.mappingPath).absolutePath() + QLatin1Char('/'))
+                                      : nullptr;
+    std::optional<QByteArray> earlierMapping;
+    bool mappingPlaced = false;
+    const std::function<bool()> placeMapping = [&] {
+        earlierMapping = mappingFolder ? ownFile(*mappingFolder, mappingName) : std::nullopt;
+        if (!writeWhole(*mapping, mappingHeader(file) + redactor->mapping()) || !mapping->commit()) {
+            report.problem = Text::tr("The key to the stand-ins (%1) could not be written. The earlier support file "
+                                      "and its key stay as they were.")
+                                 .arg(QDir::toNativeSeparators(request.mappingPath));
+            return false;
+        }
+        mappingPlaced = true;
+        return true;
     };
     const BuildOutcome outcome = buildSupportArchive(archive, file, entries, tools, progress, cancel, manifest,
-                                                     redactor.get());
-    // The archive is in place; a mapping that cannot follow it would leave the customer unable
-    // to read the desk's answer.
-    if (outcome == BuildOutcome::Built && mapping && !mapping->commit())
-        return BuildOutcome::Failed;
+                                                     redactor.get(), redact ? placeMapping : nullptr, &report);
+    if (outcome == BuildOutcome::Failed && mappingPlaced)
+        report.problem = restoreMapping(mappingFolder.get(), mappingName, earlierMapping, mapping->stream(),
+                                        request.mappingPath);
     return outcome;
 }
 

@@ -2,7 +2,6 @@
 
 #include "logfiles.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -15,12 +14,12 @@ namespace {
 
 // The matching regular files' names, sorted by name ignoring case; links, folders and files
 // with other names elsewhere are no older logs.
-QStringList olderLogs(const QString &logPath, const QString &pattern)
+QStringList olderLogs(const HeldFolder &logFolder, const QString &pattern)
 {
     const QRegularExpression match(QRegularExpression::wildcardToRegularExpression(pattern),
                                    QRegularExpression::CaseInsensitiveOption);
     QStringList names;
-    for (const QString &name : folderNames(logPath)) {
+    for (const QString &name : logFolder.names()) {
         // A name that is not UTF-8 holds lone surrogates, which the expression refuses to look
         // at; stand-ins of the same length let it.
         QString matched = name;
@@ -28,7 +27,7 @@ QStringList olderLogs(const QString &logPath, const QString &pattern)
             if (c.isSurrogate())
                 c = QChar::ReplacementCharacter;
         }
-        if (match.match(matched).hasMatch() && isPlainFile(logPath + name))
+        if (match.match(matched).hasMatch() && logFolder.kind(name) == EntryKind::PlainFile)
             names.append(name);
     }
     std::sort(names.begin(), names.end(),
@@ -60,25 +59,18 @@ constexpr int stillRounds = 10;
 
 } // namespace
 
-QString backupFolder(const QString &logPath)
+std::shared_ptr<const HeldFolder> makeBackupFolder(const HeldFolder &logFolder)
 {
-    return logPath + QStringLiteral("backup/");
+    return logFolder.makeFolder(backupFolderName) ? logFolder.holdFolder(backupFolderName) : nullptr;
 }
 
-std::shared_ptr<const HeldFolder> makeBackupFolder(const QString &backupFolder)
-{
-    if (entryKind(backupFolder) == EntryKind::Missing)
-        QDir().mkdir(backupFolder);
-    return HeldFolder::hold(backupFolder);
-}
-
-bool backUpAndEmpty(const QString &logFile, const HeldFolder &backups)
+bool backUpAndEmpty(const HeldFolder &logFolder, const QString &logName, const HeldFolder &backups)
 {
     // A read-only log is still backed up; it only cannot be emptied afterwards.
-    PlainFile opened = openPlainFile(logFile, true);
+    PlainFile opened = logFolder.open(logName, true);
     const bool writable = opened != nullptr;
     if (!opened)
-        opened = openPlainFile(logFile, false);
+        opened = logFolder.open(logName, false);
     QFile log;
     // Read through the descriptor, without a stream's buffer, so that each round sees the log's
     // end as it is.
@@ -88,7 +80,7 @@ bool backUpAndEmpty(const QString &logFile, const HeldFolder &backups)
         return true;
     // A copy that a crash cuts short is never packed (it keeps its pending name) and goes at
     // the next start.
-    const std::unique_ptr<PendingFile> backup = backups.createPending(QFileInfo(logFile).fileName());
+    const std::unique_ptr<PendingFile> backup = backups.createPending(logName);
     QFile copy;
     if (!backup || !copy.open(backup->stream(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
         return false;
@@ -143,34 +135,35 @@ QStringList olderLogPatterns(const QStringList &logFiles)
     return patterns;
 }
 
-bool hasOlderLogs(const QString &logPath, const QStringList &patterns)
+bool hasOlderLogs(const HeldFolder &logFolder, const QStringList &patterns)
 {
     return std::any_of(patterns.cbegin(), patterns.cend(),
-                       [&](const QString &pattern) { return !olderLogs(logPath, pattern).isEmpty(); });
+                       [&](const QString &pattern) { return !olderLogs(logFolder, pattern).isEmpty(); });
 }
 
-void moveOlderLogs(const QString &logPath, const QStringList &patterns, const HeldFolder &backups)
+void moveOlderLogs(const HeldFolder &logFolder, const QStringList &patterns, const HeldFolder &backups)
 {
-    const auto logs = HeldFolder::hold(logPath);
     for (const QString &pattern : patterns) {
-        for (const QString &name : olderLogs(logPath, pattern))
-            logs && logs->moveTo(name, backups, name);
+        for (const QString &name : olderLogs(logFolder, pattern))
+            logFolder.moveTo(name, backups, name);
     }
 }
 
-QStringList clearLogs(const QString &logPath, const QStringList &logFiles, const std::function<bool()> &moveOlder)
+Clearing clearLogs(const HeldFolder &logFolder, const QStringList &logFiles, const std::function<bool()> &moveOlder)
 {
-    QStringList kept;
-    if (const auto backups = makeBackupFolder(backupFolder(logPath))) {
-        for (const QString &logFile : logFiles) {
-            if (!backUpAndEmpty(logFile, *backups))
-                kept << logFile;
-        }
-        const QStringList patterns = olderLogPatterns(logFiles);
-        if (hasOlderLogs(logPath, patterns) && moveOlder())
-            moveOlderLogs(logPath, patterns, *backups);
+    Clearing clearing;
+    const auto backups = makeBackupFolder(logFolder);
+    clearing.backups = backups != nullptr;
+    for (const QString &logFile : logFiles) {
+        const QString name = QFileInfo(logFile).fileName();
+        const bool kept = backups ? !backUpAndEmpty(logFolder, name, *backups) : logFolder.size(name) > 0;
+        if (kept)
+            clearing.kept << logFile;
     }
+    const QStringList patterns = olderLogPatterns(logFiles);
+    if (backups && hasOlderLogs(logFolder, patterns) && moveOlder())
+        moveOlderLogs(logFolder, patterns, *backups);
     for (const QString &logFile : logFiles)
-        ensureLogFile(logFile);
-    return kept;
+        ensureLogFile(logFolder, QFileInfo(logFile).fileName());
+    return clearing;
 }

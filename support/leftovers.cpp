@@ -1,16 +1,21 @@
 #include "leftovers.h"
 
+#include "archive.h"
+#include "archivebuild.h"
 #include "clearing.h"
 #include "filerewrite.h"
 #include "mailcopy.h"
-#include "plainfile.h"
 
-void tidyAfterEarlierRuns(const QString &logPath)
+QStringList tidyAfterEarlierRuns(const std::shared_ptr<const HeldFolder> &logFolder)
 {
-    restoreInterruptedRewrites(logPath);
-    for (const QString &folder : {logPath, backupFolder(logPath)}) {
-        if (const auto held = HeldFolder::hold(folder))
-            held->removeLeftovers();
-    }
+    QStringList foreign;
+    for (const QString &name : restoreInterruptedRewrites(logFolder))
+        foreign << logFolder->path() + name;
+    // Before the leftovers go: the archive that waits for its place is one of them.
+    completeRedactedPair(*logFolder, archiveName);
+    logFolder->removeLeftovers();
+    if (const auto backups = logFolder->holdFolder(backupFolderName))
+        backups->removeLeftovers();
     removeMailCopies(mailCopiesBase());
+    return foreign;
 }

@@ -29,7 +29,7 @@ struct ToolFacts {
 };
 
 struct ManifestFacts {
-    QString logPath;
+    std::shared_ptr<const HeldFolder> logFolder;
     QVector<FileFacts> files;
     QStringList paramFiles;
     LevelRecord levels;

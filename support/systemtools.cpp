@@ -32,11 +32,11 @@ bool toolSucceeded(bool finished, QProcess::ExitStatus status, int exitCode)
     return finished && status == QProcess::NormalExit && exitCode == 0;
 }
 
-SharedFile freshReport(const QString &reportPath, const QDateTime &now)
+SharedFile freshReport(const HeldFolder &folder, const QString &reportName, const QDateTime &now)
 {
     constexpr qint64 reportLifetime = 2 * 60 * 60 * 1000;
     // Checked on the file opened, so that what is packed is what was checked.
-    SharedFile report = shared(openPlainFile(reportPath, false));
+    SharedFile report = shared(folder.open(reportName, false));
     QFile checked;
     if (!report || !ownedByUser(report.get()) ||
         !checked.open(report.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
@@ -116,21 +116,18 @@ SharedFile captureToolOutput(const SystemTool &tool, const HeldFolder &folder, c
     return shared(output->takeStream());
 }
 
-QVector<ArchiveEntry> systemToolEntries(const QString &logPath, const std::atomic<bool> &cancel,
-                                        QVector<ToolRecord> &records)
+QVector<ArchiveEntry> systemToolEntries(const std::shared_ptr<const HeldFolder> &folder,
+                                        const std::atomic<bool> &cancel, QVector<ToolRecord> &records)
 {
     QVector<ArchiveEntry> entries;
-    const auto folder = HeldFolder::hold(logPath);
-    if (!folder)
-        return entries;
     const auto run = [&](SystemTool tool) {
         tool.outputName = toolOutputName(tool.program, tool.outputName);
         if (const SharedFile output = captureToolOutput(tool, *folder, cancel, records.emplace_back()))
-            entries.append({tool.outputName, logPath + tool.outputName, nullptr, output});
+            entries.append({tool.outputName, tool.outputName, folder, output});
     };
     // A report younger than two hours is reused; the network listing is taken every time.
-    if (const SharedFile report = freshReport(logPath + reportName, QDateTime::currentDateTime())) {
-        entries.append({reportName, logPath + reportName, nullptr, report});
+    if (const SharedFile report = freshReport(*folder, reportName, QDateTime::currentDateTime())) {
+        entries.append({reportName, reportName, folder, report});
         records.append({QString(), reportName, QStringLiteral("reused"), std::nullopt, 0});
     } else {
         run(systemReportTool());

@@ -74,14 +74,14 @@ struct ToolRecord {
 SharedFile captureToolOutput(const SystemTool &tool, const HeldFolder &folder, const std::atomic<bool> &cancel,
                              ToolRecord &record);
 
-// Opens the report for packing when it is fresh: a regular file with one name (not a link)
+// Opens the report `reportName` of the held log folder for packing when it is fresh: a regular file with one name (not a link)
 // that the running user made and nobody else may write, whose metadata changed less than two
 // hours before `now`. A change time in the future counts as young. Null otherwise, so that the
 // report is made afresh.
-SharedFile freshReport(const QString &reportPath, const QDateTime &now);
+SharedFile freshReport(const HeldFolder &folder, const QString &reportName, const QDateTime &now);
 
 // The report step, then the network step: reuses a fresh report or renews it, captures the
 // network configuration, and returns the archive entries of the files that are ready, in
 // that order. Each tool's run is appended to `records`.
-QVector<ArchiveEntry> systemToolEntries(const QString &logPath, const std::atomic<bool> &cancel,
-                                        QVector<ToolRecord> &records);
+QVector<ArchiveEntry> systemToolEntries(const std::shared_ptr<const HeldFolder> &folder,
+                                        const std::atomic<bool> &cancel, QVector<ToolRecord> &records);

@@ -46,12 +46,17 @@ Dialog::Dialog(QWidget *parent)
 
     logPath = findLogFolder();
     paramPath = logPath;
-    if (!QDir(logPath).exists())
-        QDir(logPath).mkpath(".");
-    if (!QDir(paramPath).exists())
-        QDir(paramPath).mkpath(".");
-
-    tidyAfterEarlierRuns(logPath);
+    // Held once, made where missing: a link put in place of the folder later leads nowhere.
+    const LogFolder opened = openLogFolder(logPath);
+    logFolder = opened.held;
+    // A folder that other users could lead elsewhere is refused, and the user told why; one that
+    // cannot be made or used leaves every component switched off.
+    if (opened.access == FolderAccess::Link || opened.access == FolderAccess::BelowLink)
+        QMessageBox::warning(this, tr("Warning"), folderProblem(opened));
+    if (logFolder)
+        reportFileFaults(tr("These files look like recovery files of INI files, but belong to none; they were left "
+                            "alone:"),
+                         tidyAfterEarlierRuns(logFolder));
     refreshCheckStates();
 
     folderWatcher.addPath(logPath);
@@ -85,7 +90,7 @@ void Dialog::refreshCheckStates()
         QTreeWidgetItem *item = it.key();
         if (!item)
             continue;
-        item->setCheckState(0, isLogging(logPath, it.value()) ? Qt::Checked : Qt::Unchecked);
+        item->setCheckState(0, isLogging(logFolder.get(), it.value()) ? Qt::Checked : Qt::Unchecked);
         if (it.value().logNames.isEmpty())
             item->setHidden(true);
     }
@@ -114,7 +119,7 @@ void Dialog::on_treeWidget_itemClicked(QTreeWidgetItem *item, int column)
     QVector<IniFault> faults;
     for (QTreeWidgetItem *component : work) {
         const auto entry = components.constFind(component);
-        if (entry == components.cend() || entry->logNames.isEmpty())
+        if (entry == components.cend() || entry->logNames.isEmpty() || !logFolder)
             continue;
         const bool on = component->checkState(0) != Qt::Unchecked;
         const QStringList logs = logPaths(logPath, *entry);
@@ -130,13 +135,22 @@ void Dialog::on_treeWidget_itemClicked(QTreeWidgetItem *item, int column)
 void Dialog::switchLogFiles(const QStringList &logFiles, bool enable)
 {
     folderWatcher.removePath(logPath);
+    // A log that could not be made or deleted shows in its component's tick, refreshed after.
     for (const QString &path : logFiles) {
+        const QString name = QFileInfo(path).fileName();
         if (enable)
-            ensureLogFile(path);
+            ensureLogFile(*logFolder, name);
         else
-            removeLogFile(path);
+            removeLogFile(*logFolder, name);
     }
     folderWatcher.addPath(logPath);
+}
+
+// One warning for the files of one step that could not be handled, each with its reason.
+void Dialog::reportFileFaults(const QString &intro, const QStringList &lines)
+{
+    if (!lines.isEmpty())
+        QMessageBox::warning(this, tr("Warning"), intro + QLatin1Char('\n') + lines.join(QLatin1Char('\n')));
 }
 
 void Dialog::collectCheckedFiles(QStringList &paramFiles, QStringList &logFiles)
@@ -168,7 +182,9 @@ void Dialog::on_comboBox_currentIndexChanged(int index)
 
 void Dialog::writeLoggingIni(const QStringList &paramFiles, const QStringList &logFiles, QVector<IniFault> &faults)
 {
-    const LevelWrite write = writeLevel(paramFiles, logFiles, logPath, logLevel);
+    if (!logFolder)
+        return;
+    const LevelWrite write = writeLevel(logFolder, paramFiles, logFiles, logLevel);
     record(levelWrites, write);
     faults += write.faults;
 }
@@ -193,22 +209,24 @@ void Dialog::on_pushButton_ClearLog_clicked()
 {
     // The watch rests while the logs are copied, emptied, moved and made again, so none of it
     // refreshes the tree.
+    if (!logFolder)
+        return;
     folderWatcher.removePath(logPath);
     QStringList paramFiles;
     QStringList logFiles;
     collectCheckedFiles(paramFiles, logFiles);
-    const QStringList kept = clearLogs(logPath, logFiles, [this] {
+    const Clearing clearing = clearLogs(*logFolder, logFiles, [this] {
         return QMessageBox::question(this, tr("Delete old log files"), tr("Do you also want to delete older log files?"),
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     });
     folderWatcher.addPath(logPath);
     QStringList shown;
-    for (const QString &log : kept)
+    for (const QString &log : clearing.kept)
         shown << QDir::toNativeSeparators(log);
-    if (!shown.isEmpty())
-        QMessageBox::warning(this, tr("Warning"),
-                             tr("These log files could not be backed up and emptied; they keep their contents:") +
-                                 QLatin1Char('\n') + shown.join(QLatin1Char('\n')));
+    if (!clearing.backups)
+        shown.prepend(QDir::toNativeSeparators(logPath + backupFolderName) + QStringLiteral(": ") +
+                      tr("is no folder and cannot be made one, so no backup could be taken"));
+    reportFileFaults(tr("These log files could not be backed up and emptied; they keep their contents:"), shown);
 }
 
 void Dialog::on_pushButton_ExploreLog_clicked()
@@ -228,6 +246,10 @@ BuildOutcome Dialog::createSupportFile(PlainFile *built)
 {
     if (building)
         return BuildOutcome::Cancelled;
+    if (!logFolder) {
+        reportUnwrittenArchive(folderProblem(openLogFolder(logPath)));
+        return BuildOutcome::Failed;
+    }
     QStringList paramFiles;
     QStringList logFiles;
     collectCheckedFiles(paramFiles, logFiles);
@@ -236,34 +258,41 @@ BuildOutcome Dialog::createSupportFile(PlainFile *built)
                              tr("No component is switched on. Please switch one on, log a session and try again"));
         return BuildOutcome::Empty;
     }
-    if (logsAreEmpty(logFiles)) {
+    if (logsAreEmpty(*logFolder, logFiles)) {
         QMessageBox::warning(this, tr("Warning"), tr("All log files are empty. Please log another session and try again"));
         return BuildOutcome::Empty;
     }
     // Written under a name of its own, it replaces the earlier archive only once it is whole.
-    const std::unique_ptr<PendingFile> file = newSupportArchive(logPath);
+    FileFault fault = FileFault::None;
+    const std::unique_ptr<PendingFile> file = newSupportArchive(*logFolder, fault);
     if (!file) {
-        reportUnwrittenArchive();
+        reportUnwrittenArchive(tr("The support file could not be written completely: %1 (%2). An earlier support file "
+                                  "stays as it was.")
+                                   .arg(QDir::toNativeSeparators(supportArchivePath(logPath)), faultText(fault)));
         return BuildOutcome::Failed;
     }
     building = true;
+    BuildReport report;
     const BuildOutcome outcome =
         runWithProgress(this, [&](const BuildProgressCallback &progress, const std::atomic<bool> &cancel) {
-            return buildSupportFile({logPath, logFiles, paramFiles, 0, levelWrites, QString()}, *file, progress, cancel);
+            return buildSupportFile({logFolder, logFiles, paramFiles, 0, levelWrites, QString()}, *file, progress,
+                                    cancel, report);
         });
     building = false;
     if (outcome == BuildOutcome::Failed)
-        reportUnwrittenArchive();
+        reportUnwrittenArchive(report.problem);
+    if (outcome == BuildOutcome::Built)
+        reportFileFaults(tr("The support file was written without these files:"), report.leftOut);
     if (outcome == BuildOutcome::Built && built)
         *built = file->takeStream();
     return outcome;
 }
 
-void Dialog::reportUnwrittenArchive()
+void Dialog::reportUnwrittenArchive(const QString &problem)
 {
-    QMessageBox::warning(this, tr("Warning"),
-                         tr("The support file could not be written completely (is the disk full?). "
-                            "An earlier support file stays as it was."));
+    const QString designed = tr("The support file could not be written completely (is the disk full?). "
+                                "An earlier support file stays as it was.");
+    QMessageBox::warning(this, tr("Warning"), problem.isEmpty() ? designed : problem);
 }
 
 void Dialog::on_pushButton_SupportMail_clicked()
@@ -271,8 +300,7 @@ void Dialog::on_pushButton_SupportMail_clicked()
     const std::unique_ptr<MailHandOff> handOff = openMailHandOff();
     if (!handOff)
         return;
-    const QString archivePath = supportArchivePath(logPath);
-    const bool exists = isPlainFile(archivePath);
+    const bool exists = logFolder && logFolder->kind(archiveName) == EntryKind::PlainFile;
     const QString title = exists ? tr("Support File Exists") : tr("Support File Does Not Exist");
     const QString question = exists ? tr("Re-create support file?") : tr("Create support file?");
     const QMessageBox::StandardButton answer =
@@ -286,13 +314,13 @@ void Dialog::on_pushButton_SupportMail_clicked()
             return;
         // Nothing to pack: the archive that was to be replaced goes, and the mail without it.
         if (outcome == BuildOutcome::Empty)
-            removePlainFile(archivePath);
+            logFolder->remove(archiveName);
     } else if (answer != QMessageBox::No) {
         return;
     }
     // The archive just built, held open since, so that no file put in its place goes out; else
     // the one in place, when it is a regular file with one name.
-    const PlainFile archive = built ? std::move(built) : openPlainFile(archivePath, false);
+    const PlainFile archive = built ? std::move(built) : logFolder ? logFolder->open(archiveName, false) : nullptr;
     const std::optional<QString> attachment = copyForMail(archive.get(), archiveName, mailCopiesBase());
     if (!attachment) {
         QMessageBox::warning(this, tr("Warning"), tr("The support file could not be copied for the mail program."));

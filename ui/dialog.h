@@ -41,11 +41,13 @@ private:
     void reportIniFaults(const QVector<IniFault> &faults);
     QList<QTreeWidgetItem *> componentItems() const;
     BuildOutcome createSupportFile(PlainFile *built = nullptr);
-    void reportUnwrittenArchive();
+    void reportUnwrittenArchive(const QString &problem = QString());
+    void reportFileFaults(const QString &intro, const QStringList &lines);
 
     DialogForm *form;
     QString logPath;
     QString paramPath;
+    std::shared_ptr<const HeldFolder> logFolder; // every file step goes through it; null: unusable
     QString logLevel;
     LevelRecord levelWrites; // for the support archive's manifest
     QStringList folderEntries;

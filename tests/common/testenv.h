@@ -2,6 +2,8 @@
 // Shared set-up of the Qt test programs: an offscreen application, data locations inside a
 // temporary folder (never the user's own), and file permissions that bind even for root.
 
+#include "plainfile.h"
+
 #include <QDir>
 #include <QFileDevice>
 #include <QMap>
@@ -11,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <ostream>
 
 // Readable failure messages for Qt strings.
@@ -56,6 +59,8 @@ protected:
 
     QString logPath() const { return folder; }
     QString path(const QString &name) const { return logPath() + name; }
+    // The log folder held, as the program holds it.
+    std::shared_ptr<const HeldFolder> held() const { return HeldFolder::hold(logPath()); }
     void write(const QString &name, const QByteArray &bytes) const;
     QByteArray read(const QString &name) const;
     bool exists(const QString &name) const;

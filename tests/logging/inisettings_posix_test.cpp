@@ -32,7 +32,7 @@ ino_t inode(const QString &path)
 
 TEST_F(LogFolderTest, logFileIsCreatedEmptyWithEveryPermission)
 {
-    ensureLogFile(path("kv4_usb.log"));
+    ensureLogFile(*held(), "kv4_usb.log");
     const QFileInfo info(path("kv4_usb.log"));
     ASSERT_TRUE(info.isFile());
     EXPECT_EQ(info.size(), 0);
@@ -43,7 +43,7 @@ TEST_F(LogFolderTest, existingReadOnlyLogGetsEveryPermissionAgain)
 {
     write("kv4_usb.log", "old");
     QFile::setPermissions(path("kv4_usb.log"), QFileDevice::ReadOwner | QFileDevice::ReadGroup);
-    ensureLogFile(path("kv4_usb.log"));
+    ensureLogFile(*held(), "kv4_usb.log");
     EXPECT_EQ(int(QFileInfo(path("kv4_usb.log")).permissions() & 0x7777), 0x7777);
     EXPECT_EQ(read("kv4_usb.log"), "old");
 }
@@ -52,14 +52,14 @@ TEST_F(LogFolderTest, pipeAndLinkNamedLikeALogAreLeftAlone)
 {
     ASSERT_EQ(mkfifo(path("kv4_usb.log").toLocal8Bit().constData(), 0600), 0);
     alarm(20); // opening the pipe for writing would wait for a reader
-    ensureLogFile(path("kv4_usb.log"));
+    ensureLogFile(*held(), "kv4_usb.log");
     alarm(0);
     EXPECT_EQ(int(QFileInfo(path("kv4_usb.log")).permissions() & 0x0077), 0);
 
     write("target.txt", "private");
     QFile::setPermissions(path("target.txt"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     ASSERT_TRUE(QFile::link(path("target.txt"), path("kv4_cam.log")));
-    ensureLogFile(path("kv4_cam.log"));
+    ensureLogFile(*held(), "kv4_cam.log");
     EXPECT_EQ(int(QFileInfo(path("target.txt")).permissions() & 0x0077), 0);
 }
 
@@ -67,7 +67,7 @@ TEST_F(LogFolderTest, folderNamedLikeALogKeepsItsPermissions)
 {
     QDir().mkpath(path("kv4_usb.log"));
     QFile::setPermissions(path("kv4_usb.log"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    ensureLogFile(path("kv4_usb.log"));
+    ensureLogFile(*held(), "kv4_usb.log");
     EXPECT_TRUE(QFileInfo(path("kv4_usb.log")).isDir());
     EXPECT_EQ(int(QFileInfo(path("kv4_usb.log")).permissions() & 0x0077), 0);
 }
@@ -75,7 +75,7 @@ TEST_F(LogFolderTest, folderNamedLikeALogKeepsItsPermissions)
 TEST_F(LogFolderTest, readOnlyFolderGetsNoLogFile)
 {
     QFile::setPermissions(logPath(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    ensureLogFile(path("kv4_usb.log"));
+    ensureLogFile(*held(), "kv4_usb.log");
     QFile::setPermissions(logPath(), QFileDevice::Permissions(0x7700));
     EXPECT_FALSE(exists("kv4_usb.log"));
 }
@@ -94,7 +94,7 @@ TEST_F(LogFolderTest, writeAtAFileSizeLimitLeavesTheFileByteIdentical)
             {
                 const FileSizeLimit limit(rlim_t(original.size()) + extra);
                 failWritesPastSizeLimit();
-                result = updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", "/var/zel/", "0x0000FC03");
+                result = updateLoggingIni(held(), "kv4_usb_param.ini", "kv4_usb.log", "/var/zel/", "0x0000FC03");
             }
             QFile::setPermissions(logPath(), QFileDevice::Permissions(0x7700));
             EXPECT_EQ(result, Rewrite::Untouched) << folderWritable << " " << extra;
@@ -111,7 +111,7 @@ TEST_F(LogFolderTest, iniFileIsReplacedWholeKeepingItsPermissions)
     const QFileDevice::Permissions mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
     QFile::setPermissions(path("kv4_usb_param.ini"), mode);
     const ino_t before = inode(path("kv4_usb_param.ini"));
-    EXPECT_EQ(updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", "/z/", "0x0000FC03"), Rewrite::Written);
+    EXPECT_EQ(updateLoggingIni(held(), "kv4_usb_param.ini", "kv4_usb.log", "/z/", "0x0000FC03"), Rewrite::Written);
     EXPECT_NE(inode(path("kv4_usb_param.ini")), before);
     EXPECT_EQ(QFile::permissions(path("kv4_usb_param.ini")) & 0x7077, mode); // owner, group, others
     EXPECT_EQ(read("kv4_usb_param.ini"), "[LOGGING]\r\nLogname=kv4_usb.log\r\nLogpath=/z/\r\nLogging=0x0000FC03\r\n");
@@ -124,7 +124,7 @@ TEST_F(LogFolderTest, folderWithoutRoomForANewFileLeavesTheIniUntouched)
     const QByteArray original = "[LOGGING]\r\nLogname=kv4_usb.log\r\nLogpath=/z/\r\nLogging=0x0000FFFF\r\nExtra=1\r\n";
     write("kv4_usb_param.ini", original);
     QFile::setPermissions(logPath(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    EXPECT_EQ(updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", "/z/", "0x0000FC01"), Rewrite::Untouched);
+    EXPECT_EQ(updateLoggingIni(held(), "kv4_usb_param.ini", "kv4_usb.log", "/z/", "0x0000FC01"), Rewrite::Untouched);
     QFile::setPermissions(logPath(), QFileDevice::Permissions(0x7700));
     EXPECT_EQ(read("kv4_usb_param.ini"), original);
 }
@@ -151,7 +151,7 @@ TEST_F(InPlaceRewrite, writesInPlaceAndLeavesNoRecoveryFile)
     if (!giveAway("kv4_usb_param.ini"))
         GTEST_SKIP() << "the owner of a file cannot be changed here";
     const ino_t before = inode(path("kv4_usb_param.ini"));
-    EXPECT_EQ(updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", "/z/", "0x0000FC01"), Rewrite::Written);
+    EXPECT_EQ(updateLoggingIni(held(), "kv4_usb_param.ini", "kv4_usb.log", "/z/", "0x0000FC01"), Rewrite::Written);
     EXPECT_EQ(inode(path("kv4_usb_param.ini")), before);
     EXPECT_EQ(QFileInfo(path("kv4_usb_param.ini")).ownerId(), 65534u);
     EXPECT_EQ(read("kv4_usb_param.ini"), "[LOGGING]\r\nLogging=0x0000FC01\r\nLogname=kv4_usb.log\r\nLogpath=/z/\r\n");
@@ -170,40 +170,97 @@ TEST_F(InPlaceRewrite, writeThatBreaksOffPartWayPutsTheOldBytesBack)
     {
         const FileSizeLimit limit(rlim_t(original.size()) + 10);
         failWritesPastSizeLimit();
-        result = updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", "/var/zel/", "0x0000FC03");
+        result = updateLoggingIni(held(), "kv4_usb_param.ini", "kv4_usb.log", "/var/zel/", "0x0000FC03");
     }
     EXPECT_EQ(result, Rewrite::Untouched);
     EXPECT_EQ(read("kv4_usb_param.ini"), original);
     EXPECT_EQ(recoveryFiles(), QStringList());
 }
 
+// What a rewrite in place keeps beside the file it rewrites: the mark, the file's name and its
+// identity on the disk, then its old bytes.
+QByteArray recovery(const QString &folder, const QString &name, const QByteArray &old)
+{
+    struct stat info {};
+    lstat((folder + name).toLocal8Bit().constData(), &info);
+    return "zel.logging recovery 1\n" + name.toUtf8().toHex() + '\n' + QByteArray::number(quint64(info.st_dev)) + ' ' +
+           QByteArray::number(quint64(info.st_ino)) + "\n\n" + old;
+}
+
 // A rewrite in place that a crash cut short left new bytes over old ones, and its recovery file:
-// the next start puts the old contents back. A recovery file of another user, or one still held
-// by a running rewrite, stays untouched.
+// the next start puts the old contents back. A recovery file of another user, one still held by
+// a running rewrite, and one whose file is gone stay untouched; the last is reported.
 TEST_F(InPlaceRewrite, nextStartPutsBackWhatACrashCutShort)
 {
+    const auto privately = [&](const QString &name, const QByteArray &bytes) {
+        write(name, bytes);
+        QFile::setPermissions(path(name), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    };
     write("kv4_usb_param.ini", "[LOGGING]\r\nLogging=0x0000FC01\r\nLogname=kv4_usb.log\r\nL");
-    write("kv4_usb_param.ini~Ab3dE9.restore", "[LOGGING]\r\nLogging=0x0000FFFF\r\n");
-    QFile::setPermissions(path("kv4_usb_param.ini~Ab3dE9.restore"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    privately("kv4_usb_param.ini~Ab3dE9.restore",
+              recovery(logPath(), "kv4_usb_param.ini", "[LOGGING]\r\nLogging=0x0000FFFF\r\n"));
     write("kv4_cam.ini", "[LOGGING]\r\n");
-    write("kv4_cam.ini~Zz9yY8.restore", "planted");
+    write("kv4_cam.ini~Zz9yY8.restore", recovery(logPath(), "kv4_cam.ini", "planted"));
     if (!giveAway("kv4_cam.ini~Zz9yY8.restore"))
         GTEST_SKIP() << "the owner of a file cannot be changed here";
-    write("zel_conv.ini~Qq1wW2.restore", "of a missing file");
-    QFile::setPermissions(path("zel_conv.ini~Qq1wW2.restore"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    privately("zel_conv.ini~Qq1wW2.restore", recovery(logPath(), "zel_conv.ini", "of a missing file"));
 
     write("kv4_gige_param.ini", "being written");
-    const std::shared_ptr<const HeldFolder> folder = HeldFolder::hold(logPath());
+    const std::shared_ptr<const HeldFolder> folder = held();
     ASSERT_TRUE(folder);
     QString running;
-    const PlainFile held = folder->createUnique("kv4_gige_param.ini~", ".restore", running);
-    ASSERT_TRUE(held);
+    const PlainFile runningFile = folder->createUnique("kv4_gige_param.ini~", ".restore", running);
+    ASSERT_TRUE(runningFile);
 
-    restoreInterruptedRewrites(logPath());
+    EXPECT_EQ(restoreInterruptedRewrites(folder), QStringList({"zel_conv.ini~Qq1wW2.restore"}));
     EXPECT_EQ(read("kv4_usb_param.ini"), "[LOGGING]\r\nLogging=0x0000FFFF\r\n");
     EXPECT_EQ(read("kv4_cam.ini"), "[LOGGING]\r\n");
     EXPECT_EQ(read("kv4_gige_param.ini"), "being written");
-    EXPECT_EQ(recoveryFiles(), QStringList({"kv4_cam.ini~Zz9yY8.restore", running}));
+    QStringList left = recoveryFiles();
+    left.sort();
+    QStringList expected{"kv4_cam.ini~Zz9yY8.restore", "zel_conv.ini~Qq1wW2.restore", running};
+    expected.sort();
+    EXPECT_EQ(left, expected);
+}
+
+// Another user renames a file of ours (the redaction's private mapping, say) into the folder
+// under a recovery file's name, beside a file of his own of that name, or moves there a real
+// recovery file of ours that was made for another file: neither is written into his file. Both
+// are left alone and reported.
+TEST_F(InPlaceRewrite, recoveryFileGoesOnlyIntoTheFileItWasMadeFor)
+{
+    write("mine", "the other user's file");
+    if (!giveAway("mine"))
+        GTEST_SKIP() << "the owner of a file cannot be changed here";
+    write("mine~abcdef.restore", "host1\tcam-line7\n");
+    QFile::setPermissions(path("mine~abcdef.restore"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    write("kv4_cam.ini", "[LOGGING]\r\n");
+    write("mine~Ghijk1.restore", recovery(logPath(), "kv4_cam.ini", "[LOGGING]\r\nLogging=0x0000FFFF\r\n"));
+    write("other", "ours");
+    write("mine~Lmnop2.restore", recovery(logPath(), "other", "bytes of another file"));
+
+    QStringList foreign = restoreInterruptedRewrites(held());
+    foreign.sort();
+    EXPECT_EQ(foreign, QStringList({"mine~Ghijk1.restore", "mine~Lmnop2.restore", "mine~abcdef.restore"}));
+    EXPECT_EQ(read("mine"), "the other user's file");
+    EXPECT_EQ(read("mine~abcdef.restore"), "host1\tcam-line7\n");
+    EXPECT_EQ(recoveryFiles().size(), 3);
+}
+
+// A rewrite that broke off keeps its recovery file for the next start. When a later update of
+// the same file succeeds before that start, the old recovery file must not undo it.
+TEST_F(InPlaceRewrite, brokenRewritesRecoveryFileNeverUndoesALaterUpdate)
+{
+    write("kv4_usb_param.ini", "[LOGGING]\r\nLogging=0x0000FFFF\r\n");
+    if (!giveAway("kv4_usb_param.ini"))
+        GTEST_SKIP() << "the owner of a file cannot be changed here";
+    write("kv4_usb_param.ini~Ab3dE9.restore", recovery(logPath(), "kv4_usb_param.ini", "[OLD]\r\n"));
+    QFile::setPermissions(path("kv4_usb_param.ini~Ab3dE9.restore"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+    ASSERT_EQ(updateLoggingIni(held(), "kv4_usb_param.ini", "kv4_usb.log", "/z/", "0x0000FC01"), Rewrite::Written);
+    EXPECT_EQ(restoreInterruptedRewrites(held()), QStringList());
+    EXPECT_EQ(read("kv4_usb_param.ini"), "[LOGGING]\r\nLogging=0x0000FC01\r\nLogname=kv4_usb.log\r\nLogpath=/z/\r\n");
+    EXPECT_EQ(recoveryFiles(), QStringList());
 }
 
 // Links (also to a file that does not exist) and pipes of an INI's name are not INI files: the
@@ -221,14 +278,15 @@ TEST_F(LogFolderTest, linksAndPipesNamedLikeAnIniAreLeftAlone)
     const auto before = outsideSnapshot();
     alarm(20); // an open of the pipe would wait for a writer
     for (const char *name : {"kv4_cam.ini", "zel_conv.ini", "kv4_usb_param.ini"})
-        EXPECT_EQ(updateLoggingIni(path(name), "a.log", logPath(), "0x0000FC03"), Rewrite::Untouched) << name;
+        EXPECT_EQ(updateLoggingIni(held(), name, "a.log", logPath(), "0x0000FC03"), Rewrite::Untouched) << name;
     alarm(0);
     EXPECT_EQ(outsideSnapshot(), before);
     EXPECT_TRUE(QFileInfo(path("kv4_cam.ini")).isSymLink());
 }
 
-// A second name of the file, say outside the folder, keeps the old contents: the file is
-// replaced, and where the folder takes no new file, it is left alone rather than written in place.
+// A file with a second name may be anybody's file, linked in under an INI file's name where
+// hard links to others' files are allowed: it is never opened for the update, not even to be
+// replaced (its copy would land in the folder), whether or not the folder takes new files.
 TEST_F(LogFolderTest, hardLinkedIniFileIsNeverWrittenThrough)
 {
     for (const bool folderWritable : {true, false}) {
@@ -240,8 +298,8 @@ TEST_F(LogFolderTest, hardLinkedIniFileIsNeverWrittenThrough)
                   0);
         QFile::setPermissions(logPath(), folderWritable ? QFileDevice::Permissions(0x7700)
                                                         : QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        EXPECT_EQ(updateLoggingIni(path("kv4_usb_param.ini"), "a.log", "/z/", "0x0000FC03"),
-                  folderWritable ? Rewrite::Written : Rewrite::Untouched);
+        EXPECT_EQ(updateLoggingIni(held(), "kv4_usb_param.ini", "a.log", "/z/", "0x0000FC03"),
+                  Rewrite::Untouched);
         QFile::setPermissions(logPath(), QFileDevice::Permissions(0x7700));
         QFile file(outside("kv4_usb_param.ini"));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -279,7 +337,8 @@ TEST_F(LogFolderTest, fullDiskLeavesTheFileByteIdentical)
         bool kept = true;
         for (const auto mode : {QFileDevice::Permissions(0x7700), QFileDevice::ReadOwner | QFileDevice::ExeOwner}) {
             QFile::setPermissions(folder, mode);
-            const Rewrite result = updateLoggingIni(ini, "kv4_usb.log", "/var/zel/", "0x0000FC03");
+            const Rewrite result = updateLoggingIni(HeldFolder::hold(folder + "/"), "kv4_usb_param.ini", "kv4_usb.log",
+                                                    "/var/zel/", "0x0000FC03");
             QFile::setPermissions(folder, QFileDevice::Permissions(0x7700));
             file.open(QIODevice::ReadOnly);
             const bool same = result == Rewrite::Untouched && file.readAll() == original &&

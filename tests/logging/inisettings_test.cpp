@@ -39,7 +39,7 @@ TEST_P(IniUpdate, fileMatchesItsGoldenCopy)
     const QByteArray original = dataFile(name + ".ini");
     const QByteArray expected = dataFile(name + ".expected.ini");
     write("kv4_usb_param.ini", original);
-    EXPECT_EQ(updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", "/var/zel/", "0x0000FC03"),
+    EXPECT_EQ(updateLoggingIni(held(), "kv4_usb_param.ini", "kv4_usb.log", "/var/zel/", "0x0000FC03"),
               expected == original ? Rewrite::Untouched : Rewrite::Written);
     EXPECT_EQ(read("kv4_usb_param.ini"), expected);
 }
@@ -60,8 +60,8 @@ INSTANTIATE_TEST_SUITE_P(LeftUntouched, IniUpdate,
 TEST_F(LogFolderTest, updatingTwiceChangesOnlyTheLevel)
 {
     write("a.ini", "");
-    updateLoggingIni(path("a.ini"), "a.log", "/var/zel/", "0x0000FC03");
-    updateLoggingIni(path("a.ini"), "other.log", "/elsewhere/", "0x0000FFFF");
+    updateLoggingIni(held(), "a.ini", "a.log", "/var/zel/", "0x0000FC03");
+    updateLoggingIni(held(), "a.ini", "other.log", "/elsewhere/", "0x0000FFFF");
     EXPECT_EQ(read("a.ini"), "[LOGGING]\r\nLogname=a.log\r\nLogpath=/var/zel/\r\nLogging=0x0000FFFF\r\n");
 }
 
@@ -84,7 +84,7 @@ TEST(IniLineEnds, everyLineEndsWithOneCrLf)
 
 TEST_F(LogFolderTest, missingIniFileIsNotCreated)
 {
-    EXPECT_EQ(updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", logPath(), "0x0000FC03"), Rewrite::Untouched);
+    EXPECT_EQ(updateLoggingIni(held(), "kv4_usb_param.ini", "kv4_usb.log", logPath(), "0x0000FC03"), Rewrite::Untouched);
     EXPECT_FALSE(exists("kv4_usb_param.ini"));
 }
 
@@ -92,7 +92,7 @@ TEST_F(LogFolderTest, readOnlyIniFileIsNotChanged)
 {
     write("ro.ini", "[LOGGING]\r\n");
     QFile::setPermissions(path("ro.ini"), QFileDevice::ReadOwner);
-    EXPECT_EQ(updateLoggingIni(path("ro.ini"), "kv4_usb.log", logPath(), "0x0000FC03"), Rewrite::Untouched);
+    EXPECT_EQ(updateLoggingIni(held(), "ro.ini", "kv4_usb.log", logPath(), "0x0000FC03"), Rewrite::Untouched);
     QFile::setPermissions(path("ro.ini"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     EXPECT_EQ(read("ro.ini"), "[LOGGING]\r\n");
 }
@@ -110,7 +110,7 @@ TEST_F(LogFolderTest, unreadableShapesAreLeftUntouched)
                                 "[A] ; first\r\n[B]\r\n[a] ; second\r\n", "[ \t]\r\nk=v\r\n"};
     for (const QByteArray &bytes : cases) {
         write("bad.ini", bytes);
-        EXPECT_EQ(updateLoggingIni(path("bad.ini"), "a.log", logPath(), "0x0000FC03"), Rewrite::Untouched);
+        EXPECT_EQ(updateLoggingIni(held(), "bad.ini", "a.log", logPath(), "0x0000FC03"), Rewrite::Untouched);
         EXPECT_TRUE(read("bad.ini") == bytes) << "changed a file of " << bytes.size() << " bytes";
     }
 }
@@ -119,34 +119,35 @@ TEST_F(LogFolderTest, longValueLineIsKeptWhole)
 {
     QByteArray bytes = "[CAMERA]\r\nLut=" + QByteArray(10 * 1024 * 1024, '7') + "\r\n";
     write("big.ini", bytes);
-    EXPECT_EQ(updateLoggingIni(path("big.ini"), "a.log", "/z/", "0x0000FC03"), Rewrite::Written);
+    EXPECT_EQ(updateLoggingIni(held(), "big.ini", "a.log", "/z/", "0x0000FC03"), Rewrite::Written);
     EXPECT_EQ(read("big.ini"), bytes + "\r\n\r\n[LOGGING]\r\nLogname=a.log\r\nLogpath=/z/\r\nLogging=0x0000FC03\r\n");
 }
 
 TEST_F(LogFolderTest, folderNamedLikeAnIniFileIsLeftAlone)
 {
     QDir().mkpath(path("kv4_usb_param.ini/inner"));
-    EXPECT_EQ(updateLoggingIni(path("kv4_usb_param.ini"), "kv4_usb.log", logPath(), "0x0000FC03"), Rewrite::Untouched);
+    EXPECT_EQ(updateLoggingIni(held(), "kv4_usb_param.ini", "kv4_usb.log", logPath(), "0x0000FC03"), Rewrite::Untouched);
     EXPECT_TRUE(QFileInfo(path("kv4_usb_param.ini/inner")).isDir());
 }
 
 TEST_F(LogFolderTest, existingLogKeepsItsContents)
 {
     write("kv4_usb.log", "line 1\n");
-    ensureLogFile(path("kv4_usb.log"));
+    ensureLogFile(*held(), "kv4_usb.log");
     EXPECT_EQ(read("kv4_usb.log"), "line 1\n");
 }
 
 
-// A second name of the file, say outside the folder, keeps the old contents: the INI file is
-// replaced under its name, and a log is neither written nor given permissions.
+// A file with a second name may be anybody's, linked in under the name: the INI file is left
+// as it is, not even replaced (its copy would land in the folder), and a log is neither written
+// nor given permissions.
 TEST_F(LogFolderTest, hardLinkedFilesAreNeverWrittenThrough)
 {
     ASSERT_TRUE(QDir().mkpath(outside()));
     write("kv4_usb_param.ini", "[LOGGING]\r\n");
     ASSERT_TRUE(makeHardLink(path("kv4_usb_param.ini"), outside("kv4_usb_param.ini")));
-    EXPECT_EQ(updateLoggingIni(path("kv4_usb_param.ini"), "a.log", "/z/", "0x0000FC03"), Rewrite::Written);
-    EXPECT_EQ(read("kv4_usb_param.ini"), "[LOGGING]\r\nLogname=a.log\r\nLogpath=/z/\r\nLogging=0x0000FC03\r\n");
+    EXPECT_EQ(updateLoggingIni(held(), "kv4_usb_param.ini", "a.log", "/z/", "0x0000FC03"), Rewrite::Untouched);
+    EXPECT_EQ(read("kv4_usb_param.ini"), "[LOGGING]\r\n");
 
     QFile log(outside("private.txt"));
     ASSERT_TRUE(log.open(QIODevice::WriteOnly));
@@ -155,7 +156,7 @@ TEST_F(LogFolderTest, hardLinkedFilesAreNeverWrittenThrough)
     QFile::setPermissions(outside("private.txt"), QFileDevice::ReadOwner);
     const QFileDevice::Permissions before = QFile::permissions(outside("private.txt"));
     ASSERT_TRUE(makeHardLink(outside("private.txt"), path("kv4_usb.log")));
-    ensureLogFile(path("kv4_usb.log"));
+    ensureLogFile(*held(), "kv4_usb.log");
     EXPECT_EQ(QFile::permissions(outside("private.txt")), before);
     QFile::setPermissions(outside("private.txt"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 

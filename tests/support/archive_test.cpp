@@ -31,9 +31,10 @@ TEST(EmptyLogs, onlyARegularFileWithContentCounts)
     ASSERT_TRUE(QDir(folder.path()).mkdir("folder.log"));
     const QString missing = folder.filePath("missing.log");
     ASSERT_TRUE(QFile::link(full, folder.filePath("link.log")));
-    EXPECT_TRUE(logsAreEmpty({}));
-    EXPECT_TRUE(logsAreEmpty({empty, missing, folder.filePath("folder.log"), folder.filePath("link.log")}));
-    EXPECT_FALSE(logsAreEmpty({empty, missing, full}));
+    const auto held = HeldFolder::hold(folder.path() + "/");
+    EXPECT_TRUE(logsAreEmpty(*held, {}));
+    EXPECT_TRUE(logsAreEmpty(*held, {empty, missing, folder.filePath("folder.log"), folder.filePath("link.log")}));
+    EXPECT_FALSE(logsAreEmpty(*held, {empty, missing, full}));
 }
 
 TEST_F(SupportTest, warningWithoutATickedComponentKeepsTheOldArchive)

@@ -35,7 +35,7 @@ public:
     bool toolsSawCancel = false;
     QStringList packedAfterCancel;
 
-    BuildOutcome run(const QVector<ArchiveEntry> &entries, bool toolsWaitForCancel)
+    BuildOutcome run(QVector<ArchiveEntry> entries, bool toolsWaitForCancel)
     {
         std::promise<void> started;
         std::future<void> toolsStarted = started.get_future();
@@ -44,7 +44,7 @@ public:
             for (int i = 0; toolsWaitForCancel && !cancel && i < 1000; ++i)
                 QThread::msleep(10);
             toolsSawCancel = cancel;
-            return QVector<ArchiveEntry>{{"conflicts.nfo", logPath + "conflicts.nfo"}};
+            return QVector<ArchiveEntry>{{"conflicts.nfo", "conflicts.nfo", HeldFolder::hold(logPath)}};
         };
         std::atomic<bool> cancel{false};
         const BuildProgressCallback progress = [&](const BuildProgress &now) {
@@ -56,7 +56,8 @@ public:
             if (cancelWhen(now))
                 cancel = true;
         };
-        const std::unique_ptr<PendingFile> file = newSupportArchive(logPath);
+        FileFault fault = FileFault::None;
+        const std::unique_ptr<PendingFile> file = newSupportArchive(*HeldFolder::hold(logPath), fault);
         ZipAssemblerHandle *archive = file ? zipAssemblerCreate(file->stream(), 0, ZipTargetKind::Stream) : nullptr;
         EXPECT_TRUE(archive);
         return archive ? buildSupportArchive(archive, *file, entries, tools, progress, cancel) : BuildOutcome::Failed;
@@ -69,6 +70,13 @@ private:
 class BuildTest : public SupportTest {
 protected:
     // A 3 MiB log, an INI file and the report: text that compresses like a log does.
+    // The file `name` of the log folder (or of a folder in it) as the build opens it.
+    ArchiveEntry fileEntry(const QString &name) const
+    {
+        const QFileInfo file(path(name));
+        return {name, file.fileName(), HeldFolder::hold(file.path() + "/")};
+    }
+
     QVector<ArchiveEntry> writeSources() const
     {
         QByteArray log;
@@ -77,7 +85,7 @@ protected:
         write("kv4_cam.log", log);
         write("kv4_cam.ini", "[LOGGING]\r\n");
         write("conflicts.nfo", "system report\n");
-        return {{"kv4_cam.log", path("kv4_cam.log")}, {"kv4_cam.ini", path("kv4_cam.ini")}};
+        return {fileEntry("kv4_cam.log"), fileEntry("kv4_cam.ini")};
     }
 };
 
@@ -120,7 +128,7 @@ TEST_F(BuildTest, manyEntriesKeepTheirOrderAndContents)
     for (int i = 0; i < 150; ++i) {
         const QString name = QString("backup/%1.log").arg(149 - i, 3, 10, QChar('0'));
         write(name, name.toUtf8().repeated(i));
-        entries.append({name, path(name)});
+        entries.append(fileEntry(name));
         expected.append(Entry{name, name.toUtf8().repeated(i)});
     }
     expected.append(Entry{"conflicts.nfo", "system report\n"});
@@ -193,7 +201,8 @@ TEST_F(BuildTest, killedBuildKeepsTheEarlierArchiveAndTheNextStartCleansUp)
     const QString folder = qEnvironmentVariable(folderVariable);
     EXPECT_EXIT(
         {
-            const std::unique_ptr<PendingFile> file = newSupportArchive(folder);
+            FileFault fault = FileFault::None;
+            const std::unique_ptr<PendingFile> file = newSupportArchive(*HeldFolder::hold(folder), fault);
             ZipAssemblerHandle *archive = file ? zipAssemblerCreate(file->stream(), 0, ZipTargetKind::Stream) : nullptr;
             const std::atomic<bool> cancel{false};
             const ToolRun noTools = [](const std::atomic<bool> &) { return QVector<ArchiveEntry>(); };
@@ -201,8 +210,9 @@ TEST_F(BuildTest, killedBuildKeepsTheEarlierArchiveAndTheNextStartCleansUp)
                 if (now.done > 0)
                     std::raise(SIGKILL);
             };
+            QVector<ArchiveEntry> entries(1, ArchiveEntry{"kv4_cam.log", "kv4_cam.log", HeldFolder::hold(folder)});
             if (archive)
-                buildSupportArchive(archive, *file, {{"kv4_cam.log", folder + "kv4_cam.log"}}, noTools, kill, cancel);
+                buildSupportArchive(archive, *file, entries, noTools, kill, cancel);
             std::exit(0);
         },
         ::testing::KilledBySignal(SIGKILL), "");

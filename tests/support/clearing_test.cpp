@@ -180,7 +180,10 @@ TEST_F(SupportTest, backupThatIsNoRealFolderTakesNoBackupsSoNoLogIsEmptied)
         click(dialog, "pushButton_ClearLog");
         EXPECT_EQ(read("kv4_usb.log"), "precious");
         EXPECT_EQ(read("kv4_usb_1.log"), "older");
-        EXPECT_TRUE(boxes.seen.isEmpty()) << "older logs cannot go anywhere";
+        ASSERT_EQ(boxes.seen.size(), 1) << "no question on older logs, which cannot go anywhere, but a warning";
+        EXPECT_EQ(boxes.seen[0].icon, QMessageBox::Warning);
+        EXPECT_TRUE(boxes.seen[0].text.contains("backup: is no folder")) << boxes.seen[0].text.toStdString();
+        EXPECT_TRUE(boxes.seen[0].text.contains("kv4_usb.log")) << boxes.seen[0].text.toStdString();
         EXPECT_EQ(outsideSnapshot(), before);
     }
 }
@@ -194,7 +197,8 @@ TEST_F(SupportTest, backupFolderSwappedForALinkAfterItsCheckIsStillTheOneUsed)
     write("kv4_usb_1.log", "older");
     makeFolder("backup");
     write("backup/kv4_cam.log", "camera backup");
-    const std::shared_ptr<const HeldFolder> backups = makeBackupFolder(path("backup/"));
+    const std::shared_ptr<const HeldFolder> logs = held();
+    const std::shared_ptr<const HeldFolder> backups = makeBackupFolder(*logs);
     ASSERT_TRUE(backups);
     ASSERT_TRUE(QDir().rename(path("backup"), path("moved")));
     QDir().mkpath(outside("folder"));
@@ -205,15 +209,15 @@ TEST_F(SupportTest, backupFolderSwappedForALinkAfterItsCheckIsStillTheOneUsed)
     linkOut("backup", "folder");
     const QMap<QString, QByteArray> before = outsideSnapshot();
 
-    backUpAndEmpty(path("kv4_usb.log"), *backups);
-    moveOlderLogs(logPath(), olderLogPatterns({path("kv4_usb.log")}), *backups);
+    backUpAndEmpty(*logs, "kv4_usb.log", *backups);
+    moveOlderLogs(*logs, olderLogPatterns({path("kv4_usb.log")}), *backups);
     EXPECT_EQ(read("kv4_usb.log"), "");
     EXPECT_EQ(read("moved/kv4_usb.log"), "usb log");
     EXPECT_EQ(read("moved/kv4_usb_1.log"), "older");
     EXPECT_EQ(folderNames("moved"), QStringList({"kv4_cam.log", "kv4_usb.log", "kv4_usb_1.log"}));
 
     QStringList packed;
-    for (const ArchiveEntry &entry : archiveEntries({}, {}, backups)) {
+    for (const ArchiveEntry &entry : archiveEntries(logs, {}, {}, backups)) {
         if (openSource(entry))
             packed << entry.name;
     }

@@ -17,9 +17,11 @@ protected:
     // manifest, which must be the last entry.
     QJsonObject build(const ArchiveRequest &request, QStringList &entries)
     {
-        const std::unique_ptr<PendingFile> file = newSupportArchive(logPath());
+        FileFault fault = FileFault::None;
+        const std::unique_ptr<PendingFile> file = newSupportArchive(*request.logFolder, fault);
         const std::atomic<bool> cancel{false};
-        EXPECT_EQ(buildSupportFile(request, *file, [](const BuildProgress &) {}, cancel), BuildOutcome::Built);
+        BuildReport report;
+        EXPECT_EQ(buildSupportFile(request, *file, [](const BuildProgress &) {}, cancel, report), BuildOutcome::Built);
         const std::optional<QList<Entry>> archive = readWholeArchive(path(archiveName));
         if (!archive || archive->isEmpty())
             return {};
@@ -63,7 +65,7 @@ TEST_F(ManifestTest, tellsWhatBecameOfEveryFile)
     write("kv4_usb_param.ini", "[LOGGING]\r\nLogging=0x0000ffff\r\n");
     write("zel_conv.ini", "[LOGGING]\r\nLogging=0x1234\r\n");
     write("kv4_cam.ini", "not an INI file\r\n");
-    ArchiveRequest request{logPath(),
+    ArchiveRequest request{held(),
                            {path("kv4_usb.log"), path("kv4_cam.log"), path("zel_conv.log"), path("kv4_gige.log"),
                             path("kv4_gige2.log"), path("kv4_1394.log")},
                            {path("kv4_usb_param.ini"), path("kv4_cam.ini"), path("zel_conv.ini")},
@@ -121,7 +123,7 @@ TEST_F(ManifestTest, recordsToolsThatFail)
     addSystemTools("exit 3", "echo network");
     write("kv4_usb.log", "usb log\n");
     QStringList entries;
-    const QJsonObject manifest = build({logPath(), {path("kv4_usb.log")}, {}, 0, {}, {}}, entries);
+    const QJsonObject manifest = build({held(), {path("kv4_usb.log")}, {}, 0, {}, {}}, entries);
     EXPECT_EQ(entries, QStringList({"kv4_usb.log", "network.txt", "manifest.json"}));
     const QJsonObject report = named(manifest["tools"], "conflicts.nfo");
     EXPECT_EQ(report["outcome"], "failed");

@@ -55,7 +55,8 @@ TEST(ReportAge, reportIsFreshForLessThanTwoHoursAfterItsMetadataChanged)
 {
     QTemporaryDir folder;
     const QString report = folder.filePath("conflicts.nfo");
-    EXPECT_FALSE(freshReport(report, QDateTime::currentDateTime())) << "a missing report";
+    const auto held = HeldFolder::hold(folder.path() + "/");
+    EXPECT_FALSE(freshReport(*held, "conflicts.nfo", QDateTime::currentDateTime())) << "a missing report";
     QFile file(report);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
@@ -73,14 +74,14 @@ TEST(ReportAge, reportIsFreshForLessThanTwoHoursAfterItsMetadataChanged)
         {-60 * 60 * 1000, true}, // a change time in the future
     };
     for (const auto &row : rows)
-        EXPECT_EQ(freshReport(report, changed.addMSecs(row.offset)) != nullptr, row.fresh) << row.offset;
+        EXPECT_EQ(freshReport(*held, "conflicts.nfo", changed.addMSecs(row.offset)) != nullptr, row.fresh) << row.offset;
 }
 
 TEST(ReportAge, aFolderIsNoReport)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(QDir(folder.path()).mkdir("conflicts.nfo"));
-    EXPECT_FALSE(freshReport(folder.filePath("conflicts.nfo"), QDateTime::currentDateTime()));
+    EXPECT_FALSE(freshReport(*HeldFolder::hold(folder.path() + "/"), "conflicts.nfo", QDateTime::currentDateTime()));
 }
 
 // Another local user may leave a report of their own making: only one that this user made, which
@@ -91,21 +92,21 @@ TEST_F(SupportTest, reportThatIsNotOursIsMadeAfresh)
     const QByteArray file = report.toLocal8Bit();
     const QDateTime now = QDateTime::currentDateTime();
     write("conflicts.nfo", "planted report");
-    EXPECT_TRUE(freshReport(report, now)) << "ours, and written just now";
+    EXPECT_TRUE(freshReport(*held(), "conflicts.nfo", now)) << "ours, and written just now";
     ASSERT_EQ(chmod(file.constData(), 0664), 0);
-    EXPECT_FALSE(freshReport(report, now)) << "writable by the group";
+    EXPECT_FALSE(freshReport(*held(), "conflicts.nfo", now)) << "writable by the group";
     ASSERT_EQ(chmod(file.constData(), 0646), 0);
-    EXPECT_FALSE(freshReport(report, now)) << "writable by others";
+    EXPECT_FALSE(freshReport(*held(), "conflicts.nfo", now)) << "writable by others";
     ASSERT_EQ(chmod(file.constData(), 0644), 0);
     ASSERT_EQ(link(file.constData(), outside("second name").toLocal8Bit().constData()), 0);
-    EXPECT_FALSE(freshReport(report, now)) << "a second name";
+    EXPECT_FALSE(freshReport(*held(), "conflicts.nfo", now)) << "a second name";
     ASSERT_EQ(unlink(outside("second name").toLocal8Bit().constData()), 0);
-    EXPECT_TRUE(freshReport(report, now));
+    EXPECT_TRUE(freshReport(*held(), "conflicts.nfo", now));
     const bool givenAway = restoreOverrides() && chown(file.constData(), 65534, 65534) == 0;
     dropFileOverrides();
     if (!givenAway)
         GTEST_SKIP() << "the owner of a file cannot be changed here";
-    EXPECT_FALSE(freshReport(report, now)) << "another user's";
+    EXPECT_FALSE(freshReport(*held(), "conflicts.nfo", now)) << "another user's";
 }
 
 TEST_F(SupportTest, youngReportIsReusedWithoutRunningTheTool)
