@@ -54,9 +54,9 @@ constexpr QFileDevice::Permissions everyPermission = QFileDevice::Permissions(0x
 // so a link put in its place meanwhile gains nothing.
 bool setPermissions(std::FILE *file, QFileDevice::Permissions permissions);
 
-// Whether the open file is the running user's own: owned by that user and, on POSIX, writable
-// by nobody else. Windows files inherit their folder's access rights, so there only the owner
-// counts.
+// Whether the open file is the running user's own: owned by that user and writable by nobody
+// else (on Windows: its access list lets no one but the user, SYSTEM and the Administrators
+// write, append, change its attributes or rights, take it over or delete it).
 bool ownedByUser(std::FILE *file);
 
 // Whether a regular file may take the place of what is there: nothing, a regular file, or a
@@ -119,8 +119,9 @@ enum class FolderAccess {
 
 // Who may read a new file: its owner alone, until it gets the permissions of what it copies or
 // replaces, or whoever the user's defaults let (on POSIX mode 0644 less the umask); only the
-// owner writes it either way. Windows files take their folder's access rights, but for Private
-// ones, which the owner alone may open on every system, whatever the folder hands down.
+// owner writes it either way. Private files the owner alone may open on every system. Windows
+// files get an access list of their own, whatever the folder hands down: the user alone for
+// Private ones, else the user, SYSTEM and the Administrators, and the Users may read.
 enum class NewFileAccess { OwnerOnly, Readable, Private };
 
 // A real folder held open, such as the log folder or its "backup/": what is made, opened, moved
