@@ -2,6 +2,7 @@
 #include "console.h"
 #include "dialog.h"
 #include "plainfile.h"
+#include "startup.h"
 #include "theme.h"
 #include "translations.h"
 
@@ -13,6 +14,7 @@
 
 int main(int argc, char **argv)
 {
+    hardenProcess();
     failWritesPastSizeLimit();
     QCoreApplication::setApplicationName(QStringLiteral("zel.logging"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ZEL_VERSION));

@@ -84,7 +84,7 @@ PlainFile HeldFolder::createUnique(const QString &prefix, const QString &suffix,
 PlainFile HeldFolder::create(const QString &name) const
 {
     bool taken = false;
-    return createNew(name, NewFileAccess::Readable, taken);
+    return createNew(name, NewFileAccess::Shared, taken);
 }
 
 std::unique_ptr<PendingFile> HeldFolder::createPending(const QString &target, NewFileAccess access) const

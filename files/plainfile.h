@@ -77,9 +77,9 @@ bool setPermissions(std::FILE *file, QFileDevice::Permissions permissions);
 // nothing changes. False when the look or the change fails.
 bool narrowReaders(std::FILE *target, std::FILE *source);
 
-// Whether the open file is the running user's own: owned by that user and, on POSIX, writable
-// by nobody else. Windows files inherit their folder's access rights, so there only the owner
-// counts.
+// Whether the open file is the running user's own: owned by that user and writable by nobody
+// else (on Windows: its access list lets no one but the user, SYSTEM and the Administrators
+// write, append, change its attributes or rights, take it over or delete it).
 bool ownedByUser(std::FILE *file);
 
 // Whether a regular file may take the place of what is there: nothing, a regular file, or a
@@ -142,9 +142,12 @@ enum class FolderAccess {
 
 // Who may read a new file: its owner alone, until it gets the permissions of what it copies or
 // replaces, or whoever the user's defaults let (on POSIX mode 0644 less the umask); only the
-// owner writes it either way. Windows files take their folder's access rights, but for Private
-// ones, which the owner alone may open on every system, whatever the folder hands down.
-enum class NewFileAccess { OwnerOnly, Readable, Private };
+// owner writes it either way. Private files the owner alone may open on every system. Windows
+// files get an access list of their own, whatever the folder hands down: the user alone for
+// Private ones, else the user, SYSTEM and the Administrators, and the Users may read. Shared
+// files are the components' logs, which other users write: they take the folder's rights on
+// Windows, and on POSIX mode 0644 less the umask until they are given their permissions.
+enum class NewFileAccess { OwnerOnly, Readable, Private, Shared };
 
 // A real folder held open, such as the log folder or its "backup/": what is made, opened, moved
 // and deleted through it stays in the folder that was checked, even when another local user
@@ -172,8 +175,8 @@ public:
     // Creates the subfolder `name` when nothing has that name; true when a real folder is there
     // afterwards.
     bool makeFolder(const QString &name) const;
-    // Creates the regular file `name` exclusively: never through a link or over anything that
-    // bears the name. Null when it cannot be made.
+    // Creates the regular file `name` exclusively (NewFileAccess::Shared): never through a link
+    // or over anything that bears the name. Null when it cannot be made.
     PlainFile create(const QString &name) const;
     // Opens the regular file `name` of the folder, as openPlainFile does.
     PlainFile open(const QString &name, bool writable) const;

@@ -356,7 +356,7 @@ PlainFile HeldFolder::open(const QString &name, bool writable) const
 PlainFile HeldFolder::createNew(const QString &name, NewFileAccess access, bool &taken) const
 {
     const int flags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-    const mode_t mode = access == NewFileAccess::Readable ? 0644 : 0600;
+    const mode_t mode = access == NewFileAccess::Readable || access == NewFileAccess::Shared ? 0644 : 0600;
     const int fd = openat(int(handle), encoded(name).constData(), flags, mode);
     taken = fd < 0 && errno == EEXIST;
     if (fd < 0)

@@ -202,26 +202,97 @@ struct UserSid {
     PSID sid() const { return found ? buffer.user.User.Sid : nullptr; }
 };
 
-// Rights for a new file that only the running user has: none handed down from the folder.
-struct PrivateRights {
+// A group or account that every Windows has, such as SYSTEM or the Administrators.
+struct WellKnownSid {
+    union {
+        SID sid;
+        char bytes[SECURITY_MAX_SID_SIZE];
+    } buffer{};
+    bool found = false;
+
+    explicit WellKnownSid(WELL_KNOWN_SID_TYPE type)
+    {
+        DWORD size = sizeof buffer;
+        found = CreateWellKnownSid(type, nullptr, &buffer, &size);
+    }
+    PSID sid() { return found ? &buffer.sid : nullptr; }
+};
+
+// The accounts besides the user that may change the user's own files: they may anyway.
+struct TrustedSids {
     UserSid user;
+    WellKnownSid system{WinLocalSystemSid};
+    WellKnownSid administrators{WinBuiltinAdministratorsSid};
+
+    bool ready() { return user.sid() && system.sid() && administrators.sid(); }
+    bool trusted(PSID sid) { return EqualSid(sid, user.sid()) || EqualSid(sid, system.sid()) || EqualSid(sid, administrators.sid()); }
+};
+
+// Every right that changes a file, its attributes, its rights or its name.
+constexpr ACCESS_MASK writeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES | DELETE |
+                                    WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+
+// The rights of a new file, none of them handed down from the folder, so that the file counts as
+// the user's own (see ownedByUser): the user alone for Private files; else the user, SYSTEM and
+// the Administrators, and the Users may read.
+struct NewRights {
+    TrustedSids owners;
+    WellKnownSid users{WinBuiltinUsersSid};
     union {
         ACL acl;
-        char bytes[sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + SECURITY_MAX_SID_SIZE];
+        char bytes[sizeof(ACL) + 4 * (sizeof(ACCESS_ALLOWED_ACE) + SECURITY_MAX_SID_SIZE)];
     } list{};
     SECURITY_DESCRIPTOR descriptor{};
     SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), &descriptor, FALSE};
     bool ready = false;
 
-    PrivateRights()
+    explicit NewRights(NewFileAccess access)
     {
-        ready = user.sid() && InitializeAcl(&list.acl, sizeof list, ACL_REVISION) &&
-                AddAccessAllowedAce(&list.acl, ACL_REVISION, FILE_ALL_ACCESS, user.sid()) &&
+        if (access == NewFileAccess::Shared) {
+            ready = true; // the folder's rights, handed down
+            return;
+        }
+        const bool shared = access != NewFileAccess::Private;
+        ready = owners.ready() && users.sid() && InitializeAcl(&list.acl, sizeof list, ACL_REVISION) &&
+                AddAccessAllowedAce(&list.acl, ACL_REVISION, FILE_ALL_ACCESS, owners.user.sid()) &&
+                (!shared || (AddAccessAllowedAce(&list.acl, ACL_REVISION, FILE_ALL_ACCESS, owners.system.sid()) &&
+                             AddAccessAllowedAce(&list.acl, ACL_REVISION, FILE_ALL_ACCESS, owners.administrators.sid()) &&
+                             AddAccessAllowedAce(&list.acl, ACL_REVISION, FILE_GENERIC_READ, users.sid()))) &&
                 InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
                 SetSecurityDescriptorDacl(&descriptor, TRUE, &list.acl, FALSE) &&
                 SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
     }
 };
+
+// Whether no one but the user, SYSTEM and the Administrators may change a file with this
+// access list. A missing list lets everyone do everything.
+bool onlyTrustedMayWrite(const ACL *list)
+{
+    TrustedSids sids;
+    if (!list || !sids.ready())
+        return false;
+    for (DWORD i = 0; i < list->AceCount; ++i) {
+        void *entry = nullptr;
+        if (!GetAce(const_cast<ACL *>(list), i, &entry))
+            return false;
+        const auto *header = static_cast<const ACE_HEADER *>(entry);
+        if (header->AceFlags & INHERIT_ONLY_ACE)
+            continue; // only for what is made in a folder
+        // Denials only take rights away. Every entry holds its rights after its header, but only
+        // these two kinds hold the account right after them; an entry of another kind that
+        // grants a write counts as a grant to anyone.
+        const bool allowed = header->AceType == ACCESS_ALLOWED_ACE_TYPE || header->AceType == ACCESS_ALLOWED_CALLBACK_ACE_TYPE;
+        const bool denied = header->AceType == ACCESS_DENIED_ACE_TYPE || header->AceType == ACCESS_DENIED_CALLBACK_ACE_TYPE ||
+                            header->AceType == ACCESS_DENIED_OBJECT_ACE_TYPE ||
+                            header->AceType == ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE;
+        const auto *grant = static_cast<const ACCESS_ALLOWED_ACE *>(entry);
+        if (denied || !(grant->Mask & writeRights))
+            continue;
+        if (!allowed || !sids.trusted(const_cast<DWORD *>(&grant->SidStart)))
+            return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -233,14 +304,15 @@ bool narrowReaders(std::FILE *, std::FILE *)
 bool ownedByUser(std::FILE *file)
 {
     PSID owner = nullptr;
+    PACL list = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetSecurityInfo(handleOf(file), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                        nullptr, &descriptor) != ERROR_SUCCESS)
+    if (GetSecurityInfo(handleOf(file), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                        nullptr, &list, nullptr, &descriptor) != ERROR_SUCCESS)
         return false;
     const UserSid user;
-    const bool same = user.sid() && EqualSid(owner, user.sid());
+    const bool own = user.sid() && owner && EqualSid(owner, user.sid()) && onlyTrustedMayWrite(list);
     LocalFree(descriptor);
-    return same;
+    return own;
 }
 
 bool syncFile(std::FILE *file)
@@ -283,16 +355,49 @@ std::shared_ptr<const HeldFolder> HeldFolder::hold(const QString &path)
     return std::shared_ptr<const HeldFolder>(new HeldFolder(path, reinterpret_cast<intptr_t>(handle)));
 }
 
+namespace {
+
+// The path that an open handle leads to now, with every junction and link on the way resolved,
+// in the form nativePath gives; empty when the system cannot tell.
+QString finalPath(HANDLE handle)
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetFinalPathNameByHandleW(handle, path.data(), DWORD(path.size()),
+                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0)
+            return QString();
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(length);
+    }
+    const QString whole = QString::fromStdWString(path);
+    if (whole.startsWith(QLatin1String("\\\\?\\UNC\\")))
+        return QLatin1String("\\\\") + whole.mid(8);
+    return whole.startsWith(QLatin1String("\\\\?\\")) ? whole.mid(4) : whole;
+}
+
+} // namespace
+
 std::shared_ptr<const HeldFolder> HeldFolder::holdTrusted(const QString &path, FolderAccess &access)
 {
     // Every folder on the way is looked at itself: a junction or link anywhere could be swapped
-    // by whoever may write the folder that holds it.
-    const QStringList parts = QDir::cleanPath(path).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    // or pointed elsewhere by whoever may change it, or the folder that holds it.
+    const QString clean = QDir::cleanPath(path);
+    const QStringList parts = clean.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     QString walked;
-    for (int i = 0; i < parts.size(); ++i) {
+    int first = 0;
+    if (clean.startsWith(QLatin1String("//"))) { // the server and share
+        walked = QLatin1String("//") + parts.value(0) + QLatin1Char('/') + parts.value(1) + QLatin1Char('/');
+        first = 2;
+    } else if (!parts.isEmpty() && parts.at(0).endsWith(QLatin1Char(':'))) { // the drive
+        walked = parts.at(0) + QLatin1Char('/');
+        first = 1;
+    }
+    for (int i = first; i < parts.size(); ++i) {
         walked += parts.at(i) + QLatin1Char('/');
-        if (i == 0 && parts.at(i).endsWith(QLatin1Char(':')))
-            continue; // the drive
         const DWORD attributes = GetFileAttributesW(nativePath(walked).c_str());
         const bool last = i + 1 == parts.size();
         if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -309,9 +414,24 @@ std::shared_ptr<const HeldFolder> HeldFolder::holdTrusted(const QString &path, F
             return nullptr;
         }
     }
-    // Held without delete sharing, the folder cannot be renamed away, nor can the folders above it.
     auto held = hold(path);
-    access = held ? FolderAccess::Held : FolderAccess::Link;
+    if (!held) {
+        const EntryKind now = entryKind(path);
+        access = now == EntryKind::Link ? FolderAccess::Link
+                 : now == EntryKind::Missing ? FolderAccess::Missing
+                 : now == EntryKind::PlainFolder ? FolderAccess::Denied
+                                                 : FolderAccess::NotFolder;
+        return nullptr;
+    }
+    // A folder on the way may have been swapped for a junction since it was looked at: the held
+    // folder counts only where its path leads to it without one. From now on the path stays:
+    // the held folder cannot be renamed or deleted, nor can a folder above it while it is open.
+    if (QString::compare(finalPath(reinterpret_cast<HANDLE>(held->handle)), QString::fromStdWString(nativePath(path)),
+                         Qt::CaseInsensitive) != 0) {
+        access = FolderAccess::BelowLink;
+        return nullptr;
+    }
+    access = FolderAccess::Held;
     return held;
 }
 
@@ -329,17 +449,17 @@ PlainFile HeldFolder::open(const QString &name, bool writable) const
 
 PlainFile HeldFolder::createNew(const QString &name, NewFileAccess access, bool &taken) const
 {
-    PrivateRights rights;
+    NewRights rights(access);
     taken = false;
-    if (access == NewFileAccess::Private && !rights.ready)
+    if (!rights.ready)
         return nullptr;
     // CREATE_NEW opens nothing that already bears the name, link or not. The handle, open for
     // writing, marks the file as in use (see claimLeftover). It lets others read and delete,
-    // so that the file can be renamed while it is open, but nobody else may write it, whatever
-    // rights the folder hands down.
+    // so that the file can be renamed while it is open, but nobody else may write it; nor may
+    // they later, whatever rights the folder hands down.
     const HANDLE handle = CreateFileW(nativePath(folder + name).c_str(), GENERIC_READ | GENERIC_WRITE,
                                       FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                      access == NewFileAccess::Private ? &rights.attributes : nullptr, CREATE_NEW,
+                                      access == NewFileAccess::Shared ? nullptr : &rights.attributes, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     taken = handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
     if (handle == INVALID_HANDLE_VALUE)

@@ -14,7 +14,8 @@
 #include <optional>
 
 struct SystemTool {
-    QString program;    // found by the system's program search
+    QString program;    // the whole path (on Windows always: a bare name would be looked for in
+                        // the current folder first); else found by the system's program search
     QString arguments;  // separated by commas; empty for none. A tool that writes its output
                         // itself finds "%1" among them replaced by the path to write
     QString outputName; // the output file in the log folder and its entry in the archive

@@ -55,18 +55,55 @@ Function un.onInit
     SetShellVarContext all
 FunctionEnd
 
+; The components' shared log folder ($APPDATA is ProgramData for all users), with rights of the
+; installer's own, whoever made it before: it belongs to the Administrators, who may do anything
+; with it, as SYSTEM may. Every user (BUILTIN\Users; all are named by their SIDs, whatever the
+; system's language) may list it and its subfolders, add files and folders there, delete or
+; replace what is in them (as in a folder that all may write on Linux) and change it, as the
+; components and the dialog, running as different users, need. Nobody else may rename, delete or
+; change the folder itself, so nobody can put a junction in its place. Every icacls step works
+; on the name itself (/L), never on what a junction swapped in meanwhile leads to. What an
+; earlier folder holds keeps its rights: the program trusts no file there that it did not check.
+Function ClaimLogFolder
+    System::Call 'kernel32::GetFileAttributesW(w "$APPDATA\zel") i .r1'
+    ${If} $1 <> -1
+        IntOp $2 $1 & 0x400 ; a junction or link
+        IntOp $3 $1 & 0x10  ; a folder
+        ${If} $2 <> 0
+        ${OrIf} $3 = 0
+            DetailPrint "$APPDATA\zel is no folder of its own but a junction, link or file: it is removed (what it leads to stays)."
+            ; RMDir removes a junction or a link to a folder itself, Delete a file or a link to one.
+            RMDir "$APPDATA\zel"
+            Delete "$APPDATA\zel"
+        ${Else}
+            DetailPrint "$APPDATA\zel was there before: it now belongs to the Administrators, and its rights are reset to the installer's."
+        ${EndIf}
+    ${EndIf}
+    CreateDirectory "$APPDATA\zel"
+    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$APPDATA\zel" /setowner *S-1-5-32-544 /L /Q'
+    Pop $0
+    DetailPrint "icacls: owner of $APPDATA\zel (exit code $0)"
+    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$APPDATA\zel" /reset /L /Q'
+    Pop $0
+    DetailPrint "icacls: earlier rights of $APPDATA\zel removed (exit code $0)"
+    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$APPDATA\zel" /inheritance:r /grant *S-1-5-18:(OI)(CI)F *S-1-5-32-544:(OI)(CI)F *S-1-5-32-545:(RD,X,RA,REA,RC,S,WD,AD,DC) *S-1-5-32-545:(OI)(CI)(IO)M *S-1-5-32-545:(CI)(IO)(DC) /L /Q'
+    Pop $0
+    DetailPrint "icacls: rights of $APPDATA\zel set (exit code $0)"
+    System::Call 'kernel32::GetFileAttributesW(w "$APPDATA\zel") i .r1'
+    IntOp $2 $1 & 0x410
+    ${If} $1 = -1
+    ${OrIf} $2 <> 0x10
+        Abort "$APPDATA\zel could not be made a folder of its own."
+    ${EndIf}
+FunctionEnd
+
 Section "Install"
     SetOutPath "$INSTDIR"
     File /r "${STAGE}\*.*"
     WriteUninstaller "$INSTDIR\uninstall.exe"
     CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\zel.logging.exe" "" "$INSTDIR\zel.logging.exe" 0
 
-    ; The components' shared log folder ($APPDATA is ProgramData for all users). Every user may
-    ; create, write and delete files in it (BUILTIN\Users, named by its SID, whatever the
-    ; system's language), as the components and the dialog, running as different users, need.
-    CreateDirectory "$APPDATA\zel"
-    nsExec::Exec '"$SYSDIR\icacls.exe" "$APPDATA\zel" /grant *S-1-5-32-545:(OI)(CI)M'
-    Pop $0
+    Call ClaimLogFolder
 
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"

@@ -60,17 +60,24 @@ private:
 
 } // namespace
 
-std::unique_ptr<MailHandOff> openMailHandOff()
+std::unique_ptr<MailHandOff> openSimpleMapi(const wchar_t *library, DWORD search)
 {
-    HMODULE library = LoadLibraryW(L"MAPI32.DLL");
-    if (!library)
+    HMODULE module = LoadLibraryExW(library, nullptr, search);
+    if (!module)
         return nullptr;
     // Through a plain function pointer type, which converts to any other without a warning.
     auto sendMail = reinterpret_cast<LPMAPISENDMAIL>(
-        reinterpret_cast<void (*)()>(GetProcAddress(library, "MAPISendMail")));
+        reinterpret_cast<void (*)()>(GetProcAddress(module, "MAPISendMail")));
     if (!sendMail) {
-        FreeLibrary(library);
+        FreeLibrary(module);
         return nullptr;
     }
-    return std::make_unique<SimpleMapi>(library, sendMail);
+    return std::make_unique<SimpleMapi>(module, sendMail);
+}
+
+std::unique_ptr<MailHandOff> openMailHandOff()
+{
+    // From the system folder alone: the program's folder and the current one may be folders that
+    // others can write.
+    return openSimpleMapi(L"MAPI32.DLL", LOAD_LIBRARY_SEARCH_SYSTEM32);
 }

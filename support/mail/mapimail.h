@@ -29,3 +29,8 @@ struct MapiMail {
 // window as parent, and the flags that let the mail program log on and show the message for
 // editing. Returns what `sendMail` returns.
 ULONG sendMapiMail(LPMAPISENDMAIL sendMail, const MailMessage &mail, ULONG_PTR window);
+
+// The hand-off through the Simple MAPI library `library`, loaded as LoadLibraryExW loads it with
+// the `search` flags; null when it cannot be loaded or lacks MAPISendMail. openMailHandOff uses
+// the system's MAPI32.DLL; a test loads its stand-in by its path.
+std::unique_ptr<MailHandOff> openSimpleMapi(const wchar_t *library, DWORD search);

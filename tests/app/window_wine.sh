@@ -3,13 +3,16 @@
 # dialog comes up at its fixed size, and "Create Support File" writes the support archive into
 # C:\ProgramData\zel\ with the log, its INI file and Wine's own network listing. There is no
 # system report: Wine's msinfo32 is a stand-in that waits for a click, so it is switched off
-# (WINEDLLOVERRIDES), and the program meets a Windows without the tool.
-# Usage: window_wine.sh PROGRAM.exe [SCREENSHOT.png], with WINEPREFIX set to the prefix the
-# program is installed in.
+# (WINEDLLOVERRIDES), and the program meets a Windows without the tool. The program starts in the
+# log folder, as an administrator may start it, and a program planted there as ipconfig.exe is
+# not run in the system's place.
+# Usage: window_wine.sh PROGRAM.exe [SCREENSHOT.png [PLANT.exe]], with WINEPREFIX set to the
+# prefix the program is installed in.
 set -u
 . "$(dirname "$0")/../common/xwindow.sh"
 program=$1
 shot=${2:-}
+plant=${3:-}
 data=$WINEPREFIX/drive_c/ProgramData/zel
 output=$(mktemp)
 trap 'rm -f "$output"' EXIT
@@ -23,7 +26,8 @@ fail() {
 
 printf 'camera log line\r\n' >"$data/kv4_usb.log"
 printf '[LOGGING]\r\n' >"$data/kv4_usb_param.ini"
-WINEDLLOVERRIDES="msinfo32.exe=d" wine "$program" </dev/null >"$output" 2>&1 &
+[ -z "$plant" ] || cp "$plant" "$data/ipconfig.exe"
+(cd "$data" && WINEDLLOVERRIDES="msinfo32.exe=d" exec wine "$program" </dev/null >"$output" 2>&1) &
 pid=$!
 # Wine's first window in a fresh prefix waits for its font cache, which may take a minute.
 for _ in $(seq 12); do
@@ -46,5 +50,7 @@ entries=$(unzip -Z1 "$data/zel_support.zip" | tr '\n' ' ')
 unzip -p "$data/zel_support.zip" network.txt | grep -q "IPv4 address\|IPv6 address" ||
     fail "network.txt holds no address listing"
 [ ! -e "$data/conflicts.nfo" ] || fail "a system report without the tool"
+[ ! -e "$data/planted-ran" ] || fail "the ipconfig.exe planted in the current folder ran"
+rm -f "$data/ipconfig.exe"
 close_window || fail "the program ended with status $status"
 echo "window_wine: the dialog came up, and the support archive holds: $entries"

@@ -1,9 +1,11 @@
-// The Simple MAPI hand-off, against a stand-in MAPI32.DLL beside the test program: the library
-// is loaded by name and released with the hand-off, and MAPISendMail gets the message, its one
-// recipient and its attachment with every field as the support mail needs it.
+// The Simple MAPI hand-off, against a stand-in MAPI32.DLL beside the test program: the system's
+// hand-off never loads that one, the stand-in loaded by its path is released with the hand-off,
+// and MAPISendMail gets the message, its one recipient and its attachment with every field as
+// the support mail needs it.
 
 #include "mail.h"
 #include "mapi_double.h"
+#include "mapimail.h"
 
 #include <gtest/gtest.h>
 
@@ -34,10 +36,23 @@ void answerWith(ULONG result)
     standIn<AnswerWithFunction>("answerWith")(result);
 }
 
+std::filesystem::path modulePath(HMODULE module)
+{
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
+    return std::filesystem::path(std::wstring(path, length));
+}
+
+// The hand-off through the stand-in beside the test program.
+std::unique_ptr<MailHandOff> openStandIn()
+{
+    return openSimpleMapi((modulePath(nullptr).parent_path() / L"MAPI32.DLL").c_str(), 0);
+}
+
 // The one call a single send made.
 RecordedMail sentAlone(const MailMessage &mail, std::uintptr_t window = 0)
 {
-    const std::unique_ptr<MailHandOff> handOff = openMailHandOff();
+    const std::unique_ptr<MailHandOff> handOff = openStandIn();
     if (!handOff)
         throw std::runtime_error("no hand-off");
     EXPECT_TRUE(handOff->send(mail, window));
@@ -46,19 +61,32 @@ RecordedMail sentAlone(const MailMessage &mail, std::uintptr_t window = 0)
     return calls()[0];
 }
 
-std::filesystem::path modulePath(HMODULE module)
-{
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
-    return std::filesystem::path(std::wstring(path, length));
-}
-
 } // namespace
 
-TEST(SimpleMapi, libraryBesideTheProgramIsLoadedByNameAndReleasedWithTheHandOff)
+// The program's folder, where the default search looks first, holds a MAPI32.DLL: the system's
+// hand-off takes the system folder's or none.
+TEST(SimpleMapi, handOffNeverLoadsALibraryBesideTheProgram)
 {
     ASSERT_EQ(GetModuleHandleW(L"MAPI32.DLL"), nullptr);
+    ASSERT_TRUE(std::filesystem::exists(modulePath(nullptr).parent_path() / L"MAPI32.DLL"));
     std::unique_ptr<MailHandOff> handOff = openMailHandOff();
+    wchar_t system[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    ASSERT_GT(length, 0u);
+    if (const HMODULE library = GetModuleHandleW(L"MAPI32.DLL")) {
+        EXPECT_TRUE(std::filesystem::equivalent(modulePath(library).parent_path(),
+                                                std::filesystem::path(std::wstring(system, length))))
+            << modulePath(library).string();
+        EXPECT_EQ(GetProcAddress(library, "recordedMails"), nullptr) << "the stand-in";
+    }
+    handOff.reset();
+    EXPECT_EQ(GetModuleHandleW(L"MAPI32.DLL"), nullptr);
+}
+
+TEST(SimpleMapi, libraryLoadedByItsPathIsReleasedWithTheHandOff)
+{
+    ASSERT_EQ(GetModuleHandleW(L"MAPI32.DLL"), nullptr);
+    std::unique_ptr<MailHandOff> handOff = openStandIn();
     ASSERT_NE(handOff, nullptr);
     const HMODULE library = GetModuleHandleW(L"MAPI32.DLL");
     ASSERT_NE(library, nullptr);
@@ -119,7 +147,7 @@ TEST(SimpleMapi, mailWithoutArchiveHasNoFileDescriptor)
 
 TEST(SimpleMapi, failureOfTheMailProgramIsReportedAndLeavesNothingForTheNextMail)
 {
-    const std::unique_ptr<MailHandOff> handOff = openMailHandOff();
+    const std::unique_ptr<MailHandOff> handOff = openStandIn();
     ASSERT_NE(handOff, nullptr);
     answerWith(MAPI_E_USER_ABORT);
     EXPECT_FALSE(handOff->send(supportMail, 0));

@@ -1,7 +1,7 @@
 #pragma once
 // A stand-in for MAPI32.DLL. Its MAPISendMail keeps a copy of everything it is handed and
 // returns what the test asks for. It is built as MAPI32.DLL beside the test program, where
-// LoadLibraryW looks first.
+// the default search looks first, and the test loads it by its path.
 
 #include <windows.h>
 
