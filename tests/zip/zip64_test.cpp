@@ -295,7 +295,9 @@ INSTANTIATE_TEST_SUITE_P(
                     RedoRow{"storedReader", "r.gz", logText(5000, 2), false},
                     // Stored blocks add 5 bytes to 4,998 random ones: the data reaches 5,003.
                     RedoRow{"streamWhoseDataOutgrows", "s.bin", randomBytes(4998, 3), true},
-                    RedoRow{"readerWhoseDataOutgrows", "r.bin", randomBytes(4998, 4), false}),
+                    RedoRow{"readerWhoseDataOutgrows", "r.bin", randomBytes(4998, 4), false},
+                    // Both sizes past the limit and unequal: the central ZIP64 field's order.
+                    RedoRow{"bothSizesPast", "n.bin", randomBytes(6000, 8), false}),
     [](const testing::TestParamInfo<RedoRow> &info) { return std::string(info.param.name); });
 
 // A source that cannot start over fails its add, and the archive is the one without it.
@@ -323,5 +325,29 @@ TEST(Zip64Redo, sourceThatCannotStartOverLeavesNoByteOfItsEntry)
         ASSERT_EQ(with.size(), without.size()) << entryName;
         ASSERT_EQ(parsed.count, 2u);
         EXPECT_EQ(parsed.entries[1].offset, reference.entries[1].offset) << entryName;
+    }
+}
+
+// A declared size at the limit or past it gives the ZIP64 local header from the start, so a
+// reader that cannot start over is read once, whole; a smaller one keeps the plain header.
+TEST(Zip64Redo, declaredSizeChoosesTheHeaderBeforeReading)
+{
+    TempDir dir;
+    const Bytes data = logText(20000, 7);
+    for (const uint64_t declared : {uint64_t{5000}, uint64_t{20000}, uint64_t{1} << 40}) {
+        ZipAssemblerHandle *archive = fileTarget(dir / "a.zip", 5000);
+        Block block{data, 0};
+        const ZipAssemblerReader reader{Block::read, nullptr, &block, nullptr, declared};
+        EXPECT_EQ(zipAssemblerAdd(archive, "once.log", &reader, 0, ZipSourceKind::Reader), Result::Ok) << declared;
+        Block small{textOf("small"), 0};
+        const ZipAssemblerReader plain{Block::read, nullptr, &small, nullptr, 4999};
+        EXPECT_EQ(zipAssemblerAdd(archive, "small.log", &plain, 0, ZipSourceKind::Reader), Result::Ok);
+        ASSERT_EQ(zipAssemblerClose(archive), Result::Ok);
+        const Archive parsed = parse(readFile(dir / "a.zip"));
+        ASSERT_EQ(parsed.count, 2u);
+        EXPECT_TRUE(parsed.entries[0].zip64Local);
+        EXPECT_EQ(contents(parsed.entries[0]), data);
+        EXPECT_FALSE(parsed.entries[1].zip64Local);
+        EXPECT_EQ(contents(parsed.entries[1]), textOf("small"));
     }
 }
