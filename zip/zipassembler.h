@@ -69,7 +69,8 @@ enum class ZipTargetKind : uint32_t {
 
 enum class ZipSourceKind : uint32_t {
     Stream = 1,   // source: an open `std::FILE *` read from its start; the caller keeps and
-                  // closes it. sourceLength: the size to assume for a pipe or device (0: unknown)
+                  // closes it. sourceLength: the size to assume for a pipe or device (0: unknown;
+                  // 0xFFFFFFFF: that much or more, which gives the ZIP64 local header at once)
     FileName = 2, // source: NUL-terminated UTF-8 path, opened and closed by the writer
     Memory = 3,   // source: a block of sourceLength bytes, copied out during the add
     Folder = 4,   // source: ignored; a folder entry, name ending with "/"
