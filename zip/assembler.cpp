@@ -15,31 +15,65 @@ namespace zip {
 namespace {
 
 constexpr size_t maxNameLength = 260;
-constexpr size_t maxEntries = 0xFFFF; // the end record's 16-bit count
 constexpr uint32_t localSignature = 0x04034B50;
 constexpr uint32_t centralSignature = 0x02014B50;
 constexpr uint32_t endSignature = 0x06054B50;
+constexpr uint32_t zip64EndSignature = 0x06064B50;
+constexpr uint32_t zip64LocatorSignature = 0x07064B50;
 constexpr uint16_t versionMadeBy = 0x0B17;
 constexpr uint16_t versionNeeded = 20;
+constexpr uint16_t zip64VersionNeeded = 45;
+constexpr uint16_t zip64Id = 0x0001;
 constexpr uint16_t timestampId = 0x5455;
 constexpr uint8_t timestampFlags = 0x07; // modification, access and creation time
 constexpr uint16_t localExtraSize = 17;
 constexpr uint16_t centralExtraSize = 9;
 constexpr uint32_t endRecordSize = 22;
+constexpr uint32_t zip64EndSize = 56;
+constexpr uint32_t zip64LocatorSize = 20;
+constexpr uint32_t mark32 = 0xFFFFFFFF; // "the value is in the ZIP64 field"
+constexpr uint32_t mark16 = 0xFFFF;
 constexpr uint16_t stored = 0;
 constexpr uint16_t deflated = 8;
 constexpr uint16_t provisionalFlag = 0x0008;
 constexpr uint32_t unknownAttributes = 0x80000000; // regular file, no permissions known
 constexpr uint32_t folderAttributes = 0x41C00010;  // directory, owner rwx, MS-DOS directory
 
+// The ZIP64 field of a local header: both sizes, 8 bytes each, after its 4-byte head.
 uint64_t localHeaderSize(const ZipEntryRecord &entry)
 {
-    return 30 + entry.name.size() + localExtraSize;
+    return 30 + entry.name.size() + localExtraSize + (entry.zip64Local ? 20 : 0);
 }
 
-uint64_t centralHeaderSize(const ZipEntryRecord &entry)
+// The values of a central header's ZIP64 field, in the order the format gives: those whose
+// 32-bit field overflows, at `limit` or past it.
+std::vector<uint64_t> zip64Values(const ZipEntryRecord &entry, uint32_t limit)
 {
-    return 46 + entry.name.size() + centralExtraSize;
+    std::vector<uint64_t> values;
+    for (const uint64_t value : {entry.uncompressedSize, entry.compressedSize, entry.localHeaderOffset})
+        if (value >= limit)
+            values.push_back(value);
+    return values;
+}
+
+uint64_t centralHeaderSize(const ZipEntryRecord &entry, uint32_t limit)
+{
+    const size_t values = zip64Values(entry, limit).size();
+    return 46 + entry.name.size() + centralExtraSize + (values ? 4 + 8 * values : 0);
+}
+
+// The most an entry's central header can take in a memory archive, whose offsets and compressed
+// sizes stay below the limit: only the size of an entry with the local ZIP64 field overflows.
+uint64_t centralReserve(const ZipEntryRecord &entry)
+{
+    return 46 + entry.name.size() + centralExtraSize + (entry.zip64Local ? 12 : 0);
+}
+
+// What the records after the central directory take for an archive of `count` entries whose
+// directory needs no ZIP64 field for its offset or size.
+uint64_t endRecordsSize(size_t count, uint32_t countLimit)
+{
+    return endRecordSize + (count > countLimit ? zip64EndSize + zip64LocatorSize : 0);
 }
 
 // Deflated data can outgrow its input only in a block coded with fixed or dynamic codes, which
@@ -90,6 +124,9 @@ public:
     RecordBytes &u8(uint32_t value) { return put(value, 1); }
     RecordBytes &u16(uint32_t value) { return put(value, 2); }
     RecordBytes &u32(uint32_t value) { return put(value, 4); }
+    RecordBytes &u64(uint64_t value) { return put(value, 8); }
+    // A 32-bit field, or its ZIP64 mark when the value reaches `limit`.
+    RecordBytes &field32(uint64_t value, uint32_t limit) { return u32(value >= limit ? mark32 : uint32_t(value)); }
     RecordBytes &text(const std::string &value)
     {
         bytes.insert(bytes.end(), value.begin(), value.end());
@@ -98,7 +135,7 @@ public:
     const std::vector<uint8_t> &data() const { return bytes; }
 
 private:
-    RecordBytes &put(uint32_t value, int size)
+    RecordBytes &put(uint64_t value, int size)
     {
         for (int i = 0; i < size; ++i)
             bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
@@ -107,17 +144,27 @@ private:
     std::vector<uint8_t> bytes;
 };
 
-// The fields local and central headers share, from "version needed" to the name length.
-RecordBytes &entryFields(RecordBytes &record, const ZipEntryRecord &entry)
+// An entry needs version 4.5 when either of its headers has a ZIP64 field: the local one has
+// it from the start, the central one has it for any size or the offset that overflows, and
+// the sizes overflow only in an entry that has the local one.
+bool usesZip64(const ZipEntryRecord &entry, uint32_t limit)
 {
-    return record.u16(versionNeeded)
+    return entry.zip64Local || entry.localHeaderOffset >= limit;
+}
+
+// The fields local and central headers share, from "version needed" to the name length; a
+// local ZIP64 field holds both sizes, so both are marked then.
+RecordBytes &entryFields(RecordBytes &record, const ZipEntryRecord &entry, uint32_t limit, bool local)
+{
+    const uint32_t sizeLimit = local && entry.zip64Local ? 0 : limit;
+    return record.u16(usesZip64(entry, limit) ? zip64VersionNeeded : versionNeeded)
         .u16(entry.flags)
         .u16(entry.method)
         .u16(entry.times.dosDateTime & 0xFFFF)
         .u16(entry.times.dosDateTime >> 16)
         .u32(entry.crc)
-        .u32(entry.compressedSize)
-        .u32(entry.uncompressedSize)
+        .field32(entry.compressedSize, sizeLimit)
+        .field32(entry.uncompressedSize, sizeLimit)
         .u16(static_cast<uint32_t>(entry.name.size()));
 }
 
@@ -127,14 +174,16 @@ uint32_t low32(int64_t seconds)
     return static_cast<uint32_t>(seconds);
 }
 
-std::vector<uint8_t> localHeader(const ZipEntryRecord &entry)
+std::vector<uint8_t> localHeader(const ZipEntryRecord &entry, uint32_t limit)
 {
     RecordBytes record;
     record.u32(localSignature);
-    entryFields(record, entry)
-        .u16(localExtraSize)
-        .text(entry.name)
-        .u16(timestampId)
+    entryFields(record, entry, limit, true)
+        .u16(localExtraSize + (entry.zip64Local ? 20 : 0))
+        .text(entry.name);
+    if (entry.zip64Local)
+        record.u16(zip64Id).u16(16).u64(entry.uncompressedSize).u64(entry.compressedSize);
+    record.u16(timestampId)
         .u16(13)
         .u8(timestampFlags)
         .u32(low32(entry.times.modification))
@@ -143,35 +192,64 @@ std::vector<uint8_t> localHeader(const ZipEntryRecord &entry)
     return record.data();
 }
 
-std::vector<uint8_t> centralHeader(const ZipEntryRecord &entry)
+std::vector<uint8_t> centralHeader(const ZipEntryRecord &entry, uint32_t limit)
 {
+    const std::vector<uint64_t> values = zip64Values(entry, limit);
     RecordBytes record;
     record.u32(centralSignature).u16(versionMadeBy);
-    entryFields(record, entry)
-        .u16(centralExtraSize)
+    entryFields(record, entry, limit, false)
+        .u16(static_cast<uint32_t>(centralHeaderSize(entry, limit) - 46 - entry.name.size()))
         .u16(0) // comment length
         .u16(0) // disk number
         .u16(0) // internal attributes
         .u32(entry.externalAttributes)
-        .u32(entry.localHeaderOffset)
-        .text(entry.name)
-        .u16(timestampId)
+        .field32(entry.localHeaderOffset, limit)
+        .text(entry.name);
+    if (!values.empty()) {
+        record.u16(zip64Id).u16(static_cast<uint32_t>(8 * values.size()));
+        for (const uint64_t value : values)
+            record.u64(value);
+    }
+    record.u16(timestampId)
         .u16(5)
         .u8(timestampFlags)
         .u32(low32(entry.times.modification));
     return record.data();
 }
 
-std::vector<uint8_t> endRecord(size_t count, uint32_t centralBytes, uint32_t centralOffset)
+// The end records of an archive whose central directory of `count` entries takes
+// `centralBytes` from `centralOffset`: the ZIP64 end record and its locator first when a
+// field of the classic one overflows, where that field then holds its mark.
+std::vector<uint8_t> endRecords(uint64_t count, uint64_t centralBytes, uint64_t centralOffset,
+                                uint32_t limit, uint32_t countLimit)
 {
     RecordBytes record;
+    const bool manyEntries = count > countLimit;
+    if (manyEntries || centralBytes >= limit || centralOffset >= limit) {
+        const uint64_t zip64End = centralOffset + centralBytes;
+        record.u32(zip64EndSignature)
+            .u64(zip64EndSize - 12) // the record's size after this field
+            .u16(versionMadeBy)
+            .u16(zip64VersionNeeded)
+            .u32(0) // this disk
+            .u32(0) // disk of the central directory
+            .u64(count)
+            .u64(count)
+            .u64(centralBytes)
+            .u64(centralOffset)
+            .u32(zip64LocatorSignature)
+            .u32(0) // disk of the ZIP64 end record
+            .u64(zip64End)
+            .u32(1); // disks in all
+    }
+    const uint32_t count16 = manyEntries ? mark16 : static_cast<uint32_t>(count);
     record.u32(endSignature)
         .u16(0) // this disk
         .u16(0) // disk of the central directory
-        .u16(static_cast<uint32_t>(count))
-        .u16(static_cast<uint32_t>(count))
-        .u32(centralBytes)
-        .u32(centralOffset)
+        .u16(count16)
+        .u16(count16)
+        .field32(centralBytes, limit)
+        .field32(centralOffset, limit)
         .u16(0); // comment length
     return record.data();
 }
@@ -225,7 +303,8 @@ ZipAssemblerResult ZipAssembler::add(const char *entryName, const void *source, 
     const Result result = admit(entryName, kind, entry);
     if (result != Result::Ok)
         return result;
-    return writeEntry(entry, openSource(input, source, sourceLength, kind), [&] { return writeData(entry, kind); });
+    return writeEntry(entry, openSource(input, source, sourceLength, kind), [&] { return writeData(entry, kind); },
+                      [&] { return input.restart(); });
 }
 
 ZipAssemblerResult ZipAssembler::addDeflated(const char *entryName, EntrySource &source, ZipAssemblerResult opened,
@@ -236,12 +315,22 @@ ZipAssemblerResult ZipAssembler::addDeflated(const char *entryName, EntrySource 
     if (result != Result::Ok)
         return result;
     input = std::move(source);
-    return writeEntry(entry, opened, [&] {
-        const DeflateResult deflate = replay(entry.flags);
-        if (input.outgrown && entryError == Result::Ok)
-            entryError = Result::OpenFailed;
-        return deflateOutcome(deflate);
-    });
+    // The compressed data is all there, so an entry that outgrows its header is replayed again;
+    // a batch adds an entry whose source outgrew its header while read ahead as a single add.
+    return writeEntry(
+        entry, opened,
+        [&] {
+            const DeflateResult deflate = replay(entry.flags);
+            if (input.outgrown && entryError == Result::Ok)
+                entryError = Result::OpenFailed;
+            return deflateOutcome(deflate);
+        },
+        [&] { return !input.outgrown; });
+}
+
+uint64_t ZipAssembler::readLimit(const EntrySource &source) const
+{
+    return source.expectedSize >= sizeLimit ? UINT64_MAX : sizeLimit;
 }
 
 ZipAssemblerResult ZipAssembler::refusal() const
@@ -266,10 +355,15 @@ ZipAssemblerResult ZipAssembler::admit(const char *entryName, ZipSourceKind kind
 }
 
 // Writes the entry whose source is open in `input` (`opened` is the open's result): its
-// provisional header, its data through `data`, and its final header.
+// provisional header, its data through `data`, and its final header. The local header has
+// the ZIP64 field from the start when the source's declared size needs it. An entry whose data
+// outgrows a header without it is cut off and written again with it, when `restart` can have
+// its data again; a failed entry is cut off the archive, unless the archive is in doubt.
 ZipAssemblerResult ZipAssembler::writeEntry(ZipEntryRecord &entry, ZipAssemblerResult opened,
-                                            const std::function<ZipAssemblerResult()> &data)
+                                            const std::function<ZipAssemblerResult()> &data,
+                                            const std::function<bool()> &restart)
 {
+    entry.zip64Local = readLimit(input) == UINT64_MAX;
     Result result = opened == Result::Ok ? checkRoom(entry) : opened;
     if (result != Result::Ok) {
         input.close();
@@ -278,39 +372,78 @@ ZipAssemblerResult ZipAssembler::writeEntry(ZipEntryRecord &entry, ZipAssemblerR
 
     entry.times = input.times;
     entry.externalAttributes = input.attributes;
-    entry.uncompressedSize = static_cast<uint32_t>(input.declaredSize);
-    if (entry.method == stored && input.declaredSize >= 0)
-        entry.compressedSize = entry.uncompressedSize;
     entry.localHeaderOffset = written;
-    entryReserve = static_cast<uint32_t>(centralHeaderSize(entry));
+    const uint16_t flags = entry.flags;
+    for (;;) {
+        result = writeOnce(entry, data);
+        if (result == Result::Ok || stickyError != Result::Ok || !rollBack(entry.localHeaderOffset))
+            break;
+        if (!entryOutgrown || entry.zip64Local || !restart())
+            break;
+        entry.zip64Local = true;
+        entry.flags = flags;
+    }
+    input.close();
+    result = archiveResult(result);
+    if (result != Result::Ok)
+        return result;
+    centralSize += centralHeaderSize(entry, sizeLimit);
+    entries.push_back(std::move(entry));
+    return Result::Ok;
+}
+
+// One writing of the entry, from its provisional header to its final one.
+ZipAssemblerResult ZipAssembler::writeOnce(ZipEntryRecord &entry, const std::function<ZipAssemblerResult()> &data)
+{
+    if (entry.zip64Local) {
+        entry.uncompressedSize = input.expectedSize;
+        entry.compressedSize = entry.method == stored ? input.expectedSize : 0;
+    } else {
+        entry.uncompressedSize = static_cast<uint32_t>(input.declaredSize);
+        entry.compressedSize = entry.method == stored && input.declaredSize >= 0 ? entry.uncompressedSize : 0;
+    }
+    entry.crc = 0;
+    entryReserve = static_cast<uint32_t>(centralReserve(entry));
+    entryZip64 = entry.zip64Local;
     entryBytes = 0;
+    entryOutgrown = false;
     entryError = Result::Ok;
 
-    if (!writeRecord(localHeader(entry))) {
-        input.close();
-        return archiveResult(Result::WriteFailed);
-    }
-    written += static_cast<uint32_t>(localHeaderSize(entry));
+    if (!writeRecord(localHeader(entry, sizeLimit)))
+        return Result::WriteFailed;
+    written += localHeaderSize(entry);
 
-    result = data();
-    input.close();
+    const Result result = data();
     written += entryBytes;
     entry.crc = input.crc;
     entry.compressedSize = entryBytes;
     entry.uncompressedSize = input.bytesRead;
-    result = archiveResult(result);
-    if (result != Result::Ok)
+    if (archiveResult(result) != Result::Ok)
         return result;
 
     // Bit 0 (encryption) is never set, so the provisional bit is always cleared.
     entry.flags &= ~provisionalFlag;
-    result = rewriteLocalHeader(entry);
-    if (result != Result::Ok)
-        return result;
+    return rewriteLocalHeader(entry);
+}
 
-    centralSize += entryReserve;
-    entries.push_back(std::move(entry));
-    return Result::Ok;
+// Cuts the archive back to `offset`, where the current entry began; a file that cannot be cut
+// leaves the archive in doubt.
+bool ZipAssembler::rollBack(uint64_t offset)
+{
+    if (output) {
+        if (std::fflush(output) != 0) {
+            fail(Result::WriteFailed);
+            return false;
+        }
+        if (!truncateFile(output, offset) || !seekFile(output, offset)) {
+            fail(Result::SeekFailed);
+            return false;
+        }
+    } else {
+        position = static_cast<uint32_t>(offset);
+    }
+    written = offset;
+    return true;
 }
 
 namespace {
@@ -324,6 +457,7 @@ ZipAssemblerResult takeStream(EntrySource &input, const char *path, uint32_t sou
     case SourceType::Device:
         input.attributes = unknownAttributes;
         input.declaredSize = sourceLength ? static_cast<int32_t>(sourceLength) : -1;
+        input.expectedSize = sourceLength;
         input.times = currentTimes();
         return Result::Ok;
     case SourceType::DiskFile:
@@ -335,7 +469,8 @@ ZipAssemblerResult takeStream(EntrySource &input, const char *path, uint32_t sou
     std::rewind(input.stream);
     input.declaredSize = static_cast<int32_t>(static_cast<uint32_t>(info.size));
     input.sizeKnown = true;
-    input.size = info.size;
+    input.size = input.expectedSize = info.size;
+    input.seekable = true;
     input.times = info.times;
     return Result::Ok;
 }
@@ -368,6 +503,7 @@ ZipAssemblerResult openSource(EntrySource &input, const void *source, uint32_t s
         if (reader->rewind && !reader->rewind(reader->context))
             return Result::OpenFailed;
         input.reader = reader;
+        input.expectedSize = reader->size;
         // The data's size is known only once it is read; the file it comes from gives the rest.
         DiskFileInfo info;
         auto *file = static_cast<std::FILE *>(const_cast<void *>(reader->file));
@@ -384,7 +520,7 @@ ZipAssemblerResult openSource(EntrySource &input, const void *source, uint32_t s
         input.attributes = unknownAttributes;
         input.declaredSize = static_cast<int32_t>(sourceLength);
         input.sizeKnown = true;
-        input.size = sourceLength;
+        input.size = input.expectedSize = sourceLength;
         input.times = currentTimes();
         return Result::Ok;
     case ZipSourceKind::Folder:
@@ -406,22 +542,31 @@ bool deflatesSource(const char *entryName, ZipSourceKind kind)
     return !name.empty() && !hasStoredSuffix(name);
 }
 
+bool EntrySource::restart()
+{
+    if (reader ? !reader->rewind || !reader->rewind(reader->context) : stream && (!seekable || !seekFile(stream, 0)))
+        return false;
+    memoryPosition = 0;
+    bytesRead = 0;
+    crc = 0;
+    outgrown = false;
+    return true;
+}
+
 void EntrySource::close()
 {
     owned.reset();
     stream = nullptr;
 }
 
-// Refuses an entry that could carry a size, an offset or the entry count past what the format
-// holds, before anything of it is written. Sources of unknown size are cut off while written.
+// Refuses an entry that could carry a memory archive past the length it can have, before
+// anything of it is written. Sources of unknown size are cut off while written.
 ZipAssemblerResult ZipAssembler::checkRoom(const ZipEntryRecord &entry) const
 {
-    if (input.sizeKnown && input.size >= sizeLimit)
-        return Result::OpenFailed;
-    if (entries.size() >= maxEntries)
-        return Result::CapacityTooSmall;
+    if (output)
+        return Result::Ok;
     const uint64_t data = !input.sizeKnown ? 0 : entry.method == deflated ? deflateBound(input.size) : input.size;
-    if (committed() + localHeaderSize(entry) + data + centralHeaderSize(entry) > sizeLimit)
+    if (committed() + localHeaderSize(entry) + data + centralReserve(entry) > sizeLimit)
         return Result::CapacityTooSmall;
     return Result::Ok;
 }
@@ -448,7 +593,7 @@ ZipAssemblerResult ZipAssembler::deflateOutcome(const DeflateResult &deflate) co
 
 ZipAssemblerResult ZipAssembler::rewriteLocalHeader(const ZipEntryRecord &entry)
 {
-    if (seekArchive(entry.localHeaderOffset) && writeRecord(localHeader(entry)) && seekArchive(written))
+    if (seekArchive(entry.localHeaderOffset) && writeRecord(localHeader(entry, sizeLimit)) && seekArchive(written))
         return Result::Ok;
     return archiveResult(Result::WriteFailed);
 }
@@ -463,20 +608,22 @@ uint32_t ZipAssembler::readEntrySource(uint8_t *bytes, uint32_t maxBytes)
 {
     if (entryError != Result::Ok)
         return 0;
-    const uint32_t count = input.read(bytes, maxBytes, sizeLimit);
-    if (input.outgrown)
+    const uint32_t count = input.read(bytes, maxBytes, entryZip64 ? UINT64_MAX : sizeLimit);
+    if (input.outgrown) {
         entryError = Result::OpenFailed;
+        entryOutgrown = true;
+    }
     else if (onRead && !onRead(count))
         entryError = Result::Cancelled;
     return entryError == Result::Ok ? count : 0;
 }
 
-uint32_t EntrySource::read(uint8_t *bytes, uint32_t maxBytes, uint32_t sizeLimit)
+uint32_t EntrySource::read(uint8_t *bytes, uint32_t maxBytes, uint64_t limit)
 {
     if (outgrown)
         return 0;
-    const uint32_t room = sizeLimit - 1 - bytesRead;
-    const uint32_t count = fetch(bytes, std::min(maxBytes, room));
+    const uint64_t room = limit - 1 - bytesRead;
+    const uint32_t count = fetch(bytes, static_cast<uint32_t>(std::min<uint64_t>(maxBytes, room)));
     if (count == 0 && room == 0 && maxBytes > 0) {
         uint8_t probe;
         outgrown = fetch(&probe, 1) == 1;
@@ -500,14 +647,20 @@ uint32_t EntrySource::fetch(uint8_t *bytes, uint32_t maxBytes)
     return count;
 }
 
-// Entry data out: refused whole when it would leave no room for the directory, and nothing more
-// is written for the entry after a refusal or a short write, so that written stays exact.
+// Entry data out: refused whole when it would leave a memory archive no room for the directory
+// or reach the compressed size a header without the ZIP64 field holds, and nothing more is
+// written for the entry after a refusal or a short write, so that written stays exact.
 uint32_t ZipAssembler::write(const uint8_t *bytes, uint32_t count)
 {
     if (entryError != Result::Ok)
         return 0;
-    if (committed() + entryReserve + entryBytes + count > sizeLimit) {
+    if (!output && committed() + entryReserve + entryBytes + count > sizeLimit) {
         entryError = Result::CapacityTooSmall;
+        return 0;
+    }
+    if (!entryZip64 && entryBytes + count >= sizeLimit) {
+        entryError = Result::OpenFailed;
+        entryOutgrown = true;
         return 0;
     }
     const uint32_t done = writeArchiveBytes(bytes, count);
@@ -539,7 +692,7 @@ bool ZipAssembler::writeRecord(const std::vector<uint8_t> &record)
     return writeArchiveBytes(record.data(), static_cast<uint32_t>(record.size())) == record.size();
 }
 
-bool ZipAssembler::seekArchive(uint32_t target)
+bool ZipAssembler::seekArchive(uint64_t target)
 {
     if (output) {
         // Flush first so that a failed write is told apart from a failed seek.
@@ -558,7 +711,7 @@ bool ZipAssembler::seekArchive(uint32_t target)
         fail(Result::CapacityTooSmall);
         return false;
     }
-    position = target;
+    position = static_cast<uint32_t>(target);
     return true;
 }
 
@@ -577,10 +730,11 @@ bool ZipAssembler::growMemory(uint64_t needed)
     return true;
 }
 
-// The archive's length once the entries so far have their central headers and the end record.
+// The archive's length once the entries so far and one more have their central headers and the
+// end records.
 uint64_t ZipAssembler::committed() const
 {
-    return uint64_t{written} + centralSize + endRecordSize;
+    return written + centralSize + endRecordsSize(entries.size() + 1, countLimit);
 }
 
 void ZipAssembler::fail(ZipAssemblerResult error)
@@ -595,15 +749,16 @@ ZipAssemblerResult ZipAssembler::finish()
         return finishResult;
     closed = true;
     finishResult = Result::WriteFailed;
-    const uint32_t start = written;
+    const uint64_t start = written;
     for (const ZipEntryRecord &entry : entries) {
-        if (!writeRecord(centralHeader(entry)))
+        if (!writeRecord(centralHeader(entry, sizeLimit)))
             return finishResult;
-        written += static_cast<uint32_t>(centralHeaderSize(entry));
+        written += centralHeaderSize(entry, sizeLimit);
     }
-    if (!writeRecord(endRecord(entries.size(), written - start, start)))
+    const std::vector<uint8_t> end = endRecords(entries.size(), written - start, start, sizeLimit, countLimit);
+    if (!writeRecord(end))
         return finishResult;
-    written += endRecordSize;
+    written += end.size();
     finishResult = Result::Ok;
     return finishResult;
 }
@@ -627,7 +782,7 @@ ZipAssemblerResult ZipAssembler::memoryArchive(const uint8_t **bytes, uint32_t *
         return Result::BadArgument;
     const Result result = finish();
     *bytes = memory.bytes;
-    *length = written;
+    *length = static_cast<uint32_t>(written);
     return archiveResult(result);
 }
 

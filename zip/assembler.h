@@ -16,16 +16,17 @@
 namespace zip {
 
 // What the headers of one entry carry. The local header is written twice: first with the
-// provisional values, then, once the data is written, with the final ones.
+// provisional values, then, once the data is written, with the final ones, in the same size.
 struct ZipEntryRecord {
     std::string name; // normalised; no terminator is written
     uint16_t flags = 0x0008;
     uint16_t method = 0;
     uint32_t crc = 0;
-    uint32_t compressedSize = 0;
-    uint32_t uncompressedSize = 0;
+    uint64_t compressedSize = 0;
+    uint64_t uncompressedSize = 0;
     uint32_t externalAttributes = 0;
-    uint32_t localHeaderOffset = 0;
+    uint64_t localHeaderOffset = 0;
+    bool zip64Local = false; // the local header carries both sizes in a ZIP64 field
     EntryTimes times;
 };
 
@@ -51,13 +52,17 @@ struct EntrySource {
     int32_t declaredSize = -1; // for the provisional header; -1 when unknown
     bool sizeKnown = false;    // size below holds the source's full size
     uint64_t size = 0;
-    uint32_t bytesRead = 0;
+    uint64_t expectedSize = 0; // size, or what a reader or a device's caller declared (0: unknown)
+    bool seekable = false;     // `stream` is a disk file, which can be read again from its start
+    uint64_t bytesRead = 0;
     uint32_t crc = 0;
-    bool outgrown = false; // the source holds sizeLimit bytes or more: reading stopped
+    bool outgrown = false; // the source holds `limit` bytes or more: reading stopped
 
     // Up to maxBytes into `bytes`, counted and folded into the CRC; 0 at the end, on a read
-    // error, and from the point where the source passes what an entry of `sizeLimit` holds.
-    uint32_t read(uint8_t *bytes, uint32_t maxBytes, uint32_t sizeLimit);
+    // error, and from the point where the source reaches `limit` bytes.
+    uint32_t read(uint8_t *bytes, uint32_t maxBytes, uint64_t limit);
+    // Starts the data again from its first byte, the counts too; false when it cannot.
+    bool restart();
     // Closes the stream if the writer opened it; the counts stay.
     void close();
 
@@ -76,9 +81,11 @@ class Crew;
 
 class ZipAssembler final : public EntryIo {
 public:
-    // Sizes, offsets and the archive's length stay within this bound, and sources stay below
-    // it: 0xFFFFFFFF marks a ZIP64 field to readers. Tests lower it to reach it cheaply.
+    // A size or offset at or past this bound goes into a ZIP64 field (0xFFFFFFFF marks one to
+    // readers), and a memory archive's length stays within it. Tests lower it, and the count of
+    // entries past which the end records go ZIP64, to reach them cheaply.
     uint32_t sizeLimit = 0xFFFFFFFF;
+    uint32_t countLimit = 0xFFFF;
     // Batch adds: the compressed data kept in memory while it waits for its turn (beyond it,
     // a scratch file beside the archive), the threads (0: one per core; see
     // zipAssemblerSetThreads) and the time between progress reports. Tests lower them to reach
@@ -108,6 +115,9 @@ public:
     // bits into `flags` and returns its result.
     ZipAssemblerResult addDeflated(const char *entryName, EntrySource &source, ZipAssemblerResult opened,
                                    const std::function<DeflateResult(uint16_t &flags)> &replay);
+    // Where reading a source for an entry stops: at sizeLimit unless its declared size has the
+    // entry start with the ZIP64 local header.
+    uint64_t readLimit(const EntrySource &source) const;
     // The reason adds are refused before they start, or Ok.
     ZipAssemblerResult refusal() const;
     // Ends the archive's usefulness after a cancelled batch: later adds are refused.
@@ -130,7 +140,10 @@ public:
 private:
     ZipAssemblerResult admit(const char *entryName, ZipSourceKind kind, ZipEntryRecord &entry) const;
     ZipAssemblerResult writeEntry(ZipEntryRecord &entry, ZipAssemblerResult opened,
-                                  const std::function<ZipAssemblerResult()> &data);
+                                  const std::function<ZipAssemblerResult()> &data,
+                                  const std::function<bool()> &restart);
+    ZipAssemblerResult writeOnce(ZipEntryRecord &entry, const std::function<ZipAssemblerResult()> &data);
+    bool rollBack(uint64_t offset);
     ZipAssemblerResult checkRoom(const ZipEntryRecord &entry) const;
     ZipAssemblerResult writeData(ZipEntryRecord &entry, ZipSourceKind kind);
     ZipAssemblerResult deflateOutcome(const DeflateResult &deflate) const;
@@ -140,7 +153,7 @@ private:
     uint32_t readEntrySource(uint8_t *bytes, uint32_t maxBytes);
     uint32_t writeArchiveBytes(const uint8_t *bytes, uint32_t count);
     bool writeRecord(const std::vector<uint8_t> &record);
-    bool seekArchive(uint32_t position);
+    bool seekArchive(uint64_t position);
     bool growMemory(uint64_t needed);
     uint64_t committed() const;
     void fail(ZipAssemblerResult error);
@@ -152,15 +165,17 @@ private:
     bool ownsMemory = false; // false while the archive sits in the caller's buffer
     uint32_t position = 0;   // memory target's write position
     ZipAssemblerResult stickyError = ZipAssemblerResult::Ok;
-    uint32_t written = 0;    // bytes in the archive so far: the offset of the next record
+    uint64_t written = 0;    // bytes in the archive so far: the offset of the next record
     bool closed = false;     // the central directory has been written
     ZipAssemblerResult finishResult = ZipAssemblerResult::Ok;
     std::vector<ZipEntryRecord> entries;
     uint64_t centralSize = 0; // central headers of the entries so far
 
     EntrySource input;
-    uint32_t entryBytes = 0;   // entry data written for the current entry
-    uint32_t entryReserve = 0; // its central header, kept free while its data is written
+    uint64_t entryBytes = 0;   // entry data written for the current entry
+    uint32_t entryReserve = 0; // its central header at most, kept free in a memory archive
+    bool entryZip64 = false;   // the current entry's local header has the ZIP64 field
+    bool entryOutgrown = false; // its data passed what a header without that field holds
     ZipAssemblerResult entryError = ZipAssemblerResult::Ok;
     std::array<uint8_t, ioBufferSize> ioBuffer{};
 };

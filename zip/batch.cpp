@@ -79,7 +79,6 @@ struct Spool {
     EntrySource source;
     Result opened = Result::Ok;
     std::vector<SpoolPiece> pieces;
-    size_t outgrownAt = SIZE_MAX; // the first piece made after the source outgrew an entry
     DeflateResult deflate;
     uint16_t flags = 0;
     bool lost = false; // a piece could not be kept: the entry is added again at its turn
@@ -145,9 +144,7 @@ public:
     {
         if (batch.stopped())
             return 0;
-        const uint32_t count = spool.source.read(bytes, maxBytes, batch.writer.sizeLimit);
-        if (spool.source.outgrown && spool.outgrownAt == SIZE_MAX)
-            spool.outgrownAt = spool.pieces.size();
+        const uint32_t count = spool.source.read(bytes, maxBytes, batch.writer.readLimit(spool.source));
         return batch.sourceRead(count, onCaller) ? count : 0;
     }
     uint32_t write(const uint8_t *bytes, uint32_t count) override
@@ -304,7 +301,8 @@ Result Batch::writeSpool(uint32_t index)
 {
     const ZipAssemblerEntry &entry = entries[index];
     Spool &spool = jobs[index].spool;
-    const Result result = spool.lost
+    // A source that outgrew its entry's header is read again at its turn, as a single add reads it.
+    const Result result = spool.lost || spool.source.outgrown
         ? writer.add(entry.entryName, entry.source, entry.sourceLength, entry.sourceKind)
         : writer.addDeflated(entry.entryName, spool.source, spool.opened, [&](uint16_t &flags) {
               flags |= spool.flags;
@@ -314,13 +312,10 @@ Result Batch::writeSpool(uint32_t index)
     return result;
 }
 
-// Writes a spool's pieces as the compressor wrote them, up to where its source outgrew an
-// entry (a single add refuses the output from there on), and stops at the first short write.
+// Writes a spool's pieces as the compressor wrote them, and stops at the first short write.
 DeflateResult Batch::replay(Spool &spool)
 {
-    const size_t end = std::min(spool.outgrownAt, spool.pieces.size());
-    for (size_t i = 0; i < end; ++i) {
-        const SpoolPiece &piece = spool.pieces[i];
+    for (const SpoolPiece &piece : spool.pieces) {
         const uint8_t *bytes = store.load(piece, pieceBuffer);
         if (!bytes || writer.write(bytes, piece.size) < piece.size)
             break;

@@ -373,7 +373,7 @@ void BlockCoder::sendSymbols(const Code *literal, const Code *distance)
     send(literal[endOfBlock]);
 }
 
-uint32_t BlockCoder::emitBlock(const uint8_t *input, uint32_t storedLength, bool last)
+uint64_t BlockCoder::emitBlock(const uint8_t *input, uint32_t storedLength, bool last)
 {
     flagBytes[lastLiteral >> 3] = flagByte;
     buildTree(literalTree, literalShape);

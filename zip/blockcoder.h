@@ -77,7 +77,7 @@ public:
     // bytes of the entry so far, exact once `last` is set. `input` is the block's input
     // (storedLength bytes) when it is still at hand, else null: only then can the block be
     // stored.
-    uint32_t emitBlock(const uint8_t *input, uint32_t storedLength, bool last);
+    uint64_t emitBlock(const uint8_t *input, uint32_t storedLength, bool last);
 
     // True once a write of output came back short. Later output is dropped, not retried.
     bool outputFailed() const { return failed; }
@@ -183,7 +183,7 @@ private:
 
     uint32_t optimalBits = 0;  // estimated size of the block with dynamic codes
     uint32_t fixedBits = 0;    // and with fixed codes
-    uint32_t compressedBytes = 0;
+    uint64_t compressedBytes = 0;
     uint32_t pendingBits = 0;
 
     uint8_t *out;

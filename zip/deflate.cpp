@@ -151,7 +151,7 @@ class EntryDeflater {
 public:
     explicit EntryDeflater(EntryIo &io) : io(io), coder(io, faults) {}
 
-    uint32_t run();
+    uint64_t run();
     const char *fault() const { return faults.last; }
 
     void fail(const char *message) { faults.record(message); }
@@ -166,7 +166,7 @@ public:
     // The rest of the input parsed and coded from the current position, as after a match.
     void parseRest();
     // The last pending literal and the last block.
-    uint32_t finish();
+    uint64_t finish();
     bool replay(const uint32_t *symbols, size_t count);
     // The position the next pass starts from, counted from the input's start.
     uint64_t position() const { return base + strstart; }
@@ -211,7 +211,7 @@ private:
     void slide();
     uint32_t read(uint8_t *bytes, uint32_t maxBytes);
     uint32_t blockInput() const { return uint32_t(int64_t(strstart) - blockStart); }
-    uint32_t endBlock(bool last);
+    uint64_t endBlock(bool last);
 
     EntryIo &io;
     FaultLog faults;
@@ -425,7 +425,7 @@ void EntryDeflater::fillWindow()
     } while (lookahead < minLookahead && !endOfInput);
 }
 
-uint32_t EntryDeflater::endBlock(bool last)
+uint64_t EntryDeflater::endBlock(bool last)
 {
     const uint8_t *input = blockStart >= 0 ? window + blockStart : nullptr;
     return coder.emitBlock(input, blockInput(), last);
@@ -540,14 +540,14 @@ template <class Sink> void EntryDeflater::lazyLoop(Sink &sink)
     }
 }
 
-uint32_t EntryDeflater::finish()
+uint64_t EntryDeflater::finish()
 {
     if (matchAvailable)
         coder.recordLiteral(window[strstart - 1], blockInput());
     return endBlock(true);
 }
 
-uint32_t EntryDeflater::run()
+uint64_t EntryDeflater::run()
 {
     start(0);
     CoderSink sink{coder};

@@ -25,7 +25,7 @@ public:
 };
 
 struct DeflateResult {
-    uint32_t compressedSize = 0;
+    uint64_t compressedSize = 0;
     bool failed = false;          // an internal consistency message was recorded
     const char *message = nullptr; // the last such message, for diagnostics
 };

@@ -59,6 +59,8 @@ std::string scratchFolder();
 
 // Moves an open file to `offset` bytes from its start; false on failure.
 bool seekFile(std::FILE *stream, uint64_t offset);
+// Cuts an open file, flushed, to `size` bytes; false when it cannot be cut.
+bool truncateFile(std::FILE *stream, uint64_t size);
 
 // Classifies an open stream and, for a disk file, fills `info`. `path` is the name the stream
 // was opened by, or null. The Unix times are the file's own (clamped as unixTime says); the

@@ -139,6 +139,11 @@ bool seekFile(std::FILE *stream, uint64_t offset)
     return offset <= uint64_t{INT64_MAX} && fseeko(stream, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
 
+bool truncateFile(std::FILE *stream, uint64_t size)
+{
+    return size <= uint64_t{INT64_MAX} && ftruncate(fileno(stream), static_cast<off_t>(size)) == 0;
+}
+
 SourceType querySource(std::FILE *stream, const char *path, DiskFileInfo &info)
 {
     FileStatus status;

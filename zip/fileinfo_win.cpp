@@ -147,6 +147,11 @@ bool seekFile(std::FILE *stream, uint64_t offset)
     return offset <= uint64_t{INT64_MAX} && _fseeki64(stream, static_cast<int64_t>(offset), SEEK_SET) == 0;
 }
 
+bool truncateFile(std::FILE *stream, uint64_t size)
+{
+    return size <= uint64_t{INT64_MAX} && _chsize_s(_fileno(stream), static_cast<int64_t>(size)) == 0;
+}
+
 SourceType querySource(std::FILE *stream, const char *, DiskFileInfo &info)
 {
     const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));

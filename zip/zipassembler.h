@@ -1,20 +1,21 @@
 #pragma once
-// ZIP archive writer: entries stored or deflated, with extended timestamps; no ZIP64, no
-// encryption, no comments. Create a writer, add entries one at a time or in batches, close it.
+// ZIP archive writer: entries stored or deflated, with extended timestamps; no encryption, no
+// comments. Create a writer, add entries one at a time or in batches, close it.
 //
-// Limits of the 32-bit format: every size and offset stays below 0xFFFFFFFF (readers take
-// that value as a ZIP64 mark) and an archive holds at most 65,535 entries. An add that would
-// pass them is refused (see OpenFailed and CapacityTooSmall) and later, smaller adds go on.
+// ZIP64 records are written only where the 32-bit format cannot hold a value: an entry of
+// 0xFFFFFFFF bytes or more (either size), a local header at offset 0xFFFFFFFF or past it, more
+// than 65,535 entries, or a central directory whose offset or size reaches 0xFFFFFFFF. Every
+// other archive has no ZIP64 record at all. A memory archive stays below 4 GiB in length.
 
 #include <cstdint>
 
 // What an operation returns. The values are part of the interface.
 enum class ZipAssemblerResult : uint32_t {
     Ok = 0x00000000,
-    // Create: the archive file cannot be created. Add: the source cannot be opened, its file
-    // information cannot be read, or it holds 0xFFFFFFFF bytes or more (refused before anything
-    // is written when its size is known; when it is not, found while reading, which leaves the
-    // entry's bytes without a directory record).
+    // Create: the archive file cannot be created. Add: the source cannot be opened, or its file
+    // information cannot be read; or its data outgrew a local header written without the ZIP64
+    // field (it was expected to be smaller) and the source cannot start over: a Reader without
+    // `rewind`, a pipe or a device. The entry's bytes are then cut off the archive again.
     OpenFailed = 0x00000200,
     // Create with a memory target: the memory cannot be obtained. (An add whose data cannot
     // grow the memory archive reports WriteFailed.)
@@ -27,13 +28,13 @@ enum class ZipAssemblerResult : uint32_t {
     // A null handle or output pointer, an empty entry name, a null source for FileName, Stream
     // or Memory, a zero length for Memory, an unknown kind, or a memory query on a file target.
     BadArgument = 0x00010000,
-    // Memory target: capacity 0 at create. Add: the archive has no room left for the entry
-    // (65,535 entries, or its worst-case size would carry the archive past 0xFFFFFFFF bytes);
-    // refused before anything is written when the source's size is known, and the entry is cut
-    // off cleanly when it is not. Not sticky: a smaller add can still succeed.
+    // Memory target: capacity 0 at create. Add to a memory archive: the entry's worst-case size
+    // would carry the archive past 0xFFFFFFFF bytes; refused before anything is written when the
+    // source's size is known, and the entry is cut off the archive when it is not. Not sticky:
+    // a smaller add can still succeed.
     CapacityTooSmall = 0x00030000,
-    // Add after a failure that leaves the archive's bytes in doubt (a failed seek or a short
-    // write to the file); the close then reports that failure.
+    // Add after a failure that leaves the archive's bytes in doubt (a failed seek or cut, or a
+    // short write to the file); the close then reports that failure.
     PreviouslyFailed = 0x00040000,
     // Add after zipAssemblerMemory has completed the archive.
     AlreadyClosed = 0x00050000,
@@ -48,7 +49,8 @@ enum class ZipAssemblerResult : uint32_t {
     WrongHandle = 0x00080000,
     // Reserved: every target of this writer has an output and every source an input.
     NotReady = 0x01000000,
-    // Add: the archive could not be positioned to complete an entry's header. Sticky.
+    // Add: the archive could not be positioned to complete an entry's header, or cut back to
+    // the start of a failed entry. Sticky.
     SeekFailed = 0x02000000,
     // Reserved: every target of this writer can seek, so no entry needs a data descriptor.
     CannotPatch = 0x04000000,
@@ -67,7 +69,8 @@ enum class ZipTargetKind : uint32_t {
 
 enum class ZipSourceKind : uint32_t {
     Stream = 1,   // source: an open `std::FILE *` read from its start; the caller keeps and
-                  // closes it. sourceLength: the size to assume for a pipe or device (0: unknown)
+                  // closes it. sourceLength: the size to assume for a pipe or device (0: unknown;
+                  // 0xFFFFFFFF: that much or more, which gives the ZIP64 local header at once)
     FileName = 2, // source: NUL-terminated UTF-8 path, opened and closed by the writer
     Memory = 3,   // source: a block of sourceLength bytes, copied out during the add
     Folder = 4,   // source: ignored; a folder entry, name ending with "/"
@@ -78,12 +81,14 @@ enum class ZipSourceKind : uint32_t {
 // A source whose bytes the caller hands over as they are read, such as a file passed through a
 // filter. `read` fills up to `maxBytes` of `bytes` and returns the count, 0 at the end (or on
 // an error). `rewind` starts the data again from its first byte and returns false when it
-// cannot; it is called before every reading of the entry, and a batch add may read an entry
-// that can rewind twice (ahead of its turn on another thread, then again at its turn when its
-// compressed data could not be kept), never on two threads at once. Without `rewind` the
-// entry is read once, at its turn. The entry takes its times and attributes from `file` when it
-// is an open disk file (null: the current time), and `size` only serves the progress of a batch
-// (the size expected, 0 when unknown). The size of the data is found while reading it.
+// cannot; it is called before every reading of the entry, and an entry that can rewind may be
+// read more than once (in a batch ahead of its turn on another thread, then at its turn when
+// its compressed data could not be kept; and again when its data outgrew a local header without
+// the ZIP64 field), never on two threads at once. Without `rewind` the entry is read once, at
+// its turn. The entry takes its times and attributes from `file` when it is an open disk file
+// (null: the current time). `size` is the size expected (0 when unknown): it serves the
+// progress of a batch, and from 0xFFFFFFFF on gives the entry the ZIP64 local header from the
+// start. The size of the data is found while reading it.
 struct ZipAssemblerReader {
     uint32_t (*read)(void *context, uint8_t *bytes, uint32_t maxBytes);
     bool (*rewind)(void *context);
@@ -106,10 +111,14 @@ ZipAssemblerHandle *zipAssemblerCreate(const void *target, uint32_t capacity,
 // Adds one entry read from `source` under `entryName` and returns Ok, or the first failure.
 // The name is cut to 260 bytes and backslashes become "/". Names ending in .Z, .zip, .zoo,
 // .arc, .lzh, .arj, .gz or .tgz (any case) and folders are stored; the rest are deflated.
-// A failure before any byte is written (BadArgument, WrongHandle, PreviouslyFailed,
-// AlreadyClosed, OpenFailed, CapacityTooSmall) leaves the archive unchanged; after one, the
-// entry's bytes stay in the archive without a directory record. Later adds go on either way,
-// except after PreviouslyFailed and AlreadyClosed.
+// A source whose size is known (a disk file, memory, a declared size) of 0xFFFFFFFF bytes or
+// more gets the local header with the ZIP64 field from the start. One that turns out to hold
+// that much while read is cut off and read again from its start with that header (a disk file
+// or a Reader with `rewind`); one that cannot start over fails with OpenFailed.
+// A failed add leaves the archive as it was before it: bytes of the entry already written are
+// cut off again. The exceptions leave the archive in doubt and fail every later add: a short
+// write or a failed seek or cut of the archive file. Later adds go on otherwise, except after
+// PreviouslyFailed and AlreadyClosed.
 ZipAssemblerResult zipAssemblerAdd(ZipAssemblerHandle *handle, const char *entryName,
                                    const void *source, uint32_t sourceLength,
                                    ZipSourceKind sourceKind);

@@ -33,25 +33,46 @@ inline uint32_t le32(const Bytes &bytes, size_t at)
     return le16(bytes, at) | le16(bytes, at + 2) << 16;
 }
 
+inline uint64_t le64(const Bytes &bytes, size_t at)
+{
+    return le32(bytes, at) | uint64_t{le32(bytes, at + 4)} << 32;
+}
+
 struct Entry {
     std::string name;
     uint32_t flags = 0, method = 0, dosDateTime = 0, crc = 0;
-    uint32_t compressedSize = 0, uncompressedSize = 0;
-    uint32_t externalAttributes = 0, offset = 0;
+    uint64_t compressedSize = 0, uncompressedSize = 0;
+    uint32_t externalAttributes = 0;
+    uint64_t offset = 0;
     uint32_t modification = 0, access = 0, creation = 0;
-    Bytes data; // the entry's data as written
+    size_t accessAt = 0;     // where the local header holds the access time
+    bool zip64Local = false; // the local header has the ZIP64 field
+    Bytes data;              // the entry's data as written
 };
 
 struct Archive {
-    uint32_t count = 0, centralSize = 0, centralOffset = 0;
+    uint64_t count = 0, centralSize = 0, centralOffset = 0;
+    bool zip64End = false; // the ZIP64 end record and its locator precede the end record
     std::vector<Entry> entries;
 };
 
-inline void expectField(const char *what, uint32_t found, uint32_t wanted)
+inline void expectField(const char *what, uint64_t found, uint64_t wanted)
 {
     if (found != wanted)
         throw std::runtime_error(std::string(what) + ": " + std::to_string(found) + " instead of "
                                  + std::to_string(wanted));
+}
+
+// The value of a 32-bit (or 16-bit) field, or the next 64-bit value of a ZIP64 field when the
+// field holds its mark.
+inline uint64_t wideField(uint64_t field, uint64_t mark, const Bytes &bytes, size_t &zip64At, size_t zip64End)
+{
+    if (field != mark)
+        return field;
+    if (zip64At + 8 > zip64End)
+        throw std::runtime_error("ZIP64 field too short");
+    zip64At += 8;
+    return le64(bytes, zip64At - 8);
 }
 
 inline Archive parse(const Bytes &bytes)
@@ -68,31 +89,73 @@ inline Archive parse(const Bytes &bytes)
     archive.count = le16(bytes, end + 8);
     archive.centralSize = le32(bytes, end + 12);
     archive.centralOffset = le32(bytes, end + 16);
-    expectField("directory end", archive.centralOffset + archive.centralSize, static_cast<uint32_t>(end));
+    size_t directoryEnd = end;
+    archive.zip64End = end >= 76 && le32(bytes, end - 20) == 0x07064B50;
+    if (archive.zip64End) {
+        const size_t locator = end - 20, record = end - 76;
+        expectField("ZIP64 end record disk", le32(bytes, locator + 4), 0);
+        expectField("ZIP64 end record offset", le64(bytes, locator + 8), record);
+        expectField("disks", le32(bytes, locator + 16), 1);
+        expectField("ZIP64 end signature", le32(bytes, record), 0x06064B50);
+        expectField("ZIP64 end record size", le64(bytes, record + 4), 44);
+        expectField("ZIP64 version made by", le16(bytes, record + 12), 0x0B17);
+        expectField("ZIP64 version needed", le16(bytes, record + 14), 45);
+        expectField("ZIP64 this disk", le32(bytes, record + 16), 0);
+        expectField("ZIP64 directory disk", le32(bytes, record + 20), 0);
+        expectField("ZIP64 total entries", le64(bytes, record + 32), le64(bytes, record + 24));
+        // A classic field holds either its value or its mark.
+        const uint64_t zip64[] = {le64(bytes, record + 24), le64(bytes, record + 40), le64(bytes, record + 48)};
+        const uint64_t marks[] = {0xFFFF, 0xFFFFFFFF, 0xFFFFFFFF};
+        uint64_t *classic[] = {&archive.count, &archive.centralSize, &archive.centralOffset};
+        bool marked = false;
+        for (int i = 0; i < 3; ++i) {
+            marked = marked || *classic[i] == marks[i];
+            if (*classic[i] != marks[i])
+                expectField("end record field", *classic[i], zip64[i]);
+            *classic[i] = zip64[i];
+        }
+        if (!marked)
+            throw std::runtime_error("ZIP64 end record without a marked field");
+        directoryEnd = record;
+    }
+    expectField("directory end", archive.centralOffset + archive.centralSize, directoryEnd);
 
     size_t at = archive.centralOffset;
-    for (uint32_t i = 0; i < archive.count; ++i) {
+    for (uint64_t i = 0; i < archive.count; ++i) {
         Entry entry;
         expectField("central signature", le32(bytes, at), 0x02014B50);
         expectField("version made by", le16(bytes, at + 4), 0x0B17);
-        expectField("central version needed", le16(bytes, at + 6), 20);
+        const uint32_t versionNeeded = le16(bytes, at + 6);
         entry.flags = le16(bytes, at + 8);
         entry.method = le16(bytes, at + 10);
         entry.dosDateTime = le16(bytes, at + 14) << 16 | le16(bytes, at + 12);
         entry.crc = le32(bytes, at + 16);
-        entry.compressedSize = le32(bytes, at + 20);
-        entry.uncompressedSize = le32(bytes, at + 24);
+        const uint32_t compressed32 = le32(bytes, at + 20), uncompressed32 = le32(bytes, at + 24);
         const uint32_t nameLength = le16(bytes, at + 28);
-        expectField("central extra length", le16(bytes, at + 30), 9);
+        const uint32_t extraLength = le16(bytes, at + 30);
         expectField("file comment length", le16(bytes, at + 32), 0);
         expectField("disk number start", le16(bytes, at + 34), 0);
         expectField("internal attributes", le16(bytes, at + 36), 0);
         entry.externalAttributes = le32(bytes, at + 38);
-        entry.offset = le32(bytes, at + 42);
-        if (at + 46 + nameLength + 9 > end)
+        const uint32_t offset32 = le32(bytes, at + 42);
+        if (at + 46 + nameLength + extraLength > directoryEnd)
             throw std::runtime_error("central header past the directory");
         entry.name.assign(bytes.begin() + at + 46, bytes.begin() + at + 46 + nameLength);
-        const size_t extra = at + 46 + nameLength;
+        size_t extra = at + 46 + nameLength;
+        // The ZIP64 field holds exactly the values whose fields are marked, in this order.
+        const bool centralZip64 = extraLength != 9;
+        const size_t zip64Size = centralZip64 ? extraLength - 9 : 0;
+        size_t zip64At = extra + 4;
+        if (centralZip64) {
+            expectField("central ZIP64 id", le16(bytes, extra), 0x0001);
+            expectField("central ZIP64 size", le16(bytes, extra + 2), zip64Size - 4);
+        }
+        entry.uncompressedSize = wideField(uncompressed32, 0xFFFFFFFF, bytes, zip64At, extra + zip64Size);
+        entry.compressedSize = wideField(compressed32, 0xFFFFFFFF, bytes, zip64At, extra + zip64Size);
+        entry.offset = wideField(offset32, 0xFFFFFFFF, bytes, zip64At, extra + zip64Size);
+        if (centralZip64)
+            expectField("central ZIP64 values", zip64At, extra + zip64Size);
+        extra += zip64Size;
         expectField("central extra id", le16(bytes, extra), 0x5455);
         expectField("central extra size", le16(bytes, extra + 2), 5);
         expectField("central extra flags", bytes[extra + 4], 7);
@@ -101,24 +164,40 @@ inline Archive parse(const Bytes &bytes)
 
         const size_t local = entry.offset;
         expectField("local signature", le32(bytes, local), 0x04034B50);
-        expectField("local version needed", le16(bytes, local + 4), 20);
+        const uint32_t localExtraLength = le16(bytes, local + 28);
+        entry.zip64Local = localExtraLength == 37;
+        if (!entry.zip64Local)
+            expectField("local extra length", localExtraLength, 17);
+        // Version 4.5 exactly when a header has a ZIP64 field or the offset is marked.
+        expectField("version needed", versionNeeded, entry.zip64Local || offset32 == 0xFFFFFFFF ? 45 : 20);
+        expectField("local version needed", le16(bytes, local + 4), versionNeeded);
+        if (centralZip64 && !entry.zip64Local && offset32 != 0xFFFFFFFF)
+            throw std::runtime_error("central sizes marked without the local ZIP64 field");
         expectField("local flags", le16(bytes, local + 6), entry.flags);
         expectField("local method", le16(bytes, local + 8), entry.method);
         expectField("local time", le16(bytes, local + 10), entry.dosDateTime & 0xFFFF);
         expectField("local date", le16(bytes, local + 12), entry.dosDateTime >> 16);
         expectField("local crc", le32(bytes, local + 14), entry.crc);
-        expectField("local compressed size", le32(bytes, local + 18), entry.compressedSize);
-        expectField("local uncompressed size", le32(bytes, local + 22), entry.uncompressedSize);
+        const uint64_t sizeMark = entry.zip64Local ? 0xFFFFFFFF : 0;
+        expectField("local compressed size", le32(bytes, local + 18), sizeMark ? sizeMark : entry.compressedSize);
+        expectField("local uncompressed size", le32(bytes, local + 22), sizeMark ? sizeMark : entry.uncompressedSize);
         expectField("local name length", le16(bytes, local + 26), nameLength);
-        expectField("local extra length", le16(bytes, local + 28), 17);
         if (std::string(bytes.begin() + local + 30, bytes.begin() + local + 30 + nameLength) != entry.name)
             throw std::runtime_error("local name differs");
-        const size_t localExtra = local + 30 + nameLength;
+        size_t localExtra = local + 30 + nameLength;
+        if (entry.zip64Local) {
+            expectField("local ZIP64 id", le16(bytes, localExtra), 0x0001);
+            expectField("local ZIP64 size", le16(bytes, localExtra + 2), 16);
+            expectField("local ZIP64 uncompressed size", le64(bytes, localExtra + 4), entry.uncompressedSize);
+            expectField("local ZIP64 compressed size", le64(bytes, localExtra + 12), entry.compressedSize);
+            localExtra += 20;
+        }
         expectField("local extra id", le16(bytes, localExtra), 0x5455);
         expectField("local extra size", le16(bytes, localExtra + 2), 13);
         expectField("local extra flags", bytes[localExtra + 4], 7);
         entry.modification = le32(bytes, localExtra + 5);
         entry.access = le32(bytes, localExtra + 9);
+        entry.accessAt = localExtra + 9;
         entry.creation = le32(bytes, localExtra + 13);
         expectField("central modification time", centralModification, entry.modification);
         const size_t data = localExtra + 17;
@@ -127,7 +206,7 @@ inline Archive parse(const Bytes &bytes)
         entry.data.assign(bytes.begin() + data, bytes.begin() + data + entry.compressedSize);
         archive.entries.push_back(std::move(entry));
     }
-    expectField("directory size", static_cast<uint32_t>(at - archive.centralOffset), archive.centralSize);
+    expectField("directory size", at - archive.centralOffset, archive.centralSize);
     return archive;
 }
 
@@ -135,10 +214,8 @@ inline Archive parse(const Bytes &bytes)
 // one after the other), so the access times in the local extended timestamps are set aside.
 inline Bytes withoutAccessTimes(Bytes bytes)
 {
-    for (const Entry &entry : parse(bytes).entries) {
-        const size_t access = entry.offset + 30 + entry.name.size() + 9;
-        std::fill(bytes.begin() + std::ptrdiff_t(access), bytes.begin() + std::ptrdiff_t(access + 4), 0);
-    }
+    for (const Entry &entry : parse(bytes).entries)
+        std::fill(bytes.begin() + std::ptrdiff_t(entry.accessAt), bytes.begin() + std::ptrdiff_t(entry.accessAt + 4), 0);
     return bytes;
 }
 

@@ -444,17 +444,21 @@ TEST(MemoryTarget, queryOnAFileTargetIsBadArgument)
     EXPECT_EQ(parse(readFile(dir / "x.zip")).count, 1u);
 }
 
-TEST(Limits, entryAfterThe65535thIsRefusedAndTheArchiveStaysWhole)
+TEST(Limits, entriesPastThe65535thAreCountedInTheZip64EndRecord)
 {
-    ZipAssemblerHandle *archive = memoryTarget(1 << 20);
-    for (int i = 0; i < 65535; ++i)
-        ASSERT_EQ(addFolder(archive, "d"), Result::Ok) << i;
-    EXPECT_EQ(addFolder(archive, "d"), Result::CapacityTooSmall);
-    EXPECT_EQ(addMemory(archive, "x.log", textOf("x")), Result::CapacityTooSmall);
-    const Bytes bytes = memoryBytes(archive);
-    EXPECT_EQ(zipAssemblerClose(archive), Result::Ok);
-    EXPECT_EQ(bytes.size(), 65535u * (30 + 2 + 17 + 46 + 2 + 9) + 22);
-    EXPECT_EQ(parse(bytes).count, 65535u);
+    for (const uint32_t count : {65535u, 65536u}) {
+        ZipAssemblerHandle *archive = memoryTarget(1 << 20);
+        for (uint32_t i = 0; i < count; ++i)
+            ASSERT_EQ(addFolder(archive, "d"), Result::Ok) << i;
+        const Bytes bytes = memoryBytes(archive);
+        EXPECT_EQ(zipAssemblerClose(archive), Result::Ok);
+        const bool zip64 = count > 0xFFFF;
+        EXPECT_EQ(bytes.size(), count * (30 + 2 + 17 + 46 + 2 + 9) + 22 + (zip64 ? 56 + 20 : 0u));
+        const Archive parsed = parse(bytes);
+        EXPECT_EQ(parsed.count, count);
+        EXPECT_EQ(parsed.zip64End, zip64);
+        EXPECT_EQ(le16(bytes, bytes.size() - 12), zip64 ? 0xFFFFu : count);
+    }
 }
 
 // The format's 32-bit ceiling, lowered so that tests reach it with kilobytes.
@@ -469,9 +473,9 @@ protected:
     ZipAssemblerHandle *archive = nullptr;
 };
 
-TEST_F(LoweredLimit, sourceAtTheLimitIsRefusedBeforeWriting)
+TEST_F(LoweredLimit, sourceTooLargeForTheMemoryArchiveIsRefusedBeforeWriting)
 {
-    EXPECT_EQ(addMemory(archive, "big.gz", Bytes(2000)), Result::OpenFailed);
+    EXPECT_EQ(addMemory(archive, "big.gz", Bytes(2000)), Result::CapacityTooSmall);
     EXPECT_EQ(addMemory(archive, "big.gz", Bytes(1999)), Result::CapacityTooSmall);
     ASSERT_EQ(addMemory(archive, "small.gz", Bytes(100)), Result::Ok);
     const Archive parsed = finishMemory(archive);

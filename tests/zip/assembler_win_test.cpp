@@ -316,13 +316,13 @@ void makeLarge(const std::filesystem::path &path, int64_t size)
     CloseHandle(file);
 }
 
-TEST(WindowsSources, sizeAbove32BitsIsSeenAndRefusedBeforeWriting)
+TEST(WindowsSources, sizeAbove32BitsIsSeenAndTooLargeForAMemoryArchive)
 {
     TempDir dir;
     ZipAssemblerHandle *archive = memoryTarget();
     for (const int64_t size : {int64_t{0x100000005}, int64_t{0xFFFFFFFF}}) {
         makeLarge(dir / "large.log", size);
-        EXPECT_EQ(addFile(archive, "large.log", dir / "large.log"), Result::OpenFailed) << size;
+        EXPECT_EQ(addFile(archive, "large.log", dir / "large.log"), Result::CapacityTooSmall) << size;
     }
     std::filesystem::remove(dir / "large.log");
     writeFile(dir / "small.log", textOf("small"));
