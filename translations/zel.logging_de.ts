@@ -264,20 +264,8 @@
         <translation>unbekannte Stufe: %1 (Fehler, Standard, Hoch oder Vollständig)</translation>
     </message>
     <message>
-        <source>could not be deleted</source>
-        <translation>konnte nicht gelöscht werden</translation>
-    </message>
-    <message>
-        <source>could not be made (a link, a folder or a pipe has its name)</source>
-        <translation>konnte nicht angelegt werden (ein Link, ein Ordner oder eine Pipe trägt ihren Namen)</translation>
-    </message>
-    <message>
         <source>could not be backed up and emptied; it keeps its contents</source>
         <translation>konnte nicht gesichert und geleert werden; sie behält ihren Inhalt</translation>
-    </message>
-    <message>
-        <source>cannot be written</source>
-        <translation>kann nicht geschrieben werden</translation>
     </message>
     <message>
         <source>it is no regular file of its own (a link, a folder or a file with a second name)</source>
@@ -312,7 +300,7 @@
         <translation>--max-log-size braucht --support-archive</translation>
     </message>
     <message>
-        <source>With --support-archive: replaces the machine's names, user names, home folders, IP addresses and the device part of MAC addresses by stand-ins throughout the archive. Which stand-in is which original goes into a file beside the archive that only you can read.</source>
+        <source>With --support-archive: replaces the machine&apos;s names, user names, home folders, IP addresses and the device part of MAC addresses by stand-ins throughout the archive. Which stand-in is which original goes into a file beside the archive that only you can read.</source>
         <translation>Mit --support-archive: ersetzt im ganzen Archiv die Namen des Rechners, Benutzernamen, Benutzerordner, IP-Adressen und den Geräteteil von MAC-Adressen durch Platzhalter. Welcher Platzhalter für welches Original steht, kommt in eine Datei neben dem Archiv, die nur Sie lesen können.</translation>
     </message>
     <message>
@@ -322,6 +310,126 @@
     <message>
         <source>not a size: %1 (bytes, or a number followed by K, M or G)</source>
         <translation>keine Größe: %1 (Bytes, oder eine Zahl gefolgt von K, M oder G)</translation>
+    </message>
+    <message>
+        <source>--output needs a path, or - for standard output</source>
+        <translation>--output braucht einen Pfad, oder - für die Standardausgabe</translation>
+    </message>
+    <message>
+        <source>--redact needs a file for --output: the key to the stand-ins goes beside it</source>
+        <translation>--redact braucht eine Datei für --output: der Schlüssel zu den Platzhaltern kommt daneben</translation>
+    </message>
+    <message>
+        <source>--%1 needs the name of a component</source>
+        <translation>--%1 braucht den Namen einer Komponente</translation>
+    </message>
+    <message>
+        <source>looks like a recovery file of an INI file, but belongs to none; it was left alone</source>
+        <translation>sieht aus wie eine Wiederherstellungsdatei einer INI-Datei, gehört aber zu keiner; sie blieb unberührt</translation>
+    </message>
+    <message>
+        <source>could not be deleted (%1)</source>
+        <translation>konnte nicht gelöscht werden (%1)</translation>
+    </message>
+    <message>
+        <source>could not be made (%1)</source>
+        <translation>konnte nicht angelegt werden (%1)</translation>
+    </message>
+    <message>
+        <source>is no folder and cannot be made one, so no log was backed up and emptied</source>
+        <translation>ist kein Ordner und kann keiner werden, daher wurde keine Logdatei gesichert und geleert</translation>
+    </message>
+    <message>
+        <source>cannot be written (%1)</source>
+        <translation>kann nicht geschrieben werden (%1)</translation>
+    </message>
+    <message>
+        <source>(left out of the support file)</source>
+        <translation>(in der Supportdatei ausgelassen)</translation>
+    </message>
+    <message>
+        <source>The support file could not be written to standard output completely.</source>
+        <translation>Die Supportdatei konnte nicht vollständig in die Standardausgabe geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>The log folder %1 is a link. It is not used, since whoever can change the link could lead every change to files elsewhere. An administrator can put a real folder there.</source>
+        <translation>Der Logordner %1 ist ein Link. Er wird nicht verwendet, denn wer den Link ändern kann, könnte jede Änderung auf Dateien anderswo lenken. Ein Administrator kann dort einen echten Ordner anlegen.</translation>
+    </message>
+    <message>
+        <source>The log folder %1 lies below a link that another user can change. It is not used. An administrator can make the folders above it safe.</source>
+        <translation>Der Logordner %1 liegt unter einem Link, den ein anderer Benutzer ändern kann. Er wird nicht verwendet. Ein Administrator kann die Ordner darüber absichern.</translation>
+    </message>
+    <message>
+        <source>You have no permission to use the log folder %1. An administrator can give you access.</source>
+        <translation>Sie haben keine Berechtigung, den Logordner %1 zu verwenden. Ein Administrator kann Ihnen Zugriff geben.</translation>
+    </message>
+    <message>
+        <source>The log folder %1 cannot be made: a file or another folder is in its way.</source>
+        <translation>Der Logordner %1 kann nicht angelegt werden: eine Datei oder ein anderer Ordner steht im Weg.</translation>
+    </message>
+    <message>
+        <source>The support file could not be written completely: it cannot hold that many files. An earlier support file stays as it was.</source>
+        <translation>Die Supportdatei konnte nicht vollständig geschrieben werden: sie kann nicht so viele Dateien aufnehmen. Eine frühere Supportdatei bleibt unverändert.</translation>
+    </message>
+    <message>
+        <source>The support file could not be written completely: the disk is full. An earlier support file stays as it was.</source>
+        <translation>Die Supportdatei konnte nicht vollständig geschrieben werden: der Datenträger ist voll. Eine frühere Supportdatei bleibt unverändert.</translation>
+    </message>
+    <message>
+        <source>The support file could not be written completely (%1). An earlier support file stays as it was.</source>
+        <translation>Die Supportdatei konnte nicht vollständig geschrieben werden (%1). Eine frühere Supportdatei bleibt unverändert.</translation>
+    </message>
+    <message>
+        <source>The support file could not be put in place. The earlier support file and its key stay as they were.</source>
+        <translation>Die Supportdatei konnte nicht an ihren Platz gebracht werden. Die frühere Supportdatei und ihr Schlüssel bleiben unverändert.</translation>
+    </message>
+    <message>
+        <source>The support file could not be put in place, and the earlier key could not be put back: %1 holds the key to a support file that was not written. The earlier support file stays as it was.</source>
+        <translation>Die Supportdatei konnte nicht an ihren Platz gebracht werden, und der frühere Schlüssel konnte nicht zurückgelegt werden: %1 enthält den Schlüssel zu einer Supportdatei, die nicht geschrieben wurde. Die frühere Supportdatei bleibt unverändert.</translation>
+    </message>
+    <message>
+        <source>An earlier support file stays as it was.</source>
+        <translation>Eine frühere Supportdatei bleibt unverändert.</translation>
+    </message>
+    <message>
+        <source>The key to the stand-ins (%1) could not be written. The earlier support file and its key stay as they were.</source>
+        <translation>Der Schlüssel zu den Platzhaltern (%1) konnte nicht geschrieben werden. Die frühere Supportdatei und ihr Schlüssel bleiben unverändert.</translation>
+    </message>
+    <message>
+        <source>These files look like recovery files of INI files, but belong to none; they were left alone:</source>
+        <translation>Diese Dateien sehen aus wie Wiederherstellungsdateien von INI-Dateien, gehören aber zu keiner; sie blieben unberührt:</translation>
+    </message>
+    <message>
+        <source>is no folder and cannot be made one, so no backup could be taken</source>
+        <translation>ist kein Ordner und kann keiner werden, daher konnte keine Sicherung angelegt werden</translation>
+    </message>
+    <message>
+        <source>The support file could not be written completely: %1 (%2). An earlier support file stays as it was.</source>
+        <translation>Die Supportdatei konnte nicht vollständig geschrieben werden: %1 (%2). Eine frühere Supportdatei bleibt unverändert.</translation>
+    </message>
+    <message>
+        <source>The support file was written without these files:</source>
+        <translation>Die Supportdatei wurde ohne diese Dateien geschrieben:</translation>
+    </message>
+    <message>
+        <source>a link, a folder or a pipe has its name</source>
+        <translation>ein Link, ein Ordner oder eine Pipe trägt ihren Namen</translation>
+    </message>
+    <message>
+        <source>no permission</source>
+        <translation>keine Berechtigung</translation>
+    </message>
+    <message>
+        <source>the disk is full</source>
+        <translation>der Datenträger ist voll</translation>
+    </message>
+    <message>
+        <source>too many files are open</source>
+        <translation>zu viele Dateien sind geöffnet</translation>
+    </message>
+    <message>
+        <source>the system refused it</source>
+        <translation>das System hat es abgelehnt</translation>
     </message>
 </context>
 </TS>

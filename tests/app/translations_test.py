@@ -3,7 +3,7 @@
 
 Usage: translations_test.py LUPDATE SOURCE_ROOT
 
-Runs lupdate on ui/, app/, support/, catalogue/ and logging/ into a copy of each translations/*.ts file and checks
+Runs lupdate on ui/, app/, support/, catalogue/, logging/ and files/ into a copy of each translations/*.ts file and checks
 that every text lands in the context "Dialog" and that every message of the file is finished:
 a text new in the sources comes in unfinished, one gone from them as vanished or obsolete.
 Exits non-zero on any finding.
@@ -27,7 +27,7 @@ for shipped in files:
     with tempfile.TemporaryDirectory() as work:
         copy = os.path.join(work, name)
         shutil.copy(shipped, copy)
-        folders = [os.path.join(root, folder) for folder in ("ui", "app", "support", "catalogue", "logging")]
+        folders = [os.path.join(root, folder) for folder in ("ui", "app", "support", "catalogue", "logging", "files")]
         result = subprocess.run([lupdate, *folders, "-ts", copy, "-locations", "none"],
                                 capture_output=True, text=True)
         if result.returncode != 0:
