@@ -21,7 +21,8 @@ QString findLogFolder();
 // created and is writable; where an ordinary user may not write there (the usual Linux case,
 // /usr/local/share/zel/), the user's own data location + "/zel/" (~/.local/share/zel/) is used
 // instead. If neither can be used, the machine-wide path is returned all the same, and the
-// dialog comes up with every component switched off.
+// dialog comes up with every component switched off. A machine-wide folder that is a link, or
+// lies below a link that others could change, is returned too, to be refused with its reason.
 QString chooseLogFolder(const QString &sharedFolder, const QString &writableLocation);
 
 // The log folder held for the whole run. Every file in it is made, opened, moved and deleted

@@ -1,6 +1,7 @@
 // The program's command line, run as its own process without a display, against a temporary log
 // folder.
 
+#include "commandline_fixture.h"
 #include "testenv.h"
 
 #include "../zip/archive_view.h"
@@ -12,43 +13,6 @@
 #include <QSysInfo>
 
 namespace {
-
-struct Outcome {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-class CommandLineTest : public LogFolderTest {
-protected:
-    Outcome run(const QStringList &arguments) const
-    {
-        QProcess program;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            environment.remove(name);
-        environment.insert("LANG", "C");
-        environment.insert("LC_ALL", "C");
-        program.setProcessEnvironment(environment);
-        program.start(ZEL_PROGRAM, arguments);
-        Outcome result;
-        if (!program.waitForFinished(60000) || program.exitStatus() != QProcess::NormalExit)
-            return result;
-        result.exitCode = program.exitCode();
-        // Windows writes its text streams with CR LF.
-        result.out = QString::fromLocal8Bit(program.readAllStandardOutput()).replace("\r\n", "\n");
-        result.err = QString::fromLocal8Bit(program.readAllStandardError()).replace("\r\n", "\n");
-        return result;
-    }
-    // Every file of the log folder with its contents.
-    QMap<QString, QByteArray> snapshot() const
-    {
-        QMap<QString, QByteArray> files;
-        for (const QString &name : QDir(logPath()).entryList(QDir::Files | QDir::Hidden))
-            files[name] = read(name);
-        return files;
-    }
-};
 
 // The archive's last entry read as JSON.
 QJsonObject manifestOf(const archive_view::Archive &archive)

@@ -1,0 +1,230 @@
+// The command line in a shared log folder that another local user, or a link, could lead astray:
+// the cases tried as a hostile user would, each in the form it was met.
+
+#include "commandline_fixture.h"
+#include "privileges.h"
+
+#include "../zip/archive_view.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class SharedFolderCommandLine : public CommandLineTest {
+protected:
+    // The log folder's own name becomes a link to a folder outside, as another user who may
+    // write the folder above could make it.
+    void swapFolderForLink()
+    {
+        ASSERT_TRUE(QDir(logPath()).removeRecursively());
+        ASSERT_TRUE(QDir().mkpath(outside()));
+        ASSERT_EQ(symlink(outside().toLocal8Bit().constData(), QDir::cleanPath(logPath()).toLocal8Bit().constData()), 0);
+    }
+    std::vector<std::string> entryNames(const QString &archive) const
+    {
+        std::vector<std::string> names;
+        for (const archive_view::Entry &entry :
+             archive_view::parse(archive_view::readFile(archive.toStdString())).entries)
+            names.push_back(entry.name);
+        return names;
+    }
+};
+
+mode_t modeOf(const QString &path)
+{
+    struct stat info {};
+    lstat(path.toLocal8Bit().constData(), &info);
+    return info.st_mode & 07777;
+}
+
+} // namespace
+
+// A link in place of the log folder leads nowhere: switching, clearing, listing and packing are
+// refused with the reason, and nothing is made, moved, read or deleted where the link points.
+TEST_F(SharedFolderCommandLine, logFolderThatIsALinkIsRefused)
+{
+    swapFolderForLink();
+    QFile planted(outside("kv4_usb.log"));
+    ASSERT_TRUE(planted.open(QIODevice::WriteOnly));
+    planted.write("outside");
+    planted.close();
+    const QMap<QString, QByteArray> before = outsideSnapshot();
+    for (const QStringList &arguments : QList<QStringList>{{"--enable", "usb3"},
+                                                           {"--disable", "usb"},
+                                                           {"--clear"},
+                                                           {"--list"},
+                                                           {"--support-archive"}}) {
+        const Outcome result = run(arguments);
+        EXPECT_EQ(result.exitCode, 1) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(result.err.contains("is a link")) << result.err.toStdString();
+        EXPECT_EQ(outsideSnapshot(), before) << arguments.join(' ').toStdString();
+    }
+}
+
+// A link on the way to the folder counts only where nobody else could change it: in a folder
+// only root or the user may write, or a sticky one where the link is theirs.
+TEST_F(SharedFolderCommandLine, linkAboveTheFolderCountsOnlyWhereNobodyElseCanChangeIt)
+{
+    // The shared data folder becomes a link to a real folder holding zel/.
+    const QString shared = QDir::cleanPath(logPath() + "..");
+    const QString real = root.path() + "/real";
+    ASSERT_TRUE(QDir().rename(shared, real));
+    ASSERT_EQ(symlink(real.toLocal8Bit().constData(), shared.toLocal8Bit().constData()), 0);
+    const QByteArray top = root.path().toLocal8Bit();
+    const struct {
+        const char *name;
+        mode_t mode;
+        bool othersLink;
+        bool refused;
+    } rows[] = {
+        {"privateFolder", 0700, false, false},
+        {"folderOthersMayWrite", 0777, false, true},
+        {"stickyFolderOwnLink", 01777, false, false},
+        {"stickyFolderOthersLink", 01777, true, true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_EQ(chmod(top.constData(), row.mode), 0);
+        const bool given = restoreOverrides() &&
+                           lchown(shared.toLocal8Bit().constData(), row.othersLink ? 65534 : geteuid(), 0) == 0;
+        dropFileOverrides();
+        if (!given)
+            GTEST_SKIP() << "the owner of a link cannot be changed here";
+        const Outcome result = run({"--enable", "usb3"});
+        EXPECT_EQ(result.exitCode, row.refused ? 1 : 0) << result.err.toStdString();
+        EXPECT_EQ(result.err.contains("lies below a link"), row.refused) << result.err.toStdString();
+        EXPECT_EQ(QFileInfo::exists(real + "/zel/kv4_usb3.log"), !row.refused);
+        QFile::remove(real + "/zel/kv4_usb3.log");
+    }
+    chmod(top.constData(), 0700);
+}
+
+// An INI file only root may read (a service's) would reach everybody through an archive that
+// others may read: the archive is no wider than the narrowest file packed.
+TEST_F(SharedFolderCommandLine, archiveIsReadableByNobodyWhomAPackedFileShutsOut)
+{
+    write("kv4_usb.log", "log");
+    write("kv4_usb_param.ini", "[LOGGING]\r\nPassword=secret\r\n");
+    const struct {
+        const char *name;
+        mode_t ini;
+        mode_t archive;
+    } rows[] = {{"everyoneReads", 0644, 0644}, {"groupReads", 0640, 0640}, {"ownerAlone", 0600, 0600}};
+    const mode_t mask = umask(022);
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_EQ(chmod(path("kv4_usb_param.ini").toLocal8Bit().constData(), row.ini), 0);
+        const Outcome result = run({"--enable", "usb", "--support-archive"});
+        ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+        EXPECT_EQ(modeOf(path("zel_support.zip")), row.archive);
+    }
+    umask(mask);
+}
+
+// A backup's name may hold what one extractor or another takes for a path: it is packed as one
+// entry name that leads nowhere outside.
+TEST_F(SharedFolderCommandLine, backslashesAndColonsInNamesStayInsideTheirEntry)
+{
+    write("kv4_usb.log", "log");
+    QDir().mkpath(path("backup"));
+    write("backup/x\\..\\..\\..\\..\\proof.log", "planted");
+    write("backup/C:proof.log", "planted");
+    write("backup/100%25.log", "kept");
+    ASSERT_EQ(run({"--enable", "usb"}).exitCode, 0);
+    const Outcome result = run({"--support-archive"});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const std::vector<std::string> names = entryNames(path("zel_support.zip"));
+    for (const char *name :
+         {"backup/x%5C..%5C..%5C..%5C..%5Cproof.log", "backup/C%3Aproof.log", "backup/100%2525.log"})
+        EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+    for (const std::string &name : names)
+        EXPECT_EQ(name.find('\\'), std::string::npos) << name;
+}
+
+// --output never writes through a link or into a device or folder; "-" is standard output; an
+// empty path or name list is bad usage.
+TEST_F(SharedFolderCommandLine, outputAndNamesAreCheckedBeforeAnythingIsWritten)
+{
+    write("kv4_usb.log", "log");
+    ASSERT_EQ(run({"--enable", "usb"}).exitCode, 0);
+    ASSERT_TRUE(QDir().mkpath(outside()));
+    write("../../outside/target", "not to be replaced");
+    const QString link = root.path() + "/link.zip";
+    ASSERT_EQ(symlink(outside("target").toLocal8Bit().constData(), link.toLocal8Bit().constData()), 0);
+    for (const QString &target : {link, QString("/dev/null"), outside()}) {
+        const Outcome result = run({"--support-archive", "--output", target});
+        EXPECT_EQ(result.exitCode, 1) << target.toStdString();
+        EXPECT_TRUE(result.err.contains("a link, a folder or a pipe has its name")) << result.err.toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(QFileInfo(outside("target")).size(), 18);
+
+    const Outcome piped = run({"--support-archive", "--output", "-"});
+    ASSERT_EQ(piped.exitCode, 0) << piped.err.toStdString();
+    const archive_view::Archive archive =
+        archive_view::parse(archive_view::Bytes(piped.bytes.begin(), piped.bytes.end()));
+    EXPECT_EQ(archive.entries.front().name, "kv4_usb.log");
+
+    const QMap<QString, QByteArray> before = snapshot();
+    for (const QStringList &arguments : QList<QStringList>{{"--support-archive", "--output", ""},
+                                                           {"--support-archive", "--output="},
+                                                           {"--enable="},
+                                                           {"--enable=,,"},
+                                                           {"--enable", " , "},
+                                                           {"--disable="}}) {
+        const Outcome result = run(arguments);
+        EXPECT_EQ(result.exitCode, 2) << arguments.join(' ').toStdString();
+        EXPECT_EQ(snapshot(), before);
+    }
+}
+
+// A clearing that cleared nothing says so and fails: a file named "backup" takes no backups.
+TEST_F(SharedFolderCommandLine, clearingThatClearsNothingFails)
+{
+    write("kv4_usb.log", "precious");
+    write("backup", "a file where the folder should be");
+    ASSERT_EQ(run({"--enable", "usb"}).exitCode, 0);
+    const Outcome result = run({"--clear"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains("backup: is no folder")) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains("kv4_usb.log: could not be backed up")) << result.err.toStdString();
+    EXPECT_EQ(read("kv4_usb.log"), "precious");
+}
+
+// Messages name the real cause: a folder in the mapping's place is named before any work, a
+// read-only folder is a matter of permission, a log that cannot be read is left out with exit 1.
+TEST_F(SharedFolderCommandLine, messagesTellTheRealCause)
+{
+    write("kv4_usb.log", "log");
+    ASSERT_EQ(run({"--enable", "usb"}).exitCode, 0);
+    const QString output = root.path() + "/out.zip";
+    ASSERT_TRUE(QDir().mkpath(root.path() + "/out.redaction.txt"));
+    const Outcome mapping = run({"--support-archive", "--redact", "--output", output});
+    EXPECT_EQ(mapping.exitCode, 1);
+    EXPECT_TRUE(mapping.err.contains("out.redaction.txt: a link, a folder or a pipe has its name"))
+        << mapping.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(output));
+
+    // Root too is held to the modes, as an ordinary user is.
+    if (geteuid() == 0)
+        launcher = QStringList{"setpriv", "--bounding-set", "-dac_override,-dac_read_search,-fowner", "--"};
+    ASSERT_EQ(chmod(path("kv4_usb.log").toLocal8Bit().constData(), 0), 0);
+    const Outcome unreadable = run({"--support-archive"});
+    EXPECT_EQ(unreadable.exitCode, 1);
+    EXPECT_TRUE(unreadable.err.contains("kv4_usb.log: unreadable (left out of the support file)"))
+        << unreadable.err.toStdString();
+    chmod(path("kv4_usb.log").toLocal8Bit().constData(), 0644);
+
+    // Neither the shared folder nor the user's own may be written.
+    write("../../blocker", "x");
+    qputenv("XDG_DATA_HOME", (root.path() + "/blocker/home").toUtf8());
+    ASSERT_EQ(chmod(logPath().toLocal8Bit().constData(), 0555), 0);
+    const Outcome readOnly = run({"--enable", "usb3"});
+    chmod(logPath().toLocal8Bit().constData(), 0755);
+    EXPECT_EQ(readOnly.exitCode, 1);
+    EXPECT_TRUE(readOnly.err.contains("kv4_usb3.log: could not be made (no permission)")) << readOnly.err.toStdString();
+}
