@@ -245,6 +245,18 @@ std::vector<Literal> namesOf(const Identity &identity, std::vector<std::pair<Kin
                                    : "redacted-domain" + QByteArray::number(n);
     });
     add(identity.users, UserName, [](const QString &, int n) { return "redacted-user" + QByteArray::number(n); });
+    // Windows writes a long user name's folder in its 8.3 form as well ("C:\Users\JKOWAL~1"),
+    // in text that may reach any machine.
+    for (size_t i = 0, users = literals.size(); i < users; ++i) {
+        const Literal user = literals[i];
+        if (user.kind != UserName || (user.lower.size() <= 8 && !user.lower.contains('.')))
+            continue;
+        const QByteArray key = QByteArray(user.lower).replace('.', "").left(6) + "~1";
+        if (std::none_of(literals.cbegin(), literals.cend(), [&](const Literal &known) { return known.lower == key; })) {
+            literals.push_back({key, user.replacement + "~1", UserName});
+            lines.emplace_back(UserName, user.replacement + "~1\t" + key.toUpper());
+        }
+    }
     add(identity.fullNames, FullName, [](const QString &, int n) { return "Redacted Person " + QByteArray::number(n); });
     // A home folder's stand-in is a folder where the system keeps homes, written the same way;
     // Windows writes its paths with either separator.

@@ -218,7 +218,8 @@ bool ipv4Dashed(const View &text, qsizetype p, Token &token)
         return false;
     const qsizetype end = p + length;
     const bool inName = text[end] == '.' && (text[end + 1] | 0x20) >= 'a' && (text[end + 1] | 0x20) <= 'z';
-    const bool named = text[p - 1] == '-' && !wordByte[text[end]] && text[end] != '-';
+    const bool named = text[p - 1] == '-' && !wordByte[text[end]] && text[end] != '-' && text[end] != '.' &&
+                       text[end] != ':';
     if (!inName && !named)
         return false;
     token = tokenOf(p, end, Ipv4, Notation::Dashed);
@@ -251,20 +252,21 @@ bool ipv6At(const View &text, qsizetype p, Token &token)
         return parseIpv6(buffer, address);
     };
     if (!parse(end)) {
-        // "::ffff:198.51.100.215:60495": a port behind a dotted tail.
-        qsizetype colon = end;
-        while (colon > p && text[colon - 1] != ':')
-            --colon;
+        // A port behind the address: after a dotted tail, "::ffff:198.51.100.215:60495"; as
+        // tcpdump writes it, "fe80::21b:21ff:fe3c:4d5e.546".
+        qsizetype cut = end;
+        while (cut > p && text[cut - 1] != ':' && text[cut - 1] != '.')
+            --cut;
         uint64_t port;
-        const bool isPort = colon > p && digitsAt(text, colon, 5, port) == end - colon && port <= 65535;
-        if (!isPort || !parse(colon - 1))
+        const bool isPort = cut > p && digitsAt(text, cut, 5, port) == end - cut && port <= 65535;
+        if (!isPort || !parse(cut - 1))
             return false;
-        end = colon - 1;
         bool dotted = false;
-        for (qsizetype i = p; i < end; ++i)
+        for (qsizetype i = p; i < cut - 1; ++i)
             dotted = dotted || text[i] == '.';
-        if (!dotted)
+        if (dotted != (text[cut - 1] == ':'))
             return false;
+        end = cut - 1;
     }
     bool digit = false;
     int groups = 0;

@@ -126,6 +126,7 @@ TEST(Redaction, ipv6InEveryNotation)
         {"peer dead:beef::cafe up", "peer 100::1:100:0:0:1 up"},
         {"at 2a02:1:2:3:4:5:6:7 and [2a02:1:2:3::9]:80", "at 100::1:100:0:0:1 and [100::1:100:0:0:2]:80"},
         {"link fe80::21a:2bff:fe3c:4d5e%eth0", "link fe80::100:0:0:1%eth0"},
+        {"IP6 fe80::21a:2bff:fe3c:4d5e.546 > ff02::1:2.547: dhcp6", "IP6 fe80::100:0:0:1.546 > ff02::1:2.547: dhcp6"},
         {"upper 2A02:DB8::1:0:0:1.", "upper 100::1:100:0:0:1."},
     });
 }
@@ -174,6 +175,7 @@ TEST(Redaction, namesInsideWords)
         {"jkowalski:x:1000:1000:Anna Schmidt,,,:/home/jkowalski:/bin/bash",
          "redacted-user1:x:1000:1000:Redacted Person 1,,,:/home/redacted-home1:/bin/bash"},
         {"PLANT\\jkowalski C:\\Users\\JKOWAL~1\\AppData", "redacted-domain3\\redacted-user1 C:\\Users\\redacted-home2\\AppData"},
+        {"D:\\Users\\JKOWAL~1 and ANNASC~1", "D:\\Users\\redacted-user1~1 and redacted-user2~1"},
     });
 }
 
