@@ -253,11 +253,13 @@ std::vector<Literal> namesOf(const Identity &identity, std::vector<std::pair<Kin
             continue;
         const QByteArray key = QByteArray(user.lower).replace('.', "").left(6) + "~1";
         if (std::none_of(literals.cbegin(), literals.cend(), [&](const Literal &known) { return known.lower == key; })) {
-            literals.push_back({key, user.replacement + "~1", UserName});
-            lines.emplace_back(UserName, user.replacement + "~1\t" + key.toUpper());
+            // Not "~1": a stand-in must not end in a number that the text behind could extend.
+            const QByteArray standIn = QByteArray(user.replacement).replace("redacted-", "redacted-short-");
+            literals.push_back({key, standIn, UserName});
+            lines.emplace_back(UserName, standIn + '\t' + key.toUpper());
         }
     }
-    add(identity.fullNames, FullName, [](const QString &, int n) { return "Redacted Person " + QByteArray::number(n); });
+    add(identity.fullNames, FullName, [](const QString &, int n) { return "Redacted Person" + QByteArray::number(n); });
     // A home folder's stand-in is a folder where the system keeps homes, written the same way;
     // Windows writes its paths with either separator.
     QStringList homes;

@@ -54,7 +54,7 @@ struct Token {
     Ipv6Bytes v6{};
     int prefix = -1; // "/N" behind it
     bool upper = false;
-    bool padded = true; // each MAC group of two digits
+    uint8_t narrow = 0; // the MAC groups written with one digit, the first highest
     char separator = ':';
     QByteArray lead; // "0x" or "0X" of a hexadecimal form
 };
@@ -114,7 +114,9 @@ int prefixAt(const View &text, qsizetype i, int most)
     if (text[i] != '/')
         return -1;
     const int count = digitsAt(text, i + 1, 3, value);
-    return count > 0 && !wordByte[text[i + 1 + count]] && value <= uint64_t(most) ? int(value) : -1;
+    const uchar after = text[i + 1 + count];
+    const bool alone = !wordByte[after] && after != ':' && !(after == '.' && isDigit(text[i + 2 + count]));
+    return count > 0 && alone && value <= uint64_t(most) ? int(value) : -1;
 }
 
 // A dotted number stands in a version's place: behind a version word (the last part of the word
@@ -122,11 +124,16 @@ int prefixAt(const View &text, qsizetype i, int most)
 // ("1.3.239.0-1", "2.1.0.4+dfsg", "1.0.0.2~rc1").
 bool versionContext(const View &text, qsizetype begin, qsizetype end)
 {
+    // A suffix is a Debian revision ("-1", "-1~deb12u1") or a word ("+dfsg", "~rc1"), never
+    // something that could be an address of its own.
     const uchar after = text[end];
-    if ((after == '-' && isDigit(text[end + 1])) || ((after == '+' || after == '~') && wordByte[text[end + 1]])) {
+    const bool letter = ((text[end + 1] | 0x20) >= 'a' && (text[end + 1] | 0x20) <= 'z');
+    if ((after == '+' || after == '~') && letter)
+        return true;
+    if (after == '-' && isDigit(text[end + 1])) {
         uint64_t number;
         const qsizetype i = end + 1 + digitsAt(text, end + 1, 6, number);
-        if (after != '-' || !(text[i] == '.' && isDigit(text[i + 1])))
+        if (!wordByte[text[i]] && text[i] != ':' && text[i] != '.')
             return true;
     }
     qsizetype i = begin - 1;
@@ -233,7 +240,8 @@ bool ipv4Dashed(const View &text, qsizetype p, Token &token)
 // record ("x:1000:1000::/home") is not one.
 bool ipv6At(const View &text, qsizetype p, Token &token)
 {
-    if (text[p - 1] == ':' && (hexValue(text[p - 2]) >= 0 || text[p - 2] == ':'))
+    if ((text[p - 1] == ':' && (hexValue(text[p - 2]) >= 0 || text[p - 2] == ':')) ||
+        (text[p - 1] == '.' && wordByte[text[p - 2]]))
         return false;
     qsizetype end = p;
     int colons = 0;
@@ -292,8 +300,8 @@ bool ipv6At(const View &text, qsizetype p, Token &token)
 bool macGroups(const View &text, qsizetype p, Token &token)
 {
     const char separator = char(text[p + 1] == ':' || text[p + 1] == '-' ? text[p + 1] : text[p + 2]);
-    if ((separator != ':' && separator != '-') ||
-        (text[p - 1] == uchar(separator) && hexValue(text[p - 2]) >= 0))
+    if ((separator != ':' && separator != '-') || ((text[p - 1] == ':' || text[p - 1] == '-') && hexValue(text[p - 2]) >= 0) ||
+        (text[p - 1] == '.' && wordByte[text[p - 2]]))
         return false;
     struct Group {
         qsizetype at;
@@ -313,7 +321,7 @@ bool macGroups(const View &text, qsizetype p, Token &token)
             break;
         ++i;
     }
-    if (wordByte[text[i]] || (text[i] == uchar(separator) && hexValue(text[i + 1]) >= 0) || groups.size() < 6)
+    if (wordByte[text[i]] || ((text[i] == ':' || text[i] == '-') && hexValue(text[i + 1]) >= 0) || groups.size() < 6)
         return false;
     const auto bytes = [&](size_t k) { return groups[k].value; };
     size_t first;
@@ -340,7 +348,8 @@ bool macGroups(const View &text, qsizetype p, Token &token)
     for (size_t k = first; k < first + 6; ++k)
         token.value = token.value << 8 | bytes(k);
     token.separator = separator;
-    token.padded = wide == 6;
+    for (size_t k = first; k < first + 6; ++k)
+        token.narrow = uint8_t(token.narrow << 1 | (groups[k].width == 1));
     token.upper = hasUpper(text, token.begin, i);
     return true;
 }
@@ -432,7 +441,7 @@ QByteArray written(const Token &token, uint64_t value, const Ipv6Bytes &v6)
     case Notation::Groups: {
         QByteArray text;
         for (int i = 5; i >= 0; --i) {
-            text += hexText(value >> (8 * i) & 0xFF, token.padded ? 2 : 1, token.upper);
+            text += hexText(value >> (8 * i) & 0xFF, token.narrow >> i & 1 ? 1 : 2, token.upper);
             if (i > 0)
                 text += token.separator;
         }
