@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-RedactedSource::RedactedSource(SharedFile file, Redactor &redactor)
-    : file(std::move(file)), redactor(redactor), zipReader(std::make_unique<ZipAssemblerReader>())
+RedactedSource::RedactedSource(SharedFile file, Redactor &redactor, qsizetype readSize)
+    : file(std::move(file)), redactor(redactor), readSize(readSize), zipReader(std::make_unique<ZipAssemblerReader>())
 {
     *zipReader = {read, rewind, this, this->file.get(), quint64(qMax<qint64>(currentSize(this->file.get()), 0))};
     // A first reading for the redactor to learn the entry's addresses before any entry is packed.
@@ -28,8 +28,8 @@ bool RedactedSource::readMore()
     pending.remove(0, keep);
     start -= keep;
     const qsizetype had = pending.size();
-    pending.resize(had + 65536);
-    const size_t got = std::fread(pending.data() + had, 1, 65536, file.get());
+    pending.resize(had + readSize);
+    const size_t got = std::fread(pending.data() + had, 1, size_t(readSize), file.get());
     pending.resize(had + qsizetype(got));
     return got > 0;
 }

@@ -82,10 +82,11 @@ private:
 
 // An entry's source read through a redactor, as a source of the ZIP writer: the file from its
 // start at every rewind, the replacements of the last complete reading counted in the redactor.
-// Made, it has read the file once for the redactor to learn from.
+// Made, it has read the file once for the redactor to learn from. It reads the file in pieces of
+// `readSize` bytes.
 class RedactedSource {
 public:
-    RedactedSource(SharedFile file, Redactor &redactor);
+    RedactedSource(SharedFile file, Redactor &redactor, qsizetype readSize = 65536);
     ~RedactedSource();
     RedactedSource(const RedactedSource &) = delete;
     RedactedSource &operator=(const RedactedSource &) = delete;
@@ -100,6 +101,7 @@ private:
 
     SharedFile file;
     Redactor &redactor;
+    const qsizetype readSize;
     std::unique_ptr<ZipAssemblerReader> zipReader;
     QByteArray pending; // read, not yet redacted but for the bytes before `start`
     qsizetype start = 0;

@@ -46,13 +46,13 @@ void expectRows(const std::vector<Row> &rows)
 }
 
 // Reads the redacted entry of `text` as the ZIP writer reads it, in pieces of `piece` bytes.
-QByteArray streamed(Redactor &redactor, const QByteArray &text, uint32_t piece)
+QByteArray streamed(Redactor &redactor, const QByteArray &text, uint32_t piece, qsizetype readSize = 65536)
 {
     QTemporaryFile file;
     EXPECT_TRUE(file.open());
     file.write(text);
     file.flush();
-    RedactedSource source(shared(openPlainFile(file.fileName(), false)), redactor);
+    RedactedSource source(shared(openPlainFile(file.fileName(), false)), redactor, readSize);
     const ZipAssemblerReader *reader = source.reader();
     QByteArray out;
     EXPECT_TRUE(reader->rewind(reader->context));
@@ -205,12 +205,18 @@ TEST(Redaction, streamedEntriesMatchTheWholeTextAndShareTheirStandIns)
     for (int line = 0; text.size() < 300'000; ++line)
         text += QByteArray(line % 61, '.') + " cam-line7 192.168." + QByteArray::number(line % 7) + ".9 fe80::" +
                 QByteArray::number(line % 5) + ":1 00:1b:21:3c:4d:" + QByteArray::number(10 + line % 9) +
-                " 0xC0A80A15 ip-10-0-0-" + QByteArray::number(line % 200) + ".x\n";
+                " 0xC0A80A15 ip-10-0-0-" + QByteArray::number(line % 200) + ".x firmware 1.4.22." +
+                QByteArray::number(line % 13) + " 5...10.0.0.1 ::ffff:10.0.0.2.\n";
     Redactor whole(machine());
     const QByteArray expected = archived(whole, text);
     Redactor redactor(machine());
     for (const uint32_t piece : {1u, 4096u, 65536u, 100'000u})
         EXPECT_EQ(streamed(redactor, text, piece), expected) << piece;
+    // Read in small pieces, every kind of token meets a boundary, what it looks back at too.
+    for (const qsizetype readSize : {1, 7, 61, 1000}) {
+        Redactor small(machine());
+        EXPECT_EQ(streamed(small, text.left(40'000), 4096, readSize), archived(small, text.left(40'000))) << readSize;
+    }
     EXPECT_FALSE(expected.contains("192.168.")) << "every address across every boundary";
     EXPECT_FALSE(expected.contains("cam-line7"));
     EXPECT_FALSE(expected.contains("C0A80A15"));
@@ -218,7 +224,7 @@ TEST(Redaction, streamedEntriesMatchTheWholeTextAndShareTheirStandIns)
     const QMap<QString, quint64> counts = redactor.counts();
     const quint64 lines = quint64(text.count('\n'));
     EXPECT_EQ(counts.value("host name"), 4 * lines);
-    EXPECT_EQ(counts.value("IPv4 address"), 4 * 3 * lines);
+    EXPECT_EQ(counts.value("IPv4 address"), 4 * 5 * lines);
     EXPECT_EQ(counts.value("MAC address"), 4 * lines);
     EXPECT_EQ(counts.value("IPv6 address"), 4 * lines);
 }
