@@ -286,7 +286,10 @@ bool ipv6At(const View &text, qsizetype p, Token &token)
         return false;
     if (text[p - 1] == ':' && text[end - 1] == ':' && text[end - 2] == ':')
         return false;
-    token = tokenOf(p, end, Ipv6, Notation::Text6);
+    // An IPv4 address carried in an IPv6 one ("::ffff:192.0.2.1") counts as what it is.
+    const bool carried = std::all_of(address.begin(), address.begin() + 10, [](uint8_t b) { return b == 0; }) &&
+                         ((address[10] == 0xFF && address[11] == 0xFF) || (address[10] == 0 && address[11] == 0));
+    token = tokenOf(p, end, carried ? Ipv4 : Ipv6, Notation::Text6);
     token.v6 = address;
     token.upper = hasUpper(text, p, end);
     token.prefix = prefixAt(text, end, 128);
@@ -460,7 +463,10 @@ bool replacement(const Token &token, Mapper &mapper, QByteArray &out)
     uint64_t value = 0;
     Ipv6Bytes v6{};
     const bool ordinary = token.notation != Notation::Hex && token.notation != Notation::Decimal;
-    if (token.kind == Ipv4) {
+    if (token.notation == Notation::Text6) {
+        if (!mapper.ipv6(token.v6, token.prefix, v6))
+            return false;
+    } else if (token.kind == Ipv4) {
         uint32_t replaced;
         if (!mapper.ipv4(uint32_t(token.value), token.prefix, ordinary, replaced))
             return false;
@@ -474,8 +480,6 @@ bool replacement(const Token &token, Mapper &mapper, QByteArray &out)
         } else if (!mapper.mac(token.value, ordinary, value)) {
             return false;
         }
-    } else if (!mapper.ipv6(token.v6, token.prefix, v6)) {
-        return false;
     }
     out += written(token, value, v6);
     return true;
