@@ -311,31 +311,32 @@ bool macGroups(const View &text, qsizetype p, Token &token)
         int width;
         uint64_t value;
     };
-    std::vector<Group> groups;
+    std::array<Group, 14> group;
+    size_t count = 0;
     qsizetype i = p;
     for (;;) {
         uint64_t value;
         const int width = hexDigitsAt(text, i, 3, value);
         if (width == 0 || width > 2)
             return false;
-        groups.push_back({i, width, value});
+        group[count++] = {i, width, value};
         i += width;
-        if (text[i] != uchar(separator) || hexValue(text[i + 1]) < 0 || groups.size() == 14)
+        if (text[i] != uchar(separator) || hexValue(text[i + 1]) < 0 || count == group.size())
             break;
         ++i;
     }
-    if (wordByte[text[i]] || ((text[i] == ':' || text[i] == '-') && hexValue(text[i + 1]) >= 0) || groups.size() < 6)
+    if (wordByte[text[i]] || ((text[i] == ':' || text[i] == '-') && hexValue(text[i + 1]) >= 0) || count < 6)
         return false;
-    const auto bytes = [&](size_t k) { return groups[k].value; };
+    const auto bytes = [&](size_t k) { return group[k].value; };
     size_t first;
-    if (groups.size() == 6)
+    if (count == 6)
         first = 0;
-    else if (groups.size() == 7 && groups[0].width == 1 && bytes(0) == 1)
+    else if (count == 7 && group[0].width == 1 && bytes(0) == 1)
         first = 1;
-    else if ((groups.size() == 14 && bytes(0) == 0 && bytes(1) == 1 && bytes(2) == 0 && bytes(3) == 1) ||
-             (groups.size() == 10 && bytes(0) == 0 && bytes(1) == 3 && bytes(2) == 0 && bytes(3) == 1))
-        first = groups.size() - 6;
-    else if (separator == ':' && groups.size() == 8)
+    else if ((count == 14 && bytes(0) == 0 && bytes(1) == 1 && bytes(2) == 0 && bytes(3) == 1) ||
+             (count == 10 && bytes(0) == 0 && bytes(1) == 3 && bytes(2) == 0 && bytes(3) == 1))
+        first = count - 6;
+    else if (separator == ':' && count == 8)
         return false; // perhaps an IPv6 address of short groups
     else {
         token = tokenOf(p, i, Mac, Notation::Groups);
@@ -344,15 +345,15 @@ bool macGroups(const View &text, qsizetype p, Token &token)
     }
     int wide = 0;
     for (size_t k = first; k < first + 6; ++k)
-        wide += groups[k].width == 2;
+        wide += group[k].width == 2;
     if (wide < 2)
         return false;
-    token = tokenOf(groups[first].at, i, Mac, Notation::Groups);
+    token = tokenOf(group[first].at, i, Mac, Notation::Groups);
     for (size_t k = first; k < first + 6; ++k)
         token.value = token.value << 8 | bytes(k);
     token.separator = separator;
     for (size_t k = first; k < first + 6; ++k)
-        token.narrow = uint8_t(token.narrow << 1 | (groups[k].width == 1));
+        token.narrow = uint8_t(token.narrow << 1 | (group[k].width == 1));
     token.upper = hasUpper(text, token.begin, i);
     return true;
 }
