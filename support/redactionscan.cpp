@@ -325,7 +325,10 @@ bool macGroups(const View &text, qsizetype p, Token &token)
             break;
         ++i;
     }
-    if (wordByte[text[i]] || ((text[i] == ':' || text[i] == '-') && hexValue(text[i + 1]) >= 0) || count < 6)
+    // Behind it, a further group makes a longer run; a word ("…:5e:Anna") does not.
+    uint64_t next;
+    const int nextWidth = text[i] == ':' || text[i] == '-' ? hexDigitsAt(text, i + 1, 3, next) : 0;
+    if (wordByte[text[i]] || (nextWidth > 0 && nextWidth <= 2 && !wordByte[text[i + 1 + nextWidth]]) || count < 6)
         return false;
     const auto bytes = [&](size_t k) { return group[k].value; };
     size_t first;
