@@ -11,6 +11,7 @@
 #include "logfiles.h"
 #include "logfolder.h"
 #include "plainfile.h"
+#include "unredact.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -223,7 +224,12 @@ int runCommandLine(const QStringList &arguments)
     const QCommandLineOption output(QStringLiteral("output"),
                                     Text::tr("With --support-archive: writes the archive to PATH instead."),
                                     Text::tr("PATH"));
-    parser.addOptions({listing, enable, disable, level, clear, older, archive, maxLogSize, redact, output});
+    const QCommandLineOption unredact(
+        QStringLiteral("unredact"),
+        Text::tr("Writes the FILEs (or standard input) to standard output with every stand-in of a redacted support "
+                 "archive replaced by its original, read from MAPPING, the file left beside the archive."),
+        Text::tr("MAPPING"));
+    parser.addOptions({listing, enable, disable, level, clear, older, archive, maxLogSize, redact, output, unredact});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -236,6 +242,8 @@ int runCommandLine(const QStringList &arguments)
                           QLatin1Char('\n'));
         return 0;
     }
+    if (parser.isSet(unredact))
+        return unredactFiles(parser.value(unredact), parser.positionalArguments());
     if (!parser.positionalArguments().isEmpty())
         return usageError(Text::tr("unexpected argument: %1").arg(parser.positionalArguments().constFirst()));
     if (parser.isSet(older) && !parser.isSet(clear))

@@ -22,7 +22,7 @@
 
 namespace {
 
-const Identity machine{{"camlab-pc"}, {"corp.example.org"}, {"alice", "bob"}, {"/home/alice", "/home/bob"}};
+Identity machine{{"camlab-pc"}, {"corp.example.org"}, {"alice", "bob"}, {"/home/alice", "/home/bob"}, {}, {}, {}};
 
 QByteArray cameraLog(qsizetype size, int seed)
 {

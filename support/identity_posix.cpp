@@ -2,10 +2,20 @@
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QSysInfo>
 
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netdb.h>
+#include <netinet/in.h>
 #include <pwd.h>
+#include <sys/socket.h>
+#include <sys/utsname.h>
 #include <unistd.h>
+#if __has_include(<netpacket/packet.h>)
+#include <netpacket/packet.h>
+#endif
+
+#include <arpa/inet.h>
 
 namespace {
 
@@ -26,18 +36,90 @@ std::pair<uid_t, uid_t> userIds()
     return {first, last};
 }
 
-// The DNS domain the resolver appends: its "domain" line, else the first of "search".
-QStringList resolverDomains()
+QStringList fileLines(const char *path)
 {
-    QFile resolver(QStringLiteral("/etc/resolv.conf"));
-    if (!resolver.open(QIODevice::ReadOnly))
+    QFile file(QString::fromLatin1(path));
+    if (!file.open(QIODevice::ReadOnly))
         return {};
-    static const QRegularExpression line(QStringLiteral("^(domain|search)\\s+(\\S+)"),
-                                         QRegularExpression::MultilineOption);
-    QStringList domains;
-    for (auto match = line.globalMatch(QString::fromUtf8(resolver.readAll())); match.hasNext();)
-        domains << match.next().captured(2);
-    return domains;
+    return QString::fromUtf8(file.readAll()).split(u'\n');
+}
+
+QStringList fields(const QString &line)
+{
+    static const QRegularExpression space(QStringLiteral("\\s+"));
+    return line.section(u'#', 0, 0).split(space, Qt::SkipEmptyParts);
+}
+
+// The names the machine goes by: the resolver's canonical name and every name on the lines of
+// /etc/hosts that name it, with those lines' addresses.
+void learnNames(const QString &node, Identity &identity)
+{
+    QStringList names{node};
+    addrinfo hints{};
+    hints.ai_flags = AI_CANONNAME;
+    addrinfo *found = nullptr;
+    if (getaddrinfo(node.toLocal8Bit().constData(), nullptr, &hints, &found) == 0) {
+        if (found && found->ai_canonname)
+            names << QString::fromLocal8Bit(found->ai_canonname);
+        freeaddrinfo(found);
+    }
+    const QString shortName = node.section(u'.', 0, 0);
+    for (const QString &line : fileLines("/etc/hosts")) {
+        const QStringList parts = fields(line);
+        const bool ours = std::any_of(parts.begin() + std::min<qsizetype>(1, parts.size()), parts.end(), [&](const QString &name) {
+            return name.section(u'.', 0, 0).compare(shortName, Qt::CaseInsensitive) == 0;
+        });
+        if (ours) {
+            identity.addresses << parts.first();
+            names << parts.mid(1);
+        }
+    }
+    for (const QString &name : names) {
+        const QString host = name.section(u'.', 0, 0);
+        if (!host.isEmpty() && !identity.hostNames.contains(host, Qt::CaseInsensitive))
+            identity.hostNames << host;
+        if (name.contains(u'.'))
+            identity.domains << domainAndParents(name.section(u'.', 1));
+    }
+}
+
+// The resolver's "domain" and every "search" domain, with their parents.
+void learnResolverDomains(Identity &identity)
+{
+    for (const QString &line : fileLines("/etc/resolv.conf")) {
+        const QStringList parts = fields(line);
+        if (parts.size() >= 2 && (parts[0] == QLatin1String("domain") || parts[0] == QLatin1String("search"))) {
+            for (const QString &domain : parts.mid(1))
+                identity.domains << domainAndParents(domain);
+        }
+    }
+}
+
+void learnInterfaces(Identity &identity)
+{
+    ifaddrs *list = nullptr;
+    if (getifaddrs(&list) != 0)
+        return;
+    for (const ifaddrs *item = list; item; item = item->ifa_next) {
+        if (!item->ifa_addr || (item->ifa_flags & IFF_LOOPBACK))
+            continue;
+        char text[INET6_ADDRSTRLEN];
+        const int family = item->ifa_addr->sa_family;
+        if (family == AF_INET &&
+            inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in *>(item->ifa_addr)->sin_addr, text, sizeof text))
+            identity.addresses << QString::fromLatin1(text);
+        else if (family == AF_INET6 &&
+                 inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6 *>(item->ifa_addr)->sin6_addr, text, sizeof text))
+            identity.addresses << QString::fromLatin1(text);
+#ifdef AF_PACKET
+        else if (family == AF_PACKET) {
+            const auto *link = reinterpret_cast<const sockaddr_ll *>(item->ifa_addr);
+            if (link->sll_halen == 6)
+                identity.macs << QByteArray(reinterpret_cast<const char *>(link->sll_addr), 6).toHex(':');
+        }
+#endif
+    }
+    freeifaddrs(list);
 }
 
 } // namespace
@@ -45,12 +127,10 @@ QStringList resolverDomains()
 Identity machineIdentity()
 {
     Identity identity;
-    const QString host = QSysInfo::machineHostName();
-    const qsizetype dot = host.indexOf(QLatin1Char('.'));
-    identity.hostNames << host.left(dot);
-    if (dot > 0)
-        identity.domains << host.mid(dot + 1);
-    identity.domains << resolverDomains();
+    utsname system{};
+    learnNames(uname(&system) == 0 ? QString::fromLocal8Bit(system.nodename) : QString(), identity);
+    learnResolverDomains(identity);
+    identity.domains.removeDuplicates();
 
     const auto [first, last] = userIds();
     const uid_t self = getuid();
@@ -59,8 +139,12 @@ Identity machineIdentity()
         if ((user->pw_uid >= first && user->pw_uid <= last) || (user->pw_uid == self && self != 0)) {
             identity.users << QString::fromLocal8Bit(user->pw_name);
             identity.homes << QString::fromLocal8Bit(user->pw_dir);
+            const QString fullName = QString::fromLocal8Bit(user->pw_gecos).section(u',', 0, 0).trimmed();
+            if (fullName.contains(u' ')) // a one-word comment is no name
+                identity.fullNames << fullName;
         }
     }
     endpwent();
+    learnInterfaces(identity);
     return identity;
 }

@@ -1,72 +1,36 @@
 #include "redaction.h"
 
-#include "zipassembler.h"
-
 #include <QDir>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
+
+using namespace redaction;
 
 namespace {
 
-const char *const kindNames[Redactor::kinds] = {"host name",    "domain",       "user name",  "home folder",
-                                                 "IPv4 address", "IPv6 address", "MAC address"};
+const char *const kindNames[kinds] = {"host name",    "domain",       "user name",   "full name",
+                                      "home folder",  "IPv4 address", "IPv6 address", "MAC address"};
 
-// Bytes of a name or a word: a name matches only where none of these stands next to it.
-bool isWordByte(uchar c)
-{
-    return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '_' || c == '-' || c >= 0x80;
-}
-
-bool isDigit(uchar c)
-{
-    return c >= '0' && c <= '9';
-}
-
-int hexValue(uchar c)
-{
-    if (isDigit(c))
-        return c - '0';
-    c |= 0x20;
-    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-}
+// Stand-in ranges. IPv4: 240.0.0.0/4 is reserved and no network uses it; a /24 network's stand-in
+// is 240.N.N.0/24, a wider network's comes from 241.0.0.0 on. IPv6: 100::/8 is reserved as well;
+// a /64 network's stand-in is 100:0:0:N::/64, a wider prefix's 101:0:N::, an interface
+// identifier's ::100:0:0:N.
+constexpr uint32_t standIn4 = 0xF0000000u;
+constexpr uint32_t firstPrefix4 = 0xF1000000u;
+constexpr uint32_t lastPrefix4 = 0xFF000000u;
+constexpr uint64_t standIn6 = 0x0100000000000000ull;
+constexpr uint64_t prefixStandIn6 = 0x0101000000000000ull;
 
 uchar lower(uchar c)
 {
     return c >= 'A' && c <= 'Z' ? uchar(c | 0x20) : c;
 }
 
-uchar at(const QByteArray &text, qsizetype index)
+QByteArray lowered(QByteArray bytes)
 {
-    return index >= 0 && index < text.size() ? uchar(text[index]) : uchar(' ');
-}
-
-// 0 for the bytes behind which nothing begins (letters, digits, "_"), 1 for the others.
-const std::array<uint8_t, 256> wordStart = [] {
-    std::array<uint8_t, 256> table{};
-    for (int c = 0; c < 256; ++c)
-        table[size_t(c)] = !(isDigit(uchar(c)) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '_');
-    return table;
-}();
-
-// Whether an address may begin at `index`: not inside a word or a number, nor inside a run of
-// hexadecimal groups ("1::2::3", "00-1a-2b"); but behind a word ("MAC:") or a dotted number
-// ("10.0.0.1-10.0.0.9").
-bool addressStart(const QByteArray &text, qsizetype index)
-{
-    const uchar before = at(text, index - 1);
-    if (wordStart[before] == 0 || before == '.')
-        return false;
-    if (before != ':' && before != '-')
-        return true;
-    qsizetype i = index - 2;
-    while (index - 2 - i < 5 && hexValue(at(text, i)) >= 0)
-        --i;
-    const qsizetype group = index - 2 - i;
-    if (group == 0)
-        return at(text, i) != ':' && at(text, i) != '-';
-    return group > 4 || wordStart[at(text, i)] == 0 || at(text, i) == '.';
+    for (char &c : bytes)
+        c = char(lower(uchar(c)));
+    return bytes;
 }
 
 // A home folder's path is a name only when it has at least two parts: a user whose home is "/"
@@ -76,222 +40,268 @@ bool usableHome(const QString &home)
     return QDir::cleanPath(QString(home).replace(u'\\', u'/')).split(u'/', Qt::SkipEmptyParts).size() >= 2;
 }
 
-// Two hexadecimal digits of each of `count` bytes of `value`, the highest first, joined by `separator`.
-QByteArray hexBytes(uint64_t value, int count, char separator, bool upper)
+uint64_t high(const Ipv6Bytes &a)
 {
-    QByteArray text;
-    for (int i = count - 1; i >= 0; --i) {
-        if (!text.isEmpty())
-            text += separator;
-        text += QByteArray::number(uint((value >> (8 * i)) & 0xFF), 16).rightJustified(2, '0');
-    }
-    return upper ? text.toUpper() : text;
+    uint64_t v = 0;
+    for (int i = 0; i < 8; ++i)
+        v = v << 8 | a[size_t(i)];
+    return v;
 }
 
-// RFC 5952 text of an IPv6 address: lower case, the longest run of two or more zero groups
-// written "::".
-QByteArray ipv6Text(const std::array<uint16_t, 8> &groups)
+uint64_t low(const Ipv6Bytes &a)
 {
-    int bestStart = -1;
-    int bestLength = 1;
-    for (int i = 0; i < 8;) {
-        int j = i;
-        while (j < 8 && groups[j] == 0)
-            ++j;
-        if (j - i > bestLength) {
-            bestStart = i;
-            bestLength = j - i;
-        }
-        i = j == i ? i + 1 : j;
-    }
-    QByteArray text;
+    uint64_t v = 0;
+    for (int i = 8; i < 16; ++i)
+        v = v << 8 | a[size_t(i)];
+    return v;
+}
+
+Ipv6Bytes joined(uint64_t network, uint64_t interface)
+{
+    Ipv6Bytes a;
     for (int i = 0; i < 8; ++i) {
-        if (i == bestStart) {
-            text += "::";
-            i += bestLength - 1;
-            continue;
-        }
-        if (!text.isEmpty() && !text.endsWith(':'))
-            text += ':';
-        text += QByteArray::number(groups[i], 16);
+        a[size_t(i)] = uint8_t(network >> (56 - 8 * i));
+        a[size_t(8 + i)] = uint8_t(interface >> (56 - 8 * i));
     }
+    return a;
+}
+
+QByteArray macText(uint64_t address)
+{
+    QByteArray text;
+    for (int i = 5; i >= 0; --i)
+        text += QByteArray::number(uint(address >> (8 * i) & 0xFF), 16).rightJustified(2, '0') + (i ? ":" : "");
     return text;
-}
-
-// Parses the IPv6 address text[begin, end): hexadecimal groups, at most one "::", and a dotted
-// IPv4 tail allowed.
-bool parseIpv6(const char *text, qsizetype begin, qsizetype end, std::array<uint16_t, 8> &groups)
-{
-    std::array<uint16_t, 8> parsed{};
-    int count = 0;
-    int gap = -1; // the group index where "::" stands
-    qsizetype i = begin;
-    if (end - i >= 2 && text[i] == ':' && text[i + 1] == ':') {
-        gap = 0;
-        i += 2;
-    }
-    while (i < end) {
-        // A group, or the IPv4 tail where a dot follows its digits.
-        qsizetype j = i;
-        uint32_t value = 0;
-        while (j < end && j - i < 5 && hexValue(uchar(text[j])) >= 0)
-            value = value << 4 | uint32_t(hexValue(uchar(text[j++])));
-        if (j < end && text[j] == '.') {
-            uint32_t address = 0;
-            j = i;
-            for (int part = 0; part < 4; ++part) {
-                if (part > 0 && (j >= end || text[j++] != '.'))
-                    return false;
-                uint32_t number = 0;
-                const qsizetype first = j;
-                while (j < end && isDigit(uchar(text[j])) && j - first < 3)
-                    number = number * 10 + uint32_t(text[j++] - '0');
-                if (j == first || number > 255)
-                    return false;
-                address = address << 8 | number;
-            }
-            if (j != end || count > 6)
-                return false;
-            parsed[size_t(count++)] = uint16_t(address >> 16);
-            parsed[size_t(count++)] = uint16_t(address);
-            break;
-        }
-        if (j == i || j - i > 4 || count == 8)
-            return false;
-        parsed[size_t(count++)] = uint16_t(value);
-        if (j == end)
-            break;
-        if (text[j] != ':' || j + 1 == end)
-            return false;
-        i = j + 1;
-        if (text[i] == ':') {
-            if (gap >= 0)
-                return false;
-            gap = count;
-            ++i;
-        }
-    }
-    if (gap < 0 ? count != 8 : count > 7)
-        return false;
-    groups.fill(0);
-    const int tail = gap < 0 ? 0 : count - gap;
-    std::copy(parsed.begin(), parsed.begin() + (count - tail), groups.begin());
-    std::copy(parsed.begin() + (count - tail), parsed.begin() + count, groups.end() - tail);
-    return true;
-}
-
-// The names without repeats that differ only in letter case.
-QStringList distinct(const QStringList &names)
-{
-    QStringList kept;
-    for (const QString &name : names) {
-        if (!kept.contains(name, Qt::CaseInsensitive))
-            kept << name;
-    }
-    return kept;
 }
 
 } // namespace
 
-Redactor::Redactor(const Identity &identity)
+// The redactor's answers to the scanner. While learning, an address met in an ordinary notation
+// becomes known, so that its integer forms count.
+class Redactor::Forward final : public Mapper {
+public:
+    Forward(Redactor &redactor, bool learn) : r(redactor), learn(learn) {}
+
+    bool ipv4(uint32_t address, int prefix, bool ordinary, uint32_t &replaced) override
+    {
+        const bool mask = address >> 24 == 255 && (~address & (~address + 1)) == 0;
+        if (address >> 24 == 127 || address == 0 || address >> 28 >= 0xE || mask || (prefix >= 0 && prefix < 8))
+            return false;
+        std::lock_guard<std::mutex> guard(r.lock);
+        if (!ordinary && !r.known4.count(address))
+            return false;
+        if (learn && ordinary)
+            r.known4.insert(address);
+        const uint32_t hostBits = prefix >= 0 && prefix < 32 ? (1u << (32 - prefix)) - 1 : 0;
+        if (prefix >= 8 && prefix < 24 && (address & hostBits) == 0) {
+            const auto [place, added] = r.prefixes4.try_emplace({address, prefix}, 0);
+            if (added) {
+                uint32_t base = (r.nextPrefix4 + hostBits) & ~hostBits;
+                if (base < firstPrefix4 || base + hostBits >= lastPrefix4)
+                    base = firstPrefix4;
+                place->second = base;
+                r.nextPrefix4 = base + hostBits + 1;
+                const QByteArray length = '/' + QByteArray::number(prefix);
+                r.lines.emplace_back(Ipv4, ipv4Text(base) + length + '\t' + ipv4Text(address) + length);
+            }
+            replaced = place->second;
+            return true;
+        }
+        const auto [place, added] = r.networks4.try_emplace(address >> 8, 0);
+        if (added) {
+            place->second = (standIn4 >> 8) + uint32_t(r.networks4.size() % 0x10000);
+            r.lines.emplace_back(Ipv4, ipv4Text(place->second << 8) + "/24\t" + ipv4Text(address & ~0xFFu) + "/24");
+        }
+        replaced = place->second << 8 | (address & 0xFF);
+        return true;
+    }
+
+    bool ipv6(const Ipv6Bytes &address, int prefix, Ipv6Bytes &replaced) override
+    {
+        const uint64_t network = high(address);
+        const uint64_t interface = low(address);
+        if ((network == 0 && interface <= 1) || address[0] == 0xFF || address[0] == 0x01 || (prefix >= 0 && prefix < 32))
+            return false;
+        if (network == 0 && (interface >> 32 == 0xFFFF || interface >> 32 == 0)) {
+            // An IPv4 address carried in an IPv6 one gets the IPv4 address's stand-in.
+            uint32_t v4;
+            if (!ipv4(uint32_t(interface), prefix >= 96 ? prefix - 96 : -1, true, v4))
+                return false;
+            replaced = joined(0, (interface & ~0xFFFFFFFFull) | v4);
+            return true;
+        }
+        const bool linkLocal = address[0] == 0xFE && (address[1] & 0xC0) == 0x80;
+        const bool interfaceStandIn = interface >> 48 == 0x0100 && (interface >> 16 & 0xFFFFFFFF) == 0;
+        if (linkLocal && (interface == 0 || interfaceStandIn))
+            return false;
+        std::lock_guard<std::mutex> guard(r.lock);
+        uint64_t newNetwork = network;
+        const uint64_t hostBits = prefix >= 0 && prefix < 64 ? (1ull << (64 - prefix)) - 1 : 0;
+        if (prefix >= 32 && prefix < 64 && (network & hostBits) == 0 && interface == 0) {
+            const auto [place, added] = r.prefixes6.try_emplace({network, prefix}, 0);
+            if (added) {
+                place->second = prefixStandIn6 + (uint64_t(r.prefixes6.size() % 0x10000) << 32);
+                const QByteArray length = '/' + QByteArray::number(prefix);
+                r.lines.emplace_back(Ipv6, ipv6Text(joined(place->second, 0)) + length + '\t' +
+                                               ipv6Text(joined(network, 0)) + length);
+            }
+            replaced = joined(place->second, 0);
+            return true;
+        }
+        if (!linkLocal) {
+            const auto [place, added] = r.networks6.try_emplace(network, 0);
+            if (added) {
+                place->second = standIn6 + r.networks6.size();
+                r.lines.emplace_back(Ipv6, ipv6Text(joined(place->second, 0)) + "/64\t" + ipv6Text(joined(network, 0)) +
+                                               "/64");
+            }
+            newNetwork = place->second;
+        }
+        uint64_t newInterface = 0;
+        if (interface != 0) {
+            const auto [place, added] = r.interfaces6.try_emplace(interface, 0);
+            if (added) {
+                place->second = standIn6 + r.interfaces6.size();
+                r.lines.emplace_back(Ipv6, ipv6Text(joined(0, place->second)) + '\t' + ipv6Text(joined(0, interface)));
+            }
+            newInterface = place->second;
+        }
+        replaced = joined(newNetwork, newInterface);
+        return true;
+    }
+
+    // Broadcast, zero and multicast addresses stay; the first three bytes name the maker and stay.
+    bool mac(uint64_t address, bool ordinary, uint64_t &replaced) override
+    {
+        if (address == 0 || (address >> 40 & 1))
+            return false;
+        std::lock_guard<std::mutex> guard(r.lock);
+        if (r.macStandIns.count(address) || (!ordinary && !r.knownMacs.count(address)))
+            return false;
+        const auto [place, added] = r.devices.try_emplace(address, 0);
+        if (added) {
+            place->second = (address & 0xFFFFFF000000ull) | (r.devices.size() & 0xFFFFFF);
+            r.macStandIns.insert(place->second);
+            r.lines.emplace_back(Mac, macText(place->second) + '\t' + macText(address));
+        }
+        if (learn && ordinary) {
+            r.knownMacs.insert(address);
+            r.knownLows.emplace(uint32_t(address), uint32_t(place->second));
+        }
+        replaced = place->second;
+        return true;
+    }
+
+    bool macLow(uint32_t lowBytes, uint32_t &replaced) override
+    {
+        std::lock_guard<std::mutex> guard(r.lock);
+        const auto found = r.knownLows.find(lowBytes);
+        if (found == r.knownLows.end())
+            return false;
+        replaced = found->second;
+        return true;
+    }
+
+    bool knownIpv4(uint32_t address) override
+    {
+        std::lock_guard<std::mutex> guard(r.lock);
+        return r.known4.count(address) > 0;
+    }
+
+    bool knownMac(uint64_t address) override
+    {
+        std::lock_guard<std::mutex> guard(r.lock);
+        return r.knownMacs.count(address) > 0;
+    }
+
+private:
+    Redactor &r;
+    const bool learn;
+};
+
+namespace {
+
+// The identity's names with their stand-ins, numbered in the identity's order so that the same
+// machine gives the same ones; repeats that differ only in letter case count once.
+std::vector<Literal> namesOf(const Identity &identity, std::vector<std::pair<Kind, QByteArray>> &lines)
 {
-    // Stand-ins are numbered in the identity's order, so the same machine gives the same ones.
-    const auto add = [this](const QStringList &names, Kind kind, const auto &standInOf) {
-        for (qsizetype i = 0; i < names.size(); ++i) {
-            const QByteArray bytes = names[i].toUtf8();
-            QByteArray lowered = bytes;
-            for (char &c : lowered)
-                c = char(lower(uchar(c)));
+    std::vector<Literal> literals;
+    const auto add = [&](const QStringList &names, Kind kind, const auto &standInOf) {
+        int number = 0;
+        for (const QString &name : names) {
+            const QByteArray bytes = name.toUtf8();
+            const QByteArray key = lowered(bytes);
             if (bytes.size() < 2 || std::any_of(literals.cbegin(), literals.cend(),
-                                                [&](const Literal &known) { return known.lower == lowered; }))
+                                                [&](const Literal &known) { return known.lower == key; }))
                 continue;
-            const QByteArray standIn = standInOf(names[i], i + 1);
-            literals.push_back({lowered, kind, standIn});
+            const QByteArray standIn = standInOf(name, ++number);
+            literals.push_back({key, standIn, kind});
             lines.emplace_back(kind, standIn + '\t' + bytes);
         }
     };
-    const auto numbered = [](const char *prefix, const char *suffix = "") {
-        return [prefix, suffix](const QString &, qsizetype n) { return prefix + QByteArray::number(n) + suffix; };
-    };
-    add(distinct(identity.hostNames), HostName, numbered("host"));
-    add(distinct(identity.domains), Domain, numbered("domain", ".example"));
-    add(distinct(identity.users), UserName, numbered("user"));
+    add(identity.hostNames, HostName, [](const QString &, int n) { return "redacted-host" + QByteArray::number(n); });
+    add(identity.domains, Domain, [](const QString &name, int n) {
+        return name.contains(u'.') ? "domain" + QByteArray::number(n) + ".redacted.invalid"
+                                   : "redacted-domain" + QByteArray::number(n);
+    });
+    add(identity.users, UserName, [](const QString &, int n) { return "redacted-user" + QByteArray::number(n); });
+    // Windows writes a long user name's folder in its 8.3 form as well ("C:\Users\JKOWAL~1"),
+    // in text that may reach any machine.
+    for (size_t i = 0, users = literals.size(); i < users; ++i) {
+        const Literal user = literals[i];
+        if (user.kind != UserName || (user.lower.size() <= 8 && !user.lower.contains('.')))
+            continue;
+        const QByteArray key = QByteArray(user.lower).replace('.', "").left(6) + "~1";
+        if (std::none_of(literals.cbegin(), literals.cend(), [&](const Literal &known) { return known.lower == key; })) {
+            // Not "~1": a stand-in must not end in a number that the text behind could extend.
+            const QByteArray standIn = QByteArray(user.replacement).replace("redacted-", "redacted-short-");
+            literals.push_back({key, standIn, UserName});
+            lines.emplace_back(UserName, standIn + '\t' + key.toUpper());
+        }
+    }
+    add(identity.fullNames, FullName, [](const QString &, int n) { return "Redacted Person" + QByteArray::number(n); });
     // A home folder's stand-in is a folder where the system keeps homes, written the same way;
     // Windows writes its paths with either separator.
     QStringList homes;
-    for (const QString &home : distinct(identity.homes)) {
+    for (const QString &home : identity.homes) {
         if (usableHome(home))
             homes << home;
     }
-    const auto home = [](const QString &path, qsizetype n) {
+    const auto home = [](const QString &path, int n) {
         const bool drive = path.size() > 1 && path[1] == u':';
         const QChar separator = path.contains(u'\\') ? u'\\' : u'/';
-        return QString(drive ? QStringLiteral("C:/Users/user-home%1") : QStringLiteral("/home/user-home%1"))
+        return QString(drive ? QStringLiteral("C:/Users/redacted-home%1") : QStringLiteral("/home/redacted-home%1"))
             .arg(n)
             .replace(u'/', separator)
             .toUtf8();
     };
     add(homes, HomeFolder, home);
     add(QStringList(homes).replaceInStrings(QStringLiteral("\\"), QStringLiteral("/")), HomeFolder, home);
-    std::stable_sort(literals.begin(), literals.end(),
-                     [](const Literal &a, const Literal &b) { return a.lower.size() > b.lower.size(); });
-    for (const Literal &literal : literals) {
-        byFirstByte[uchar(literal.lower[0])].push_back(&literal);
-        longest = std::max(longest, literal.lower.size());
-    }
+    return literals;
+}
+
+} // namespace
+
+Redactor::Redactor(const Identity &identity)
+    : nextPrefix4(firstPrefix4), scanner(namesOf(identity, lines)), redacting(std::make_unique<Forward>(*this, false)),
+      learning(std::make_unique<Forward>(*this, true))
+{
+    learn((identity.addresses + identity.macs).join(u'\n').toUtf8(), 0, true);
+}
+
+// Out of line, where Forward is complete.
+Redactor::~Redactor() = default;
+
+qsizetype Redactor::learn(const QByteArray &text, qsizetype from, bool atEnd)
+{
+    QByteArray out;
+    Counts counts{};
+    return scanner.run(text, from, atEnd, out, counts, *learning);
 }
 
 qsizetype Redactor::redact(const QByteArray &text, qsizetype from, bool atEnd, QByteArray &out, Counts &counts)
 {
-    // A match begins before `limit` and is decided within the bytes after it: the longest
-    // address text is 45 bytes, a name `longest`, and each needs one more to see its end.
-    const qsizetype lookahead = std::max<qsizetype>(64, longest + 2);
-    const qsizetype limit = atEnd ? text.size() : text.size() - lookahead;
-    qsizetype index = from;
-    qsizetype copied = from;
-    QByteArray standIn;
-    const char *bytes = text.constData();
-    while (index < limit) {
-        // Nothing begins right behind a letter, a digit or "_": skip to the next byte that
-        // follows anything else.
-        if (index > 0 && wordStart[uchar(bytes[index - 1])] == 0) {
-            while (++index < limit && wordStart[uchar(bytes[index - 1])] == 0) {
-            }
-            continue;
-        }
-        const uchar c = uchar(bytes[index]);
-        const uchar before = at(text, index - 1);
-        qsizetype used = 0;
-        Kind kind = kinds;
-        if ((hexValue(c) >= 0 || c == ':') && addressStart(text, index)) {
-            if ((used = mac(text, index, standIn)))
-                kind = Mac;
-            else if ((used = ipv6(text, index, standIn)))
-                kind = Ipv6;
-            else if (isDigit(c) && (used = ipv4(text, index, standIn)))
-                kind = Ipv4;
-        }
-        if (!used && !isWordByte(before)) {
-            if (const Literal *name = literal(text, index)) {
-                used = name->lower.size();
-                kind = name->kind;
-                standIn = name->standIn;
-            }
-        }
-        if (!used) {
-            ++index;
-            continue;
-        }
-        out.append(text.constData() + copied, index - copied);
-        out += standIn;
-        ++counts[kind];
-        index += used;
-        copied = index;
-    }
-    const qsizetype end = std::max(index, limit);
-    if (end > copied)
-        out.append(text.constData() + copied, end - copied);
-    return std::max(end, from);
+    return scanner.run(text, from, atEnd, out, counts, *redacting);
 }
 
 QByteArray Redactor::redacted(const QByteArray &text)
@@ -300,158 +310,6 @@ QByteArray Redactor::redacted(const QByteArray &text)
     Counts uncounted{};
     redact(text, 0, true, out, uncounted);
     return out;
-}
-
-// The longest name that stands at `index` as a whole word, ignoring the letter case of ASCII.
-const Redactor::Literal *Redactor::literal(const QByteArray &text, qsizetype index) const
-{
-    for (const Literal *name : byFirstByte[lower(uchar(text[index]))]) {
-        const qsizetype size = name->lower.size();
-        if (index + size > text.size() || isWordByte(at(text, index + size)))
-            continue;
-        qsizetype i = 1;
-        while (i < size && lower(uchar(text[index + i])) == uchar(name->lower[i]))
-            ++i;
-        if (i == size)
-            return name;
-    }
-    return nullptr;
-}
-
-template <typename Key, typename MakeLine>
-uint64_t Redactor::number(std::map<Key, uint64_t> &numbers, const Key &key, Kind kind, const MakeLine &makeLine)
-{
-    std::lock_guard<std::mutex> guard(lock);
-    const auto [place, added] = numbers.try_emplace(key, numbers.size() + 1);
-    if (added)
-        lines.emplace_back(kind, makeLine(place->second));
-    return place->second;
-}
-
-// Four decimal bytes, each below 256, not inside a longer dotted number. Loopback (127/8), the
-// unspecified address and net masks stay as they are: they tell nothing about the machine.
-qsizetype Redactor::ipv4(const QByteArray &text, qsizetype index, QByteArray &standIn)
-{
-    uint32_t address = 0;
-    qsizetype i = index;
-    for (int part = 0; part < 4; ++part) {
-        if (part > 0 && at(text, i++) != '.')
-            return 0;
-        uint value = 0;
-        int digits = 0;
-        while (digits < 4 && isDigit(at(text, i)))
-            value = value * 10 + uint(text[i++] - '0'), ++digits;
-        if (digits == 0 || digits > 3 || value > 255)
-            return 0;
-        address = address << 8 | value;
-    }
-    const uchar after = at(text, i);
-    if (wordStart[after] == 0 || after >= 0x80 || (after == '.' && isDigit(at(text, i + 1))))
-        return 0;
-    const bool mask = address >> 24 == 255 && (~address & (~address + 1)) == 0;
-    if (address >> 24 == 127 || address == 0 || mask)
-        return 0;
-    // The stand-in networks come from 240.0.0.0/4, which no network uses; the host byte stays.
-    const auto dotted = [](uint32_t network) {
-        return QByteArray::number(network >> 16) + '.' + QByteArray::number(network >> 8 & 0xFF) + '.' +
-               QByteArray::number(network & 0xFF);
-    };
-    const auto standInNetwork = [](uint64_t n) { return uint32_t((240u << 16) + n); };
-    const uint64_t n = number(networks4, address >> 8, Ipv4, [&](uint64_t k) {
-        return dotted(standInNetwork(k)) + ".0/24\t" + dotted(address >> 8) + ".0/24";
-    });
-    standIn = dotted(standInNetwork(n)) + '.' + QByteArray::number(address & 0xFF);
-    return i - index;
-}
-
-// An IPv6 address: a run of hexadecimal groups and colons (a dotted IPv4 tail allowed) with "::"
-// or eight groups. Loopback and the unspecified address stay. A /64 network and an interface
-// identifier each get a stand-in: networks from 2001:db8::/32, kept for link-local ones (fe80::/64,
-// which every machine has), and identifiers numbered from ::1.
-qsizetype Redactor::ipv6(const QByteArray &text, qsizetype index, QByteArray &standIn)
-{
-    qsizetype end = index;
-    int colons = 0;
-    bool digits = false;
-    for (; end < text.size() && end - index <= 45; ++end) {
-        const uchar c = uchar(text[end]);
-        if (c == ':')
-            ++colons;
-        else if (hexValue(c) < 0 && c != '.')
-            break;
-        digits = digits || isDigit(c);
-    }
-    // Words of hexadecimal letters around "::" ("a::b") are names, not addresses.
-    if (colons < 2 || !digits || end - index > 45)
-        return 0;
-    // A sentence's full stop or a colon behind the address is not part of it.
-    while (end > index && (text[end - 1] == '.' || (text[end - 1] == ':' && at(text, end - 2) != ':')))
-        --end;
-    std::array<uint16_t, 8> groups;
-    if (isWordByte(at(text, end)) || !parseIpv6(text.constData(), index, end, groups))
-        return 0;
-    uint64_t network = 0;
-    uint64_t interface = 0;
-    for (int i = 0; i < 4; ++i) {
-        network = network << 16 | groups[size_t(i)];
-        interface = interface << 16 | groups[size_t(i + 4)];
-    }
-    if (network == 0 && interface <= 1)
-        return 0;
-    const auto text64 = [](uint64_t half, bool high) {
-        std::array<uint16_t, 8> all{};
-        for (int i = 0; i < 4; ++i)
-            all[size_t((high ? 0 : 4) + i)] = uint16_t(half >> (48 - 16 * i));
-        return ipv6Text(all);
-    };
-    const auto standInNetwork = [](uint64_t n) { return 0x20010db800000000ull + n; };
-    // Link-local (fe80::/64) and IPv4-carrying (::/64) networks are the same on every machine.
-    const bool shared = network == 0xfe80000000000000ull || network == 0;
-    const uint64_t newNetwork =
-        shared ? network
-                  : standInNetwork(number(networks6, network, Ipv6, [&](uint64_t k) {
-                        return text64(standInNetwork(k), true) + "/64\t" + text64(network, true) + "/64";
-                    }));
-    const uint64_t newInterface = number(interfaces6, interface, Ipv6, [&](uint64_t k) {
-        return text64(k, false) + '\t' + text64(interface, false);
-    });
-    std::array<uint16_t, 8> replaced{};
-    for (int i = 0; i < 4; ++i) {
-        replaced[size_t(i)] = uint16_t(newNetwork >> (48 - 16 * i));
-        replaced[size_t(i + 4)] = uint16_t(newInterface >> (48 - 16 * i));
-    }
-    standIn = ipv6Text(replaced);
-    return end - index;
-}
-
-// Six bytes of two hexadecimal digits each, joined by ":" or by "-" throughout. The first three
-// name the maker and stay; the device part gets a number of its own.
-qsizetype Redactor::mac(const QByteArray &text, qsizetype index, QByteArray &standIn)
-{
-    const char separator = text.size() > index + 2 ? text[index + 2] : '\0';
-    if (separator != ':' && separator != '-')
-        return 0;
-    uint64_t address = 0;
-    bool upper = false;
-    for (int i = 0; i < 6; ++i) {
-        const qsizetype pair = index + 3 * i;
-        const int high = hexValue(at(text, pair));
-        const int low = hexValue(at(text, pair + 1));
-        if (high < 0 || low < 0 || (i < 5 && at(text, pair + 2) != uchar(separator)))
-            return 0;
-        upper = upper || (at(text, pair) >= 'A' && at(text, pair) <= 'F') || (at(text, pair + 1) >= 'A' && at(text, pair + 1) <= 'F');
-        address = address << 8 | uint64_t(high << 4 | low);
-    }
-    const qsizetype end = index + 17;
-    if (isWordByte(at(text, end)) && at(text, end) != '-')
-        return 0;
-    if ((at(text, end) == ':' || at(text, end) == '-') && hexValue(at(text, end + 1)) >= 0)
-        return 0;
-    const QByteArray vendor = text.mid(index, 9);
-    const uint64_t n = number(devices, address, Mac,
-                              [&](uint64_t k) { return vendor + hexBytes(k, 3, separator, upper) + '\t' + text.mid(index, 17); });
-    standIn = vendor + hexBytes(n, 3, separator, upper);
-    return 17;
 }
 
 void Redactor::count(const Counts &counts, int sign)
@@ -486,55 +344,4 @@ QByteArray Redactor::mapping() const
             text += QByteArray("# ") + kindNames[kind] + "\n" + section;
     }
     return text;
-}
-
-RedactedSource::RedactedSource(SharedFile file, Redactor &redactor)
-    : file(std::move(file)), redactor(redactor), zipReader(std::make_unique<ZipAssemblerReader>())
-{
-    *zipReader = {read, rewind, this, this->file.get(), quint64(qMax<qint64>(currentSize(this->file.get()), 0))};
-}
-
-RedactedSource::~RedactedSource() = default;
-
-uint32_t RedactedSource::read(void *context, uint8_t *bytes, uint32_t maxBytes)
-{
-    auto &self = *static_cast<RedactedSource *>(context);
-    while (self.readyAt == self.ready.size() && !(self.ended && self.start == self.pending.size())) {
-        self.ready.resize(0); // keeps its memory for the next piece
-        self.readyAt = 0;
-        if (!self.ended) {
-            // The byte before `start` stays, for the look at what precedes a match.
-            self.pending.remove(0, std::max<qsizetype>(self.start - 1, 0));
-            self.start = std::min<qsizetype>(self.start, 1);
-            const qsizetype had = self.pending.size();
-            self.pending.resize(had + 65536);
-            const size_t got = std::fread(self.pending.data() + had, 1, 65536, self.file.get());
-            self.pending.resize(had + qsizetype(got));
-            self.ended = got == 0;
-        }
-        self.start = self.redactor.redact(self.pending, self.start, self.ended, self.ready, self.counts);
-        if (self.ended && !self.counted) {
-            self.redactor.count(self.counts, 1);
-            self.counted = true;
-        }
-    }
-    const uint32_t count = uint32_t(std::min<qsizetype>(maxBytes, self.ready.size() - self.readyAt));
-    std::memcpy(bytes, self.ready.constData() + self.readyAt, count);
-    self.readyAt += count;
-    return count;
-}
-
-bool RedactedSource::rewind(void *context)
-{
-    auto &self = *static_cast<RedactedSource *>(context);
-    // A second reading counts its replacements afresh.
-    if (self.counted)
-        self.redactor.count(self.counts, -1);
-    self.counts = {};
-    self.counted = false;
-    self.pending.clear();
-    self.ready.clear();
-    self.start = self.readyAt = 0;
-    self.ended = false;
-    return std::fseek(self.file.get(), 0, SEEK_SET) == 0;
 }

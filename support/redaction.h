@@ -1,38 +1,48 @@
 #pragma once
-// Redaction of a support archive: the machine's names, its users and their home folders, IPv4
-// and IPv6 addresses and the device part of MAC addresses give way to stand-ins, the same
-// original always to the same stand-in within one archive, so that the support desk can still
-// follow one device or one subnet through every entry.
+// Redaction of a support archive: the machine's names and domains, its users, their full names
+// and home folders, IPv4 and IPv6 addresses and the device part of MAC addresses give way to
+// stand-ins that no real text contains (names under "redacted", addresses from reserved ranges),
+// the same original always to the same stand-in in every notation, so that the support desk can
+// still follow one device or one subnet through every entry.
 
 #include "archive.h"
 #include "identity.h"
+#include "redactionscan.h"
 
 #include <QByteArray>
 #include <QMap>
 #include <QString>
-#include <QVector>
 
-#include <array>
-#include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <set>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 struct ZipAssemblerReader;
 
 class Redactor {
 public:
-    enum Kind { HostName, Domain, UserName, HomeFolder, Ipv4, Ipv6, Mac, kinds };
-    using Counts = std::array<qint64, kinds>;
+    using Kind = redaction::Kind;
+    using Counts = redaction::Counts;
 
+    // Learns the identity's own addresses first, so that their stand-ins come first and their
+    // integer forms are known from the start.
     explicit Redactor(const Identity &identity);
+    ~Redactor();
     Redactor(const Redactor &) = delete;
     Redactor &operator=(const Redactor &) = delete;
 
-    // Redacts `text` from `from` on (the byte before it, when there is one, is only looked at)
-    // and appends the result to `out`, counting what it replaced into `counts`. Returns where it
-    // stopped: the end when `atEnd`; otherwise, since more text could change what a match is,
-    // somewhat before it. Safe to call from several threads at once.
+    // Learns the addresses that `text` writes in an ordinary notation, from `from` on, the same
+    // way as redact() reads; their hexadecimal and decimal forms count from then on. Call it for
+    // every entry before the first is redacted, never while another thread redacts.
+    qsizetype learn(const QByteArray &text, qsizetype from, bool atEnd);
+    // Redacts `text` from `from` on (the bytes before it are only looked at) and appends the
+    // result to `out`, counting what it replaced into `counts`. Returns where it stopped: the
+    // end when `atEnd`; otherwise, since more text could change what a match is, somewhat before
+    // it. Safe to call from several threads at once.
     qsizetype redact(const QByteArray &text, qsizetype from, bool atEnd, QByteArray &out, Counts &counts);
     // The whole of `text`, redacted without counting.
     QByteArray redacted(const QByteArray &text);
@@ -42,44 +52,41 @@ public:
     // The replacements counted, by kind ("host name", "IPv4 address"...), the kinds with none
     // left out.
     QMap<QString, quint64> counts() const;
-    // Each stand-in and its original, a line each, kind by kind: what the customer needs to
-    // read the support desk's answer.
+    // Each stand-in and its original, a line "stand-in TAB original" each, under a "# kind"
+    // line for each kind: what --unredact reads.
     QByteArray mapping() const;
 
 private:
-    struct Literal {
-        QByteArray lower; // ASCII letters in lower case
-        Kind kind;
-        QByteArray standIn;
-    };
-    const Literal *literal(const QByteArray &text, qsizetype index) const;
-    // Each returns the length of the address at `index` and sets its stand-in, or returns 0.
-    qsizetype ipv4(const QByteArray &text, qsizetype index, QByteArray &standIn);
-    qsizetype ipv6(const QByteArray &text, qsizetype index, QByteArray &standIn);
-    qsizetype mac(const QByteArray &text, qsizetype index, QByteArray &standIn);
-    // The number of `key` among the originals of `kind`, numbered from 1 as first met; for a
-    // new one, makeLine(number) gives its line of the mapping.
-    template <typename Key, typename MakeLine>
-    uint64_t number(std::map<Key, uint64_t> &numbers, const Key &key, Kind kind, const MakeLine &makeLine);
-
-    std::vector<Literal> literals; // the longest first
-    std::array<std::vector<const Literal *>, 256> byFirstByte;
-    qsizetype longest = 0;
+    class Forward;
+    friend class Forward;
 
     mutable std::mutex lock; // over what follows
-    std::map<uint32_t, uint64_t> networks4;     // the first three bytes
-    std::map<uint64_t, uint64_t> networks6;     // the first eight bytes
-    std::map<uint64_t, uint64_t> interfaces6;   // the last eight bytes
-    std::map<uint64_t, uint64_t> devices;       // the whole MAC address
-    std::vector<std::pair<Kind, QByteArray>> lines; // "stand-in TAB original", as made
+    std::map<uint32_t, uint32_t> networks4;                  // first three bytes: stand-in's
+    std::map<std::pair<uint32_t, int>, uint32_t> prefixes4;  // a network wider than /24: stand-in's
+    uint32_t nextPrefix4;
+    std::map<uint64_t, uint64_t> networks6;                  // first eight bytes: stand-in's
+    std::map<std::pair<uint64_t, int>, uint64_t> prefixes6;  // a prefix wider than /64: stand-in's
+    std::map<uint64_t, uint64_t> interfaces6;                // last eight bytes: stand-in's
+    std::map<uint64_t, uint64_t> devices;                    // MAC address: stand-in
+    std::unordered_set<uint64_t> macStandIns;
+    std::unordered_set<uint32_t> known4;
+    std::unordered_set<uint64_t> knownMacs;
+    std::unordered_map<uint32_t, uint32_t> knownLows; // a known MAC address's lower four bytes: stand-in's
+    std::vector<std::pair<Kind, QByteArray>> lines;  // "stand-in TAB original", as made
     Counts totals{};
+
+    redaction::Scanner scanner; // made after `lines`, which it fills with the names' stand-ins
+    std::unique_ptr<Forward> redacting;
+    std::unique_ptr<Forward> learning;
 };
 
 // An entry's source read through a redactor, as a source of the ZIP writer: the file from its
 // start at every rewind, the replacements of the last complete reading counted in the redactor.
+// Made, it has read the file once for the redactor to learn from. It reads the file in pieces of
+// `readSize` bytes.
 class RedactedSource {
 public:
-    RedactedSource(SharedFile file, Redactor &redactor);
+    RedactedSource(SharedFile file, Redactor &redactor, qsizetype readSize = 65536);
     ~RedactedSource();
     RedactedSource(const RedactedSource &) = delete;
     RedactedSource &operator=(const RedactedSource &) = delete;
@@ -89,9 +96,12 @@ public:
 private:
     static uint32_t read(void *context, uint8_t *bytes, uint32_t maxBytes);
     static bool rewind(void *context);
+    // Reads on into `pending`; false at the file's end.
+    bool readMore();
 
     SharedFile file;
     Redactor &redactor;
+    const qsizetype readSize;
     std::unique_ptr<ZipAssemblerReader> zipReader;
     QByteArray pending; // read, not yet redacted but for the bytes before `start`
     qsizetype start = 0;
