@@ -431,5 +431,13 @@
         <source>the system refused it</source>
         <translation>das System hat es abgelehnt</translation>
     </message>
+    <message>
+        <source>Writes the FILEs (or standard input) to standard output with every stand-in of a redacted support archive replaced by its original, read from MAPPING, the file left beside the archive.</source>
+        <translation>Schreibt die DATEIen (oder die Standardeingabe) in die Standardausgabe, wobei jeder Platzhalter einer geschwärzten Supportdatei durch sein Original ersetzt wird, gelesen aus SCHLÜSSEL, der Datei neben der Supportdatei.</translation>
+    </message>
+    <message>
+        <source>MAPPING</source>
+        <translation>SCHLÜSSEL</translation>
+    </message>
 </context>
 </TS>
