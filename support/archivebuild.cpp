@@ -259,9 +259,18 @@ BuildOutcome buildSupportFile(const ArchiveRequest &request, PendingFile &file, 
     const bool redact = !request.mappingPath.isEmpty();
     // The mapping's file is made first: a folder of its name, or no room for it, should stop the
     // build before the work, not after.
-    FileFault mappingFault = FileFault::None;
-    const std::unique_ptr<PendingFile> mapping =
-        redact ? newPendingFile(request.mappingPath, mappingFault, NewFileAccess::Private) : nullptr;
+    // Beside an archive of the log folder it is made through the folder held.
+    const QString mappingName = QFileInfo(request.mappingPath).fileName();
+    const QString mappingPlace = QFileInfo(request.mappingPath).absolutePath() + QLatin1Char('/');
+    const auto mappingFolder = !redact                               ? nullptr
+                               : mappingPlace == logFolder.path() ? request.logFolder
+                                                                  : HeldFolder::hold(mappingPlace);
+    FileFault mappingFault = mappingFolder ? namesakeFault(mappingFolder->kind(mappingName)) : FileFault::Denied;
+    const std::unique_ptr<PendingFile> mapping = redact && mappingFault == FileFault::None
+                                                     ? mappingFolder->createPending(mappingName, NewFileAccess::Private)
+                                                     : nullptr;
+    if (redact && !mapping && mappingFault == FileFault::None)
+        mappingFault = lastFault();
     if (redact && !mapping) {
         report.problem = QDir::toNativeSeparators(request.mappingPath) + QStringLiteral(": ") + faultText(mappingFault) +
                          QStringLiteral(". ") + Text::tr("An earlier support file stays as it was.");
@@ -312,9 +321,6 @@ BuildOutcome buildSupportFile(const ArchiveRequest &request, PendingFile &file, 
     // A redacted pair takes its place mapping first: a mapping beside an earlier archive can be
     // completed (completeRedactedPair) or put back, an archive without its mapping could never
     // be read back by the customer.
-    const QString mappingName = QFileInfo(request.mappingPath).fileName();
-    const auto mappingFolder = redact ? HeldFolder::hold(QFileInfo(request.mappingPath).absolutePath() + QLatin1Char('/'))
-                                      : nullptr;
     std::optional<QByteArray> earlierMapping;
     bool mappingPlaced = false;
     const std::function<bool()> placeMapping = [&] {
