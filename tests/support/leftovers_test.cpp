@@ -1,6 +1,7 @@
 // What the start tidies after runs that ended before their time: pending files of the log folder
 // and of its backup folder, and a redacted archive whose mapping took its place first.
 #include "archive.h"
+#include "dialogdriver.h"
 #include "leftovers.h"
 #include "plainfile.h"
 #include "supportfixture.h"
@@ -65,4 +66,25 @@ TEST_F(SupportTest, startCompletesARedactedPairThatAKillCutInTwo)
         EXPECT_EQ(read(archiveName), same ? "new archive" : "earlier archive");
         EXPECT_FALSE(exists("~Qq1wW2~zel_support.zip"));
     }
+}
+
+// Another user who may write the folder above renames the log folder and puts a link in its
+// place: the dialog says so at the start, shows every component off, and a click makes nothing
+// where the link points.
+TEST_F(SupportTest, dialogRefusesALogFolderThatIsALink)
+{
+    write("kv4_usb.log", "log");
+    ASSERT_TRUE(QDir().mkpath(outside()));
+    ASSERT_TRUE(QDir().rename(QDir::cleanPath(logPath()), outside("zel")));
+    ASSERT_TRUE(QFile::link(outside("zel"), QDir::cleanPath(logPath())));
+    const QMap<QString, QByteArray> before = outsideSnapshot();
+    BoxAnswers boxes({QMessageBox::Ok, QMessageBox::Ok});
+    Dialog dialog;
+    ASSERT_EQ(boxes.seen.size(), 1);
+    EXPECT_TRUE(boxes.seen[0].text.contains("is a link")) << boxes.seen[0].text.toStdString();
+    DialogDriver driver(dialog);
+    EXPECT_EQ(driver.state("USB"), Qt::Unchecked);
+    driver.clickCheckBox("USB3");
+    click(dialog, "pushButton_ClearLog");
+    EXPECT_EQ(outsideSnapshot(), before);
 }
