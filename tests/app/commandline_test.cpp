@@ -236,7 +236,10 @@ TEST_F(CommandLineTest, redactedArchiveHoldsStandInsAndTheMappingStaysBeside)
     for (const QByteArray &line : {"\t" + host + "\n", QByteArray("\t192.168.7.0/24\n"), QByteArray("\t00:0f:31:a1:b2:c3\n")})
         EXPECT_TRUE(originals.toLower().contains(line.toLower())) << line.toStdString() << " not in\n" << originals.toStdString();
     // The way back: the stand-ins of the log read as its originals again.
-    write("../../redacted.log", log);
+    QFile redactedLog(root.path() + "/redacted.log");
+    ASSERT_TRUE(redactedLog.open(QIODevice::WriteOnly));
+    redactedLog.write(log);
+    redactedLog.close();
     const Outcome back = run({"--unredact", mappingPath, root.path() + "/redacted.log"});
     ASSERT_EQ(back.exitCode, 0) << back.err.toStdString();
     EXPECT_EQ(back.out.toLower(), ("connected to " + host + " at 192.168.7.20 and 2a02:810d:4d40:1e00:1a2b:3cff:fe4d:5e6f\n"
