@@ -21,7 +21,7 @@ QJsonValue levelValue(const std::optional<QString> &mask)
     return index >= 0 ? QString::fromLatin1(levelName(index)) : *mask;
 }
 
-QJsonArray components(const HeldFolder &logFolder)
+QJsonArray components(const HeldFolder *logFolder)
 {
     QJsonArray list;
     for (int i = 0; i < catalogueEntries().size(); ++i) {
@@ -29,7 +29,7 @@ QJsonArray components(const HeldFolder &logFolder)
         if (!entry.logNames.isEmpty())
             list.append(QJsonObject{{"key", entry.key},
                                     {"name", QString::fromLatin1(componentText(i))},
-                                    {"logging", isLogging(&logFolder, entry)}});
+                                    {"logging", isLogging(logFolder, entry)}});
     }
     return list;
 }
@@ -54,12 +54,12 @@ QJsonArray files(const QVector<FileFacts> &facts)
     return list;
 }
 
-QJsonArray iniFiles(const HeldFolder &logFolder, const QStringList &paramFiles, const LevelRecord &levels)
+QJsonArray iniFiles(const HeldFolder *logFolder, const QStringList &paramFiles, const LevelRecord &levels)
 {
     QJsonArray list;
     for (const QString &path : paramFiles) {
         const QString name = QFileInfo(path).fileName();
-        QJsonObject object{{"entry", name}, {"level", levelValue(loggingValue(logFolder, name))}};
+        QJsonObject object{{"entry", name}, {"level", levelValue(logFolder ? loggingValue(*logFolder, name) : std::nullopt)}};
         // Written to in this run or not: null means no level was chosen for it since the start.
         const auto write = levels.constFind(path);
         if (write == levels.cend()) {
@@ -132,9 +132,9 @@ QByteArray manifestJson(const ManifestFacts &facts, const QDateTime &now)
         {"system", QJsonObject{{"os", QSysInfo::prettyProductName()},
                                {"kernel", QSysInfo::kernelType() + QLatin1Char(' ') + QSysInfo::kernelVersion()},
                                {"architecture", QSysInfo::currentCpuArchitecture()}}},
-        {"components", components(*facts.logFolder)},
+        {"components", components(facts.logFolder.get())},
         {"files", files(facts.files)},
-        {"iniFiles", iniFiles(*facts.logFolder, facts.paramFiles, facts.levels)},
+        {"iniFiles", iniFiles(facts.logFolder.get(), facts.paramFiles, facts.levels)},
         {"tools", tools(facts.tools)},
         {"redaction", redaction(facts)},
     };

@@ -29,7 +29,7 @@ struct ToolFacts {
 };
 
 struct ManifestFacts {
-    std::shared_ptr<const HeldFolder> logFolder;
+    std::shared_ptr<const HeldFolder> logFolder; // null: no component logs, no level is read
     QVector<FileFacts> files;
     QStringList paramFiles;
     LevelRecord levels;
