@@ -10,6 +10,34 @@
 
 using Ipv6Bytes = std::array<uint8_t, 16>;
 
+// An IPv6 address's network half (its first eight bytes) and its interface half, as numbers.
+inline uint64_t high(const Ipv6Bytes &a)
+{
+    uint64_t v = 0;
+    for (size_t i = 0; i < 8; ++i)
+        v = v << 8 | a[i];
+    return v;
+}
+
+inline uint64_t low(const Ipv6Bytes &a)
+{
+    uint64_t v = 0;
+    for (size_t i = 8; i < 16; ++i)
+        v = v << 8 | a[i];
+    return v;
+}
+
+// The address of a network half and an interface half.
+inline Ipv6Bytes joined(uint64_t network, uint64_t interface)
+{
+    Ipv6Bytes a;
+    for (size_t i = 0; i < 8; ++i) {
+        a[i] = uint8_t(network >> (56 - 8 * i));
+        a[8 + i] = uint8_t(interface >> (56 - 8 * i));
+    }
+    return a;
+}
+
 // Whether `text` (NUL-terminated) is a dotted IPv4 address; its value, the first byte highest.
 bool parseIpv4(const char *text, uint32_t &address);
 // Whether `text` (NUL-terminated) is an IPv6 address in any of its written forms.

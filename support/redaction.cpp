@@ -40,32 +40,6 @@ bool usableHome(const QString &home)
     return QDir::cleanPath(QString(home).replace(u'\\', u'/')).split(u'/', Qt::SkipEmptyParts).size() >= 2;
 }
 
-uint64_t high(const Ipv6Bytes &a)
-{
-    uint64_t v = 0;
-    for (int i = 0; i < 8; ++i)
-        v = v << 8 | a[size_t(i)];
-    return v;
-}
-
-uint64_t low(const Ipv6Bytes &a)
-{
-    uint64_t v = 0;
-    for (int i = 8; i < 16; ++i)
-        v = v << 8 | a[size_t(i)];
-    return v;
-}
-
-Ipv6Bytes joined(uint64_t network, uint64_t interface)
-{
-    Ipv6Bytes a;
-    for (int i = 0; i < 8; ++i) {
-        a[size_t(i)] = uint8_t(network >> (56 - 8 * i));
-        a[size_t(8 + i)] = uint8_t(interface >> (56 - 8 * i));
-    }
-    return a;
-}
-
 QByteArray macText(uint64_t address)
 {
     QByteArray text;
