@@ -11,6 +11,7 @@
 #include "logfiles.h"
 #include "logfolder.h"
 #include "plainfile.h"
+#include "sitesettings.h"
 #include "unredact.h"
 
 #include <QCommandLineParser>
@@ -144,23 +145,6 @@ bool copyToStandardOutput(std::FILE *file)
     QFile target;
     return source.open(file, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) && source.seek(0) &&
            target.open(stdout, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) && copyToEnd(source, target);
-}
-
-// A size such as "500K" or "20M" (powers of 1024, any letter case) in bytes; nothing for text
-// that is none, or 0.
-std::optional<quint64> byteCount(const QString &text)
-{
-    static const QString units = QStringLiteral("KMG");
-    QString number = text.trimmed().toUpper();
-    const int unit = number.isEmpty() ? -1 : int(units.indexOf(number.back()));
-    if (unit >= 0)
-        number.chop(1);
-    bool ok = false;
-    const quint64 count = number.toULongLong(&ok);
-    const quint64 scale = unit >= 0 ? quint64(1) << (10 * (unit + 1)) : 1;
-    if (!ok || count == 0 || count > std::numeric_limits<quint64>::max() / scale)
-        return std::nullopt;
-    return count * scale;
 }
 
 // Progress of the archive on a terminal, rewritten in place.

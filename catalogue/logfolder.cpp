@@ -83,12 +83,25 @@ QString sharedLogFolder(const QStringList &sharedLocations, const QString &writa
     return remaining.first() + QStringLiteral("/zel/");
 }
 
+namespace {
+
+QString machineWideFolder()
+{
+    return sharedLogFolder(QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation),
+                           QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+}
+
+} // namespace
+
 QString findLogFolder()
 {
-    const QString writable = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    const QString shared =
-        sharedLogFolder(QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation), writable);
-    return chooseLogFolder(shared, writable);
+    return chooseLogFolder(machineWideFolder(),
+                           QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+}
+
+bool isFallbackFolder(const QString &logPath)
+{
+    return logPath != machineWideFolder();
 }
 
 QStringList folderListing(const QString &logPath)

@@ -15,6 +15,10 @@ QString sharedLogFolder(const QStringList &sharedLocations, const QString &writa
 // platform's choice below puts it.
 QString findLogFolder();
 
+// Whether `logPath` (as findLogFolder gives it) is the user's own stand-in for the machine-wide
+// folder, where no component looks: the user is told so.
+bool isFallbackFolder(const QString &logPath);
+
 // The platform's choice between the machine-wide folder (empty when there is none) and the
 // user's own data location. On Windows it is always the machine-wide program-data folder, where
 // the components look. Elsewhere the machine-wide folder is used whenever it exists or can be

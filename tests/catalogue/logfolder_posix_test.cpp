@@ -11,6 +11,7 @@ TEST_F(LogFolderTest, missingMachineWideFolderIsCreated)
     QDir(logPath()).removeRecursively();
     EXPECT_EQ(findLogFolder(), logPath());
     EXPECT_TRUE(QFileInfo(logPath()).isDir());
+    EXPECT_FALSE(isFallbackFolder(findLogFolder()));
 }
 
 TEST_F(LogFolderTest, userFolderStandsInWhenTheMachineWideOneCannotBeCreated)
@@ -26,6 +27,7 @@ TEST_F(LogFolderTest, userFolderStandsInWhenTheMachineWideOneIsReadOnly)
 {
     QFile::setPermissions(logPath(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     EXPECT_EQ(findLogFolder(), root.path() + "/home/zel/");
+    EXPECT_TRUE(isFallbackFolder(findLogFolder()));
 }
 
 TEST_F(LogFolderTest, machineWidePathStaysWhenNoFolderCanBeUsed)
