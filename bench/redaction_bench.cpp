@@ -62,6 +62,9 @@ double build(const std::vector<QString> &paths, const QString &target, bool reda
         names.push_back(path.section('/', -1).toUtf8());
         sources.push_back(std::make_unique<RedactedSource>(files.back(), redactor));
     }
+    // As the archive does: every entry learned before the first is packed.
+    for (size_t i = 0; redact && i < files.size(); ++i)
+        learnFrom(files[i].get(), redactor);
     for (size_t i = 0; i < paths.size(); ++i) {
         entries.push_back(redact ? ZipAssemblerEntry{names[i].constData(), sources[i]->reader(), 0, ZipSourceKind::Reader,
                                                      ZipAssemblerResult::Ok}

@@ -207,6 +207,20 @@ BuildOutcome buildSupportArchive(ZipAssemblerHandle *archive, PendingFile &file,
     const std::unique_ptr<QThread> toolThread(QThread::create([&] { toolEntries = tools(cancel); }));
     toolThread->start();
 
+    // An address's integer forms count only where the address is met in an ordinary notation
+    // somewhere in the archive, so every entry is learned before the first is packed: with
+    // redaction, the tools' outputs are awaited for that.
+    if (redactor) {
+        toolThread->wait();
+        for (const QVector<ArchiveEntry> *group : {&entries, &toolEntries}) {
+            for (const ArchiveEntry &entry : *group) {
+                if (cancel)
+                    break;
+                if (const SharedFile source = openSource(entry))
+                    learnFrom(source.get(), *redactor);
+            }
+        }
+    }
     quint64 total = 0;
     for (const ArchiveEntry &entry : std::as_const(entries))
         total += plainFileSize(entry);

@@ -13,6 +13,7 @@
 #include <QMap>
 #include <QString>
 
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -80,10 +81,14 @@ private:
     std::unique_ptr<Forward> learning;
 };
 
+// Reads `file` from its start to its end for `redactor` to learn its addresses (Redactor::learn),
+// in pieces of `readSize` bytes, and leaves it at its start again.
+void learnFrom(std::FILE *file, Redactor &redactor, qsizetype readSize = 65536);
+
 // An entry's source read through a redactor, as a source of the ZIP writer: the file from its
 // start at every rewind, the replacements of the last complete reading counted in the redactor.
-// Made, it has read the file once for the redactor to learn from. It reads the file in pieces of
-// `readSize` bytes.
+// The redactor should have learned from every entry (learnFrom) before the first is read. It
+// reads the file in pieces of `readSize` bytes.
 class RedactedSource {
 public:
     RedactedSource(SharedFile file, Redactor &redactor, qsizetype readSize = 65536);

@@ -296,6 +296,17 @@ bool ipv6At(const View &text, qsizetype p, Token &token)
     return true;
 }
 
+// Whether the separator at `i` follows a byte group of one or two digits, so that what comes
+// after it continues a run begun earlier. The tail of a word ("user1-2c-…") is no group: the
+// word decides nothing, and a name's stand-in ends differently from the name.
+bool groupBefore(const View &text, qsizetype i)
+{
+    int width = 0;
+    while (width < 3 && hexValue(text[i - 1 - width]) >= 0)
+        ++width;
+    return width > 0 && width <= 2 && !wordByte[text[i - 1 - width]];
+}
+
 // A MAC address in groups: six bytes joined by ':' or '-', each of two digits or, with leading
 // zeros dropped, of one ("0:1b:21:3c:4d:5e"). Found at the tail of a DHCPv6 client identifier
 // ("00-01-00-01-" four time bytes, or "00-03-00-01-", then the address) and behind an ARP hardware
@@ -303,7 +314,7 @@ bool ipv6At(const View &text, qsizetype p, Token &token)
 bool macGroups(const View &text, qsizetype p, Token &token)
 {
     const char separator = char(text[p + 1] == ':' || text[p + 1] == '-' ? text[p + 1] : text[p + 2]);
-    if ((separator != ':' && separator != '-') || ((text[p - 1] == ':' || text[p - 1] == '-') && hexValue(text[p - 2]) >= 0) ||
+    if ((separator != ':' && separator != '-') || ((text[p - 1] == ':' || text[p - 1] == '-') && groupBefore(text, p - 1)) ||
         (text[p - 1] == '.' && wordByte[text[p - 2]]))
         return false;
     struct Group {

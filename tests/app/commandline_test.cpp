@@ -257,3 +257,26 @@ TEST_F(CommandLineTest, redactedArchiveHoldsStandInsAndTheMappingStaysBeside)
     EXPECT_TRUE(blocked.err.contains(QDir::toNativeSeparators(output))) << blocked.err.toStdString();
     EXPECT_EQ(archive_view::readFile(output.toStdString()), before);
 }
+
+// A camera register writes an address as a number; it is that address only where the address is
+// met in an ordinary notation, and that may be in any entry: here the last backup of many, packed
+// long after the log.
+TEST_F(CommandLineTest, redactionKnowsEveryEntrysAddressesBeforeThePackingBegins)
+{
+    write("kv4_usb.log", "GevCurrentIPAddress=0xC0A80763 (3232237411) register 0xC0A80764\n");
+    ASSERT_TRUE(QDir().mkpath(path("backup")));
+    for (int i = 0; i < 70; ++i)
+        write(QStringLiteral("backup/kv4_usb_%1.log").arg(i, 2, 10, QLatin1Char('0')), "-\n");
+    write("backup/kv4_usb_99.log", "peer 192.168.7.99 answered\n");
+    const QString output = root.path() + "/redacted.zip";
+    const Outcome result = run({"--support-archive", "--redact", "--output", output});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const archive_view::Archive archive = archive_view::parse(archive_view::readFile(output.toStdString()));
+    ASSERT_GE(archive.entries.size(), 72u);
+    const archive_view::Bytes bytes = archive_view::contents(archive.entries[0]);
+    const QByteArray log(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
+    EXPECT_TRUE(QRegularExpression("^GevCurrentIPAddress=0xF0[0-9A-F]{6} \\(40[0-9]{8}\\) register 0xC0A80764\n$")
+                    .match(QString::fromUtf8(log))
+                    .hasMatch())
+        << log.toStdString();
+}

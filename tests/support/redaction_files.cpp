@@ -31,6 +31,7 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "%s: cannot be read\n", qPrintable(path));
             return 1;
         }
+        learnFrom(file.get(), redactor);
         sources.push_back(std::make_unique<RedactedSource>(file, redactor));
     }
     for (size_t i = 0; i < sources.size(); ++i) {

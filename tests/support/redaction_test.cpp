@@ -52,7 +52,9 @@ QByteArray streamed(Redactor &redactor, const QByteArray &text, uint32_t piece, 
     EXPECT_TRUE(file.open());
     file.write(text);
     file.flush();
-    RedactedSource source(shared(openPlainFile(file.fileName(), false)), redactor, readSize);
+    const SharedFile opened = shared(openPlainFile(file.fileName(), false));
+    learnFrom(opened.get(), redactor, readSize);
+    RedactedSource source(opened, redactor, readSize);
     const ZipAssemblerReader *reader = source.reader();
     QByteArray out;
     EXPECT_TRUE(reader->rewind(reader->context));
@@ -190,7 +192,7 @@ TEST(Redaction, secondPassChangesNothing)
     for (const char *text : {"ip-192-168-10-d:beef::cafe", "58.10.21.3956:dead::ff:ff", "x JKOWAL~1:3::9",
                              "1.2.3.4+00::4 192.168.10.21+00::4", "1:08:00:2b:a1:11:3-00-2c-5f-11-2:21:3c:4d:5e",
                              "Anna Schmidt.2.3.4", "fd00::/6::1 eth0",
-                             "0:3b:a1:00:2b:a1:Anna"}) {
+                             "0:3b:a1:00:2b:a1:Anna", "/home/jkowalski-2c-5f-11-22-00-1B-21::C-4D-5-1"}) {
         Redactor redactor(machine());
         const QByteArray once = archived(redactor, text);
         EXPECT_EQ(redactor.redacted(once).toStdString(), once.toStdString()) << text;
@@ -238,7 +240,9 @@ TEST(Redaction, rereadEntryCountsOnce)
     ASSERT_TRUE(file.open());
     file.write("anna.schmidt at 10.0.0.1\n");
     file.flush();
-    RedactedSource source(shared(openPlainFile(file.fileName(), false)), redactor);
+    const SharedFile opened = shared(openPlainFile(file.fileName(), false));
+    learnFrom(opened.get(), redactor);
+    RedactedSource source(opened, redactor);
     const ZipAssemblerReader *reader = source.reader();
     uint8_t buffer[100];
     for (int reading = 0; reading < 2; ++reading) {
