@@ -45,3 +45,6 @@ bool parseIpv6(const char *text, Ipv6Bytes &address);
 QByteArray ipv4Text(uint32_t address);
 // The shortest form, lower case, an IPv4-mapped address with its dotted tail.
 QByteArray ipv6Text(const Ipv6Bytes &address);
+// The same with its last four bytes dotted ("fe80::0.0.1.3"), as an original may write them: a
+// port behind such an address (":53") would otherwise read as one more group.
+QByteArray ipv6TextDotted(const Ipv6Bytes &address);

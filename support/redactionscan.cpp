@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 namespace redaction {
 namespace {
@@ -56,7 +57,8 @@ struct Token {
     bool upper = false;
     uint8_t narrow = 0; // the MAC groups written with one digit, the first highest
     char separator = ':';
-    QByteArray lead; // "0x" or "0X" of a hexadecimal form
+    bool dotted = false; // an IPv6 address with a dotted tail
+    char lead = 0; // 'x' or 'X' of a hexadecimal form's "0x"
 };
 
 Token tokenOf(qsizetype begin, qsizetype end, Kind kind, Notation notation)
@@ -73,10 +75,12 @@ Token tokenOf(qsizetype begin, qsizetype end, Kind kind, Notation notation)
 // is decided at an index depends only on the bytes within `context` before it and `maxSpan`
 // after it, wherever the text was cut.
 struct View {
+    View(const char *bytes, qsizetype low, qsizetype size) : bytes(bytes), low(low), span(size_t(size - low)) {}
+    uchar operator[](qsizetype i) const { return size_t(i - low) < span ? uchar(bytes[i]) : uchar(' '); }
+
     const char *bytes;
     qsizetype low;
-    qsizetype size;
-    uchar operator[](qsizetype i) const { return i >= low && i < size ? uchar(bytes[i]) : uchar(' '); }
+    size_t span; // the bytes from `low` on that may be read
 };
 
 // Digits at `i`, at most `most`; their number and value.
@@ -141,21 +145,30 @@ bool versionContext(const View &text, qsizetype begin, qsizetype end)
         --i;
     if (i == begin - 1)
         return false;
-    QByteArray word;
-    while (wordByte[text[i]] && word.size() < 24)
-        word.prepend(char(lower(text[i--])));
-    static const char *const endings[] = {"version", "firmware", "driver", "sdk", "revision", "release"};
-    static const char *const words[] = {"v", "ver", "fw", "rev", "build", "kernel", "package", "pkg"};
-    for (const char *ending : endings) {
-        if (word.endsWith(ending))
-            return true;
-    }
-    return std::any_of(std::begin(words), std::end(words), [&](const char *w) { return word == w; });
+    // The word's last letters, lowered, read backwards into the end of `word`.
+    char word[24];
+    int length = 0;
+    while (wordByte[text[i]] && length < int(sizeof word))
+        word[sizeof word - 1 - length++] = char(lower(text[i--]));
+    const std::string_view last(word + sizeof word - length, size_t(length));
+    static constexpr std::string_view endings[] = {"version", "firmware", "driver", "sdk", "revision", "release"};
+    static constexpr std::string_view words[] = {"v", "ver", "fw", "rev", "build", "kernel", "package", "pkg"};
+    const auto endsWith = [&](std::string_view ending) {
+        return last.size() >= ending.size() && last.substr(last.size() - ending.size()) == ending;
+    };
+    return std::any_of(std::begin(endings), std::end(endings), endsWith) ||
+           std::find(std::begin(words), std::end(words), last) != std::end(words);
 }
 
 // Four decimal bytes joined by '.' (or by '-' where `separator` says so), parsed by the system.
 qsizetype quadAt(const View &text, qsizetype i, char separator, uint32_t &address)
 {
+    // Most numbers are no address: the separator must follow within three digits.
+    int first = 1;
+    while (first < 4 && isDigit(text[i + first]))
+        ++first;
+    if (first == 4 || text[i + first] != uchar(separator))
+        return 0;
     char dotted[16];
     int length = 0;
     for (int part = 0; part < 4; ++part) {
@@ -245,9 +258,15 @@ bool ipv6At(const View &text, qsizetype p, Token &token)
         return false;
     qsizetype end = p;
     int colons = 0;
-    while (end - p < 46 && (hexValue(text[end]) >= 0 || text[end] == ':' || text[end] == '.'))
+    bool doubled = false;
+    while (end - p < 46 && (hexValue(text[end]) >= 0 || text[end] == ':' || text[end] == '.')) {
+        doubled = doubled || (text[end] == ':' && end > p && text[end - 1] == ':');
         colons += text[end++] == ':';
+    }
     if (colons < 2 || wordByte[text[end]])
+        return false;
+    // Without "::" an address has seven colons, or six before an IPv4 tail; a time of day has two.
+    if (colons < 6 && !doubled)
         return false;
     while (end > p && (text[end - 1] == '.' || (text[end - 1] == ':' && text[end - 2] != ':')))
         --end;
@@ -291,6 +310,7 @@ bool ipv6At(const View &text, qsizetype p, Token &token)
                          ((address[10] == 0xFF && address[11] == 0xFF) || (address[10] == 0 && address[11] == 0));
     token = tokenOf(p, end, carried ? Ipv4 : Ipv6, Notation::Text6);
     token.v6 = address;
+    token.dotted = std::find(text.bytes + p, text.bytes + end, '.') != text.bytes + end;
     token.upper = hasUpper(text, p, end);
     token.prefix = prefixAt(text, end, 128);
     return true;
@@ -298,7 +318,8 @@ bool ipv6At(const View &text, qsizetype p, Token &token)
 
 // Whether the separator at `i` follows a byte group of one or two digits, so that what comes
 // after it continues a run begun earlier. The tail of a word ("user1-2c-…") is no group: the
-// word decides nothing, and a name's stand-in ends differently from the name.
+// word decides nothing, and a name's stand-in ends differently from the name. (Behind an IPv6
+// address's "::" a run never begins either: its stand-in may end in a group, or the other way.)
 bool groupBefore(const View &text, qsizetype i)
 {
     int width = 0;
@@ -314,7 +335,7 @@ bool groupBefore(const View &text, qsizetype i)
 bool macGroups(const View &text, qsizetype p, Token &token)
 {
     const char separator = char(text[p + 1] == ':' || text[p + 1] == '-' ? text[p + 1] : text[p + 2]);
-    if ((separator != ':' && separator != '-') || ((text[p - 1] == ':' || text[p - 1] == '-') && groupBefore(text, p - 1)) ||
+    if ((separator != ':' && separator != '-') || ((text[p - 1] == ':' || text[p - 1] == '-') && (groupBefore(text, p - 1) || text[p - 2] == ':')) ||
         (text[p - 1] == '.' && wordByte[text[p - 2]]))
         return false;
     struct Group {
@@ -409,7 +430,7 @@ bool integerAt(const View &text, qsizetype p, Mapper &mapper, Token &token)
         return false;
     token = tokenOf(p, digits + count, Ipv4, Notation::Hex);
     token.upper = hasUpper(text, digits, digits + count);
-    token.lead = lead ? QByteArray(1, '0') + char(text[p + 1]) : QByteArray();
+    token.lead = lead ? char(text[p + 1]) : 0;
     token.value = value;
     if (count == 12 && mapper.knownMac(value)) {
         token.kind = Mac;
@@ -432,10 +453,21 @@ bool integerAt(const View &text, qsizetype p, Mapper &mapper, Token &token)
     return mapper.knownIpv4(uint32_t(number));
 }
 
+// `value` in hexadecimal, at least `digits` long.
 QByteArray hexText(uint64_t value, int digits, bool upper)
 {
-    QByteArray text = QByteArray::number(qulonglong(value), 16).rightJustified(digits, '0');
-    return upper ? text.toUpper() : text;
+    const char *const set = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    while (digits < 16 && value >> (4 * digits))
+        ++digits;
+    char text[16];
+    for (int i = digits - 1; i >= 0; --i, value >>= 4)
+        text[i] = set[value & 0xF];
+    return QByteArray(text, digits);
+}
+
+QByteArray leadText(const Token &token)
+{
+    return token.lead ? QByteArray("0") + token.lead : QByteArray();
 }
 
 // The replacement written in the token's notation.
@@ -447,13 +479,13 @@ QByteArray written(const Token &token, uint64_t value, const Ipv6Bytes &v6)
     case Notation::Dashed:
         return ipv4Text(uint32_t(value)).replace('.', '-');
     case Notation::Hex:
-        return token.lead + hexText(value, token.kind == Mac ? 12 : 8, token.upper);
+        return leadText(token) + hexText(value, token.kind == Mac ? 12 : 8, token.upper);
     case Notation::Low:
-        return token.lead + hexText(value, 8, token.upper);
+        return leadText(token) + hexText(value, 8, token.upper);
     case Notation::Decimal:
         return QByteArray::number(qulonglong(value));
     case Notation::Text6: {
-        const QByteArray text = ipv6Text(v6);
+        const QByteArray text = token.dotted ? ipv6TextDotted(v6) : ipv6Text(v6);
         return token.upper ? text.toUpper() : text;
     }
     case Notation::Groups: {
@@ -506,22 +538,36 @@ bool addressAt(const View &text, qsizetype p, Mapper &mapper, Token &token)
     const uchar c = text[p];
     if (hexValue(c) < 0 && c != ':')
         return false;
+    // Every notation but "0x…" and "::…" begins with at most 13 hexadecimal digits and
+    // something other than a letter or digit after them: most words end here ("camera", "frame").
+    uint64_t value;
+    const int run = hexDigitsAt(text, p, 14, value);
+    const bool lead = c == '0' && (text[p + 1] | 0x20) == 'x';
+    if (run > 0 && !lead && (run == 14 || wordByte[text[p + run]]))
+        return false;
+    // An IPv4 address begins with up to three digits and its separator.
+    const uchar after = text[p + run];
+    const bool quad = run <= 3 && isDigit(c);
     return macGroups(text, p, token) || ipv6At(text, p, token) || macQuads(text, p, token) ||
-           (isDigit(c) && (ipv4Dotted(text, p, token) || ipv4Dashed(text, p, token))) ||
+           (quad && after == '.' && ipv4Dotted(text, p, token)) || (quad && after == '-' && ipv4Dashed(text, p, token)) ||
            (c != ':' && integerAt(text, p, mapper, token));
+}
+
+// Whether a URL-encoded separator ("%2F", "%5C") ends right before `index`.
+bool afterEncodedSeparator(const char *text, qsizetype index, qsizetype low)
+{
+    if (index - 3 < low || text[index - 3] != '%')
+        return false;
+    const char a = text[index - 2];
+    const char b = char(text[index - 1] | 0x20);
+    return (a == '2' && b == 'f') || (a == '5' && b == 'c');
 }
 
 // Whether a name or an address may begin at `index`: behind anything but a letter or a digit,
 // and behind a URL-encoded separator ("%2Fhome%2Fanna").
 bool startsHere(const char *text, qsizetype index, qsizetype low)
 {
-    if (index == low || !wordByte[uchar(text[index - 1])])
-        return true;
-    if (index - 3 < low || text[index - 3] != '%')
-        return false;
-    const char a = text[index - 2];
-    const char b = char(text[index - 1] | 0x20);
-    return (a == '2' && b == 'f') || (a == '5' && b == 'c');
+    return index == low || !wordByte[uchar(text[index - 1])] || afterEncodedSeparator(text, index, low);
 }
 
 } // namespace
@@ -565,8 +611,14 @@ qsizetype Scanner::run(const QByteArray &text, qsizetype from, bool atEnd, QByte
     while (index < limit) {
         if (!startsHere(bytes, index, low)) {
             ++index;
-            while (index < limit && wordByte[uchar(bytes[index - 1])] && !startsHere(bytes, index, low))
+            while (index < limit && wordByte[uchar(bytes[index - 1])] && !afterEncodedSeparator(bytes, index, low))
                 ++index;
+            continue;
+        }
+        // Spaces and punctuation begin nothing, but for the names that begin with them ("/home/…").
+        const uchar c = uchar(bytes[index]);
+        if (!wordByte[c] && c != ':' && byFirstByte[c].empty()) {
+            ++index;
             continue;
         }
         const View view{bytes, std::max<qsizetype>(index - context, low), size};

@@ -192,7 +192,8 @@ TEST(Redaction, secondPassChangesNothing)
     for (const char *text : {"ip-192-168-10-d:beef::cafe", "58.10.21.3956:dead::ff:ff", "x JKOWAL~1:3::9",
                              "1.2.3.4+00::4 192.168.10.21+00::4", "1:08:00:2b:a1:11:3-00-2c-5f-11-2:21:3c:4d:5e",
                              "Anna Schmidt.2.3.4", "fd00::/6::1 eth0",
-                             "0:3b:a1:00:2b:a1:Anna", "/home/jkowalski-2c-5f-11-22-00-1B-21::C-4D-5-1"}) {
+                             "0:3b:a1:00:2b:a1:Anna", "/home/jkowalski-2c-5f-11-22-00-1B-21::C-4D-5-1",
+                             "f::0-0-0-1-22-00-1", "fe80::0.0.1.3:0"}) {
         Redactor redactor(machine());
         const QByteArray once = archived(redactor, text);
         EXPECT_EQ(redactor.redacted(once).toStdString(), once.toStdString()) << text;
