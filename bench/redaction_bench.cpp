@@ -63,8 +63,10 @@ double build(const std::vector<QString> &paths, const QString &target, bool reda
         sources.push_back(std::make_unique<RedactedSource>(files.back(), redactor));
     }
     // As the archive does: every entry learned before the first is packed.
+    std::vector<std::FILE *> learned;
     for (size_t i = 0; redact && i < files.size(); ++i)
-        learnFrom(files[i].get(), redactor);
+        learned.push_back(files[i].get());
+    redactor.learnFiles(learned);
     for (size_t i = 0; i < paths.size(); ++i) {
         entries.push_back(redact ? ZipAssemblerEntry{names[i].constData(), sources[i]->reader(), 0, ZipSourceKind::Reader,
                                                      ZipAssemblerResult::Ok}

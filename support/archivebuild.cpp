@@ -212,14 +212,17 @@ BuildOutcome buildSupportArchive(ZipAssemblerHandle *archive, PendingFile &file,
     // redaction, the tools' outputs are awaited for that.
     if (redactor) {
         toolThread->wait();
+        std::vector<SharedFile> sources;
         for (const QVector<ArchiveEntry> *group : {&entries, &toolEntries}) {
             for (const ArchiveEntry &entry : *group) {
-                if (cancel)
-                    break;
-                if (const SharedFile source = openSource(entry))
-                    learnFrom(source.get(), *redactor);
+                if (SharedFile source = openSource(entry))
+                    sources.push_back(std::move(source));
             }
         }
+        std::vector<std::FILE *> files;
+        for (const SharedFile &source : sources)
+            files.push_back(source.get());
+        redactor->learnFiles(files);
     }
     quint64 total = 0;
     for (const ArchiveEntry &entry : std::as_const(entries))

@@ -6,13 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
-
-// Reads on from `file` into `pending`, dropping what lies before `start` but for the bytes the
-// scanner looks back at; false at the file's end.
-bool readOn(std::FILE *file, QByteArray &pending, qsizetype &start, qsizetype readSize)
+bool redaction::readOn(std::FILE *file, QByteArray &pending, qsizetype &start, qsizetype readSize)
 {
-    const qsizetype keep = std::max<qsizetype>(start - redaction::Scanner::context, 0);
+    const qsizetype keep = std::max<qsizetype>(start - Scanner::context, 0);
     pending.remove(0, keep);
     start -= keep;
     const qsizetype had = pending.size();
@@ -20,21 +16,6 @@ bool readOn(std::FILE *file, QByteArray &pending, qsizetype &start, qsizetype re
     const size_t got = std::fread(pending.data() + had, 1, size_t(readSize), file);
     pending.resize(had + qsizetype(got));
     return got > 0;
-}
-
-} // namespace
-
-void learnFrom(std::FILE *file, Redactor &redactor, qsizetype readSize)
-{
-    QByteArray pending;
-    qsizetype start = 0;
-    bool ended = std::fseek(file, 0, SEEK_SET) != 0;
-    while (!ended || start < pending.size()) {
-        if (!ended)
-            ended = !readOn(file, pending, start, readSize);
-        start = redactor.learn(pending, start, ended);
-    }
-    std::fseek(file, 0, SEEK_SET);
 }
 
 RedactedSource::RedactedSource(SharedFile file, Redactor &redactor, qsizetype readSize)
@@ -47,7 +28,7 @@ RedactedSource::~RedactedSource() = default;
 
 bool RedactedSource::readMore()
 {
-    return readOn(file.get(), pending, start, readSize);
+    return redaction::readOn(file.get(), pending, start, readSize);
 }
 
 uint32_t RedactedSource::read(void *context, uint8_t *bytes, uint32_t maxBytes)

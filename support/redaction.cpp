@@ -3,6 +3,8 @@
 #include <QDir>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 using namespace redaction;
 
@@ -271,6 +273,88 @@ qsizetype Redactor::learn(const QByteArray &text, qsizetype from, bool atEnd)
     QByteArray out;
     Counts counts{};
     return scanner.run(text, from, atEnd, out, counts, *learning);
+}
+
+// The addresses a file writes in an ordinary notation, each at its first meeting, in order. It
+// replaces nothing: the scanner goes the same way whatever a mapper answers, but for integer
+// forms, which teach nothing.
+class Redactor::Recorder final : public Mapper {
+public:
+    struct Met {
+        Kind kind;
+        uint32_t v4;
+        int prefix;
+        Ipv6Bytes v6;
+        uint64_t mac;
+    };
+    std::vector<Met> met;
+
+    bool ipv4(uint32_t address, int prefix, bool ordinary, uint32_t &) override
+    {
+        if (ordinary && seen4.insert({address, prefix}).second)
+            met.push_back({Ipv4, address, prefix, {}, 0});
+        return false;
+    }
+    bool ipv6(const Ipv6Bytes &address, int prefix, Ipv6Bytes &) override
+    {
+        if (seen6.insert({address, prefix}).second)
+            met.push_back({Ipv6, 0, prefix, address, 0});
+        return false;
+    }
+    bool mac(uint64_t address, bool ordinary, uint64_t &) override
+    {
+        if (ordinary && seenMacs.insert(address).second)
+            met.push_back({Mac, 0, -1, {}, address});
+        return false;
+    }
+    bool macLow(uint32_t, uint32_t &) override { return false; }
+    bool knownIpv4(uint32_t) override { return false; }
+    bool knownMac(uint64_t) override { return false; }
+
+private:
+    std::set<std::pair<uint32_t, int>> seen4;
+    std::set<std::pair<Ipv6Bytes, int>> seen6;
+    std::set<uint64_t> seenMacs;
+};
+
+void Redactor::learnFiles(const std::vector<std::FILE *> &files, qsizetype readSize)
+{
+    std::vector<Recorder> recorders(files.size());
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        for (size_t i; (i = next++) < files.size();) {
+            QByteArray pending;
+            QByteArray out;
+            Counts counts{};
+            qsizetype start = 0;
+            bool ended = std::fseek(files[i], 0, SEEK_SET) != 0;
+            while (!ended || start < pending.size()) {
+                if (!ended)
+                    ended = !redaction::readOn(files[i], pending, start, readSize);
+                out.resize(0);
+                start = scanner.run(pending, start, ended, out, counts, recorders[i]);
+            }
+            std::fseek(files[i], 0, SEEK_SET);
+        }
+    };
+    std::vector<std::thread> threads(std::min<size_t>(std::max(std::thread::hardware_concurrency(), 1u), files.size()));
+    for (std::thread &thread : threads)
+        thread = std::thread(work);
+    for (std::thread &thread : threads)
+        thread.join();
+    for (const Recorder &recorder : recorders) {
+        for (const Recorder::Met &address : recorder.met) {
+            uint32_t v4;
+            Ipv6Bytes v6;
+            uint64_t mac;
+            if (address.kind == Ipv4)
+                learning->ipv4(address.v4, address.prefix, true, v4);
+            else if (address.kind == Ipv6)
+                learning->ipv6(address.v6, address.prefix, v6);
+            else
+                learning->mac(address.mac, true, mac);
+        }
+    }
 }
 
 qsizetype Redactor::redact(const QByteArray &text, qsizetype from, bool atEnd, QByteArray &out, Counts &counts)

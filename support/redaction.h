@@ -40,6 +40,11 @@ public:
     // way as redact() reads; their hexadecimal and decimal forms count from then on. Call it for
     // every entry before the first is redacted, never while another thread redacts.
     qsizetype learn(const QByteArray &text, qsizetype from, bool atEnd);
+    // Learns from the files as learn() would, reading them one after another in their order, in
+    // pieces of `readSize` bytes, but on all cores: each file's addresses are gathered on their
+    // own and then taken in the files' order, so that the stand-ins' numbers do not depend on the
+    // threads. Leaves every file at its start.
+    void learnFiles(const std::vector<std::FILE *> &files, qsizetype readSize = 65536);
     // Redacts `text` from `from` on (the bytes before it are only looked at) and appends the
     // result to `out`, counting what it replaced into `counts`. Returns where it stopped: the
     // end when `atEnd`; otherwise, since more text could change what a match is, somewhat before
@@ -60,6 +65,7 @@ public:
 private:
     class Forward;
     friend class Forward;
+    class Recorder; // one file's addresses, for learnFiles
 
     mutable std::mutex lock; // over what follows
     std::map<uint32_t, uint32_t> networks4;                  // first three bytes: stand-in's
@@ -81,13 +87,15 @@ private:
     std::unique_ptr<Forward> learning;
 };
 
-// Reads `file` from its start to its end for `redactor` to learn its addresses (Redactor::learn),
-// in pieces of `readSize` bytes, and leaves it at its start again.
-void learnFrom(std::FILE *file, Redactor &redactor, qsizetype readSize = 65536);
+namespace redaction {
+// Reads on from `file` into `pending`, dropping what lies before `start` but for the bytes the
+// scanner looks back at; false at the file's end.
+bool readOn(std::FILE *file, QByteArray &pending, qsizetype &start, qsizetype readSize);
+} // namespace redaction
 
 // An entry's source read through a redactor, as a source of the ZIP writer: the file from its
 // start at every rewind, the replacements of the last complete reading counted in the redactor.
-// The redactor should have learned from every entry (learnFrom) before the first is read. It
+// The redactor should have learned from every entry (learnFiles) before the first is read. It
 // reads the file in pieces of `readSize` bytes.
 class RedactedSource {
 public:

@@ -316,16 +316,19 @@ bool ipv6At(const View &text, qsizetype p, Token &token)
     return true;
 }
 
-// Whether the separator at `i` follows a byte group of one or two digits, so that what comes
-// after it continues a run begun earlier. The tail of a word ("user1-2c-…") is no group: the
-// word decides nothing, and a name's stand-in ends differently from the name. (Behind an IPv6
-// address's "::" a run never begins either: its stand-in may end in a group, or the other way.)
+// Whether the separator at `i` follows a byte group of one or two digits that is part of a run
+// of such groups: what comes after it continues a run begun earlier. The tail of a word
+// ("user1-2c-…"), of a dotted number ("…2.1-0-1-c…") or of an IPv6 address ("…:0:2-00-01-…") is no
+// such group: a stand-in may end differently from its original. (Nor does a run begin behind an
+// IPv6 address's "::".)
 bool groupBefore(const View &text, qsizetype i)
 {
     int width = 0;
     while (width < 3 && hexValue(text[i - 1 - width]) >= 0)
         ++width;
-    return width > 0 && width <= 2 && !wordByte[text[i - 1 - width]];
+    const uchar before = text[i - 1 - width];
+    const bool runStart = !wordByte[before] && before != '.' && before != ':' && before != '-';
+    return width > 0 && width <= 2 && (before == text[i] || runStart);
 }
 
 // A MAC address in groups: six bytes joined by ':' or '-', each of two digits or, with leading

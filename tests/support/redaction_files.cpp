@@ -25,15 +25,20 @@ int main(int argc, char **argv)
                  qPrintable(identity.addresses.join(u' ')), qPrintable(identity.macs.join(u' ')));
     Redactor redactor(identity);
     std::vector<std::unique_ptr<RedactedSource>> sources;
+    std::vector<SharedFile> files;
     for (const QString &path : arguments.mid(1)) {
         const SharedFile file = shared(openPlainFile(path, false));
         if (!file) {
             std::fprintf(stderr, "%s: cannot be read\n", qPrintable(path));
             return 1;
         }
-        learnFrom(file.get(), redactor);
         sources.push_back(std::make_unique<RedactedSource>(file, redactor));
+        files.push_back(file);
     }
+    std::vector<std::FILE *> learned;
+    for (const SharedFile &file : files)
+        learned.push_back(file.get());
+    redactor.learnFiles(learned);
     for (size_t i = 0; i < sources.size(); ++i) {
         QFile out(arguments[0] + u'/' + QFileInfo(arguments[int(i) + 1]).fileName());
         if (!out.open(QIODevice::WriteOnly))

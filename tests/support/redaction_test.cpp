@@ -53,7 +53,7 @@ QByteArray streamed(Redactor &redactor, const QByteArray &text, uint32_t piece, 
     file.write(text);
     file.flush();
     const SharedFile opened = shared(openPlainFile(file.fileName(), false));
-    learnFrom(opened.get(), redactor, readSize);
+    redactor.learnFiles({opened.get()}, readSize);
     RedactedSource source(opened, redactor, readSize);
     const ZipAssemblerReader *reader = source.reader();
     QByteArray out;
@@ -193,7 +193,8 @@ TEST(Redaction, secondPassChangesNothing)
                              "1.2.3.4+00::4 192.168.10.21+00::4", "1:08:00:2b:a1:11:3-00-2c-5f-11-2:21:3c:4d:5e",
                              "Anna Schmidt.2.3.4", "fd00::/6::1 eth0",
                              "0:3b:a1:00:2b:a1:Anna", "/home/jkowalski-2c-5f-11-22-00-1B-21::C-4D-5-1",
-                             "f::0-0-0-1-22-00-1", "fe80::0.0.1.3:0"}) {
+                             "f::0-0-0-1-22-00-1", "fe80::0.0.1.3:0",
+                             "::501-0-1-c-f-11-20::", "fd00::1501-00-01-2c-5f-11-20::1501-00-01-2c-5f-11-2.1b22"}) {
         Redactor redactor(machine());
         const QByteArray once = archived(redactor, text);
         EXPECT_EQ(redactor.redacted(once).toStdString(), once.toStdString()) << text;
@@ -233,6 +234,41 @@ TEST(Redaction, streamedEntriesMatchTheWholeTextAndShareTheirStandIns)
     EXPECT_EQ(counts.value("IPv6 address"), 4 * lines);
 }
 
+// Learned on all cores, many files give the very stand-ins that reading them one after another
+// gives: numbered in the files' order, whichever thread ends first, each file left at its start.
+TEST(Redaction, filesLearnedTogetherGiveTheStandInsOfOneAfterAnother)
+{
+    std::vector<QByteArray> texts;
+    texts.push_back(QByteArray(400'000, '.') + " 0xC0A80763 10.1.0.0/16 fd00:1::/48\n");
+    for (int i = 0; i < 7; ++i)
+        texts.push_back("at 10.9." + QByteArray::number(i) + ".1 and 2a02:810d:" + QByteArray::number(i) +
+                        "::5 from 02:1b:21:3c:4d:" + QByteArray::number(10 + i) + "\n");
+    texts.push_back("peer 192.168.7.99 ::ffff:10.9.3.7 10.1.0.0/16\n");
+    Redactor alone(machine());
+    for (const QByteArray &text : texts)
+        alone.learn(text, 0, true);
+
+    std::vector<std::unique_ptr<QTemporaryFile>> files;
+    std::vector<SharedFile> opened;
+    std::vector<std::FILE *> learned;
+    for (const QByteArray &text : texts) {
+        files.push_back(std::make_unique<QTemporaryFile>());
+        ASSERT_TRUE(files.back()->open());
+        files.back()->write(text);
+        files.back()->flush();
+        opened.push_back(shared(openPlainFile(files.back()->fileName(), false)));
+        learned.push_back(opened.back().get());
+    }
+    Redactor together(machine());
+    together.learnFiles(learned, 4096);
+    EXPECT_EQ(together.mapping().toStdString(), alone.mapping().toStdString());
+    for (const QByteArray &text : texts)
+        EXPECT_EQ(together.redacted(text), alone.redacted(text));
+    EXPECT_FALSE(together.redacted(texts[0]).contains("C0A80763")) << "known from the last file";
+    for (std::FILE *file : learned)
+        EXPECT_EQ(std::ftell(file), 0);
+}
+
 // A second reading of the same entry (the writer may read an entry twice) counts only once.
 TEST(Redaction, rereadEntryCountsOnce)
 {
@@ -242,7 +278,7 @@ TEST(Redaction, rereadEntryCountsOnce)
     file.write("anna.schmidt at 10.0.0.1\n");
     file.flush();
     const SharedFile opened = shared(openPlainFile(file.fileName(), false));
-    learnFrom(opened.get(), redactor);
+    redactor.learnFiles({opened.get()});
     RedactedSource source(opened, redactor);
     const ZipAssemblerReader *reader = source.reader();
     uint8_t buffer[100];
