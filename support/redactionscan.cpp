@@ -75,12 +75,17 @@ Token tokenOf(qsizetype begin, qsizetype end, Kind kind, Notation notation)
 // is decided at an index depends only on the bytes within `context` before it and `maxSpan`
 // after it, wherever the text was cut.
 struct View {
-    View(const char *bytes, qsizetype low, qsizetype size) : bytes(bytes), low(low), span(size_t(size - low)) {}
+    View(const char *bytes, qsizetype low, qsizetype size, const Scanner &names)
+        : bytes(bytes), low(low), span(size_t(size - low)), names(names)
+    {
+    }
     uchar operator[](qsizetype i) const { return size_t(i - low) < span ? uchar(bytes[i]) : uchar(' '); }
+    bool nameAt(qsizetype i) const { return names.literal(bytes, low + qsizetype(span), i) != nullptr; }
 
     const char *bytes;
     qsizetype low;
     size_t span; // the bytes from `low` on that may be read
+    const Scanner &names;
 };
 
 // Digits at `i`, at most `most`; their number and value.
@@ -331,6 +336,16 @@ bool groupBefore(const View &text, qsizetype i)
     return width > 0 && width <= 2 && (before == text[i] || runStart);
 }
 
+// The width of the byte group at `j`: a word of hexadecimal digits alone that is no name (as a
+// name's stand-in is none); 0 for anything else.
+int groupWidthAt(const View &text, qsizetype j)
+{
+    int width = 0;
+    while (width < 14 && hexValue(text[j + width]) >= 0)
+        ++width;
+    return width == 0 || wordByte[text[j + width]] || text.nameAt(j) ? 0 : width;
+}
+
 // A MAC address in groups: six bytes joined by ':' or '-', each of two digits or, with leading
 // zeros dropped, of one ("0:1b:21:3c:4d:5e"). Found at the tail of a DHCPv6 client identifier
 // ("00-01-00-01-" four time bytes, or "00-03-00-01-", then the address) and behind an ARP hardware
@@ -356,14 +371,13 @@ bool macGroups(const View &text, qsizetype p, Token &token)
             return false;
         group[count++] = {i, width, value};
         i += width;
-        if (text[i] != uchar(separator) || hexValue(text[i + 1]) < 0 || count == group.size())
+        if (text[i] != uchar(separator) || count == group.size() || groupWidthAt(text, i + 1) == 0)
             break;
         ++i;
     }
-    // Behind it, a further group makes a longer run; a word ("…:5e:Anna") does not.
-    uint64_t next;
-    const int nextWidth = text[i] == ':' || text[i] == '-' ? hexDigitsAt(text, i + 1, 3, next) : 0;
-    if (wordByte[text[i]] || (nextWidth > 0 && nextWidth <= 2 && !wordByte[text[i + 1 + nextWidth]]) || count < 6)
+    // Behind it, a further group makes a longer run; a word ("…:5e:Anna", "…-5e-abcd") does not.
+    const int nextWidth = text[i] == ':' || text[i] == '-' ? groupWidthAt(text, i + 1) : 0;
+    if (wordByte[text[i]] || (nextWidth > 0 && nextWidth <= 2) || count < 6)
         return false;
     const auto bytes = [&](size_t k) { return group[k].value; };
     size_t first;
@@ -605,7 +619,8 @@ qsizetype Scanner::run(const QByteArray &text, qsizetype from, bool atEnd, QByte
 {
     const char *bytes = text.constData();
     const qsizetype size = text.size();
-    const qsizetype lookahead = std::max(maxSpan, longest) + 2;
+    // A classifier reads up to `maxSpan` bytes ahead, and may look for a name there.
+    const qsizetype lookahead = maxSpan + longest + 2;
     const qsizetype limit = atEnd ? size : size - lookahead;
     const qsizetype low = std::max<qsizetype>(from - context, 0);
     qsizetype index = from;
@@ -624,7 +639,7 @@ qsizetype Scanner::run(const QByteArray &text, qsizetype from, bool atEnd, QByte
             ++index;
             continue;
         }
-        const View view{bytes, std::max<qsizetype>(index - context, low), size};
+        const View view(bytes, std::max<qsizetype>(index - context, low), size, *this);
         qsizetype used = 0;
         if (addressAt(view, index, mapper, token)) {
             if (!token.keep) {

@@ -54,8 +54,11 @@ public:
     qsizetype run(const QByteArray &text, qsizetype from, bool atEnd, QByteArray &out, Counts &counts,
                   Mapper &mapper) const;
 
-private:
+    // The name that begins at `index` of `text` (of `size` bytes) and ends before anything but a
+    // letter or digit; null when there is none.
     const Literal *literal(const char *text, qsizetype size, qsizetype index) const;
+
+private:
 
     std::vector<Literal> literals; // the longest first
     std::array<std::vector<const Literal *>, 256> byFirstByte;

@@ -14,7 +14,7 @@ namespace {
 Identity machine()
 {
     Identity identity;
-    identity.hostNames = {"cam-line7"};
+    identity.hostNames = {"cam-line7", "dc01"};
     identity.domains = {"plant.company.example", "company.example", "PLANT"};
     identity.users = {"jkowalski", "anna.schmidt"};
     identity.homes = {"/home/jkowalski", "C:\\Users\\JKOWAL~1", "/"};
@@ -194,7 +194,8 @@ TEST(Redaction, secondPassChangesNothing)
                              "Anna Schmidt.2.3.4", "fd00::/6::1 eth0",
                              "0:3b:a1:00:2b:a1:Anna", "/home/jkowalski-2c-5f-11-22-00-1B-21::C-4D-5-1",
                              "f::0-0-0-1-22-00-1", "fe80::0.0.1.3:0",
-                             "::501-0-1-c-f-11-20::", "fd00::1501-00-01-2c-5f-11-20::1501-00-01-2c-5f-11-2.1b22"}) {
+                             "::501-0-1-c-f-11-20::", "fd00::1501-00-01-2c-5f-11-20::1501-00-01-2c-5f-11-2.1b22",
+                             "0-1-c-f-11-22-Anna", "00-1b-21-3c-4d-5e-anna.schmidt", "0-1-c-f-11-22-dc01", "02-1b-21-3c-4d-5e-dc01"}) {
         Redactor redactor(machine());
         const QByteArray once = archived(redactor, text);
         EXPECT_EQ(redactor.redacted(once).toStdString(), once.toStdString()) << text;
