@@ -324,8 +324,7 @@ bool ipv6At(const View &text, qsizetype p, Token &token)
 // Whether the separator at `i` follows a byte group of one or two digits that is part of a run
 // of such groups: what comes after it continues a run begun earlier. The tail of a word
 // ("user1-2c-…"), of a dotted number ("…2.1-0-1-c…") or of an IPv6 address ("…:0:2-00-01-…") is no
-// such group: a stand-in may end differently from its original. (Nor does a run begin behind an
-// IPv6 address's "::".)
+// such group: a stand-in may end differently from its original.
 bool groupBefore(const View &text, qsizetype i)
 {
     int width = 0;
@@ -353,7 +352,7 @@ int groupWidthAt(const View &text, qsizetype j)
 bool macGroups(const View &text, qsizetype p, Token &token)
 {
     const char separator = char(text[p + 1] == ':' || text[p + 1] == '-' ? text[p + 1] : text[p + 2]);
-    if ((separator != ':' && separator != '-') || ((text[p - 1] == ':' || text[p - 1] == '-') && (groupBefore(text, p - 1) || text[p - 2] == ':')) ||
+    if ((separator != ':' && separator != '-') || ((text[p - 1] == ':' || text[p - 1] == '-') && groupBefore(text, p - 1)) ||
         (text[p - 1] == '.' && wordByte[text[p - 2]]))
         return false;
     struct Group {
@@ -655,7 +654,7 @@ qsizetype Scanner::run(const QByteArray &text, qsizetype from, bool atEnd, QByte
             index = std::max(token.end, index + 1);
             continue;
         }
-        if (const Literal *name = literal(bytes, size, index)) {
+        if (const Literal *name = byFirstByte[lower(c)].empty() ? nullptr : literal(bytes, size, index)) {
             out.append(bytes + copied, index - copied);
             out += name->replacement;
             ++counts[name->kind];
