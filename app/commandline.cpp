@@ -215,17 +215,16 @@ QByteArray listJson(const HeldFolder &folder, const QString &logPath)
         QJsonArray logs;
         for (const QString &name : logPaths(QString(), entry)) {
             const EntryKind kind = folder.kind(name);
-            logs.append(QJsonObject{{"file", name},
-                                    {"state", logState(kind)},
-                                    {"size", kind == EntryKind::PlainFile ? QJsonValue(qint64(folder.size(name))) : QJsonValue()}});
+            const QJsonValue size = kind == EntryKind::PlainFile ? QJsonValue(qint64(folder.size(name))) : QJsonValue();
+            logs.append(QJsonObject{{"file", name}, {"state", logState(kind)}, {"size", size}});
         }
         QJsonArray inis;
         for (const QString &name : paramPaths(QString(), entry)) {
             const IniReading ini = readIni(folder, name);
-            const int index = levelIndex(ini.value);
+            const int level = levelIndex(ini.value);
             inis.append(QJsonObject{{"file", name},
                                     {"state", iniStateName(ini.state)},
-                                    {"level", index < 0 ? QJsonValue() : QJsonValue(levelName(index))},
+                                    {"level", level < 0 ? QJsonValue() : QJsonValue(levelName(level))},
                                     {"mask", orNull(ini.value)}});
         }
         components.append(QJsonObject{{"key", entry.key},
@@ -341,7 +340,8 @@ int runCommandLine(const QStringList &arguments)
         Text::tr("Writes the FILEs (or standard input) to standard output with every stand-in of a redacted support "
                  "archive replaced by its original, read from MAPPING, the file left beside the archive."),
         Text::tr("MAPPING"));
-    parser.addOptions({listing, json, enable, disable, level, clear, older, archive, maxLogSize, redact, output, unredact});
+    parser.addOptions(
+        {listing, json, enable, disable, level, clear, older, archive, maxLogSize, redact, output, unredact});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());

@@ -236,7 +236,8 @@ TEST_F(SharedFolderCommandLine, messagesTellTheRealCause)
 // the command line would have called them bad usage.
 TEST_F(CommandLineTest, qtsOwnOptionsStillOpenTheDialog)
 {
-    for (const QStringList &arguments : QList<QStringList>{{"-platform", "bogus"}, {"-style", "fusion", "--platform", "bogus"}}) {
+    const QList<QStringList> dialogs = {{"-platform", "bogus"}, {"-style", "fusion", "--platform", "bogus"}};
+    for (const QStringList &arguments : dialogs) {
         const Outcome result = run(arguments);
         EXPECT_NE(result.exitCode, 0) << arguments.join(' ').toStdString();
         EXPECT_NE(result.exitCode, 2) << arguments.join(' ').toStdString();

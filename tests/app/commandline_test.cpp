@@ -325,7 +325,8 @@ TEST_F(CommandLineTest, helpAndVersionInEveryFormNeedNoDisplay)
 {
     write("kv4_usb.log", "log");
     const QMap<QString, QByteArray> before = snapshot();
-    for (const QStringList &arguments : QList<QStringList>{{"-h"}, {"-?"}, {"/?"}, {"--help"}, {"-h", "--enable", "all"}}) {
+    const QList<QStringList> helps = {{"-h"}, {"-?"}, {"/?"}, {"--help"}, {"-h", "--enable", "all"}};
+    for (const QStringList &arguments : helps) {
         const Outcome result = run(arguments);
         EXPECT_EQ(result.exitCode, 0) << arguments.join(' ').toStdString() << result.err.toStdString();
         for (const char *option : {"--list", "--json", "--enable", "-?, -h, --help"})
