@@ -18,9 +18,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <cstdio>
@@ -43,6 +48,14 @@ void print(std::FILE *stream, const QString &text)
 {
     std::fputs(text.toLocal8Bit().constData(), stream);
     std::fflush(stream);
+}
+
+// Bytes as they are (JSON is UTF-8 whatever the console's code page); false when not all of
+// them went out.
+bool printBytes(const QByteArray &bytes)
+{
+    return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()) &&
+           std::fflush(stdout) == 0;
 }
 
 int usageError(const QString &problem)
@@ -97,6 +110,19 @@ QString componentName(int index)
            QLatin1Char(']');
 }
 
+// What a log of the listing is; for its size, see HeldFolder::size.
+const char *logState(EntryKind kind)
+{
+    switch (kind) {
+    case EntryKind::Missing:
+        return "missing";
+    case EntryKind::PlainFile:
+        return "file";
+    default:
+        return "other";
+    }
+}
+
 QString describeLog(const HeldFolder &folder, const QString &name)
 {
     switch (folder.kind(name)) {
@@ -109,24 +135,65 @@ QString describeLog(const HeldFolder &folder, const QString &name)
     }
 }
 
-QString describeIni(const HeldFolder &folder, const QString &name)
+enum class IniState { Missing, Unreadable, Read };
+
+const char *iniStateName(IniState state)
 {
-    if (folder.kind(name) == EntryKind::Missing)
-        return Text::tr("missing");
-    const std::optional<QString> value = loggingValue(folder, name);
-    if (!value)
-        return Text::tr("cannot be read as an INI file");
-    if (value->isEmpty())
-        return Text::tr("no level");
-    const int index = levelIndex(*value);
-    return index < 0 ? *value : translated(levelName(index)) + QStringLiteral(" (") + *value + QLatin1Char(')');
+    switch (state) {
+    case IniState::Missing:
+        return "missing";
+    case IniState::Unreadable:
+        return "unreadable";
+    case IniState::Read:
+        break;
+    }
+    return "file";
 }
 
-void list(const HeldFolder &folder)
+// An INI file of the listing, and the value of its "Logging" when it could be read (empty when
+// it has none).
+struct IniReading {
+    IniState state;
+    QString value;
+};
+
+IniReading readIni(const HeldFolder &folder, const QString &name)
+{
+    if (folder.kind(name) == EntryKind::Missing)
+        return {IniState::Missing, {}};
+    const std::optional<QString> value = loggingValue(folder, name);
+    return value ? IniReading{IniState::Read, *value} : IniReading{IniState::Unreadable, {}};
+}
+
+QString describeIni(const HeldFolder &folder, const QString &name)
+{
+    const IniReading ini = readIni(folder, name);
+    if (ini.state == IniState::Missing)
+        return Text::tr("missing");
+    if (ini.state == IniState::Unreadable)
+        return Text::tr("cannot be read as an INI file");
+    if (ini.value.isEmpty())
+        return Text::tr("no level");
+    const int index = levelIndex(ini.value);
+    return index < 0 ? ini.value : translated(levelName(index)) + QStringLiteral(" (") + ini.value + QLatin1Char(')');
+}
+
+QString folderLine(const QString &logPath)
+{
+    const QString where = QDir::toNativeSeparators(logPath);
+    return (isFallbackFolder(logPath)
+                ? Text::tr("Log folder: %1 (your own, standing in for the shared folder, which cannot be used)")
+                : Text::tr("Log folder: %1 (the shared folder)"))
+               .arg(where) +
+           QLatin1Char('\n');
+}
+
+void list(const HeldFolder &folder, const QString &logPath)
 {
     const auto line = [](const QString &name, const QString &state) {
         print(stdout, QStringLiteral("    ") + name + QStringLiteral(": ") + state + QLatin1Char('\n'));
     };
+    print(stdout, folderLine(logPath));
     for (int index : switchableComponents()) {
         const ComponentEntry &entry = catalogueEntries().at(index);
         print(stdout, componentName(index) + QStringLiteral(": ") +
@@ -136,6 +203,40 @@ void list(const HeldFolder &folder)
         for (const QString &path : paramPaths(QString(), entry))
             line(path, describeIni(folder, path));
     }
+}
+
+// The listing for scripts: the same facts as list(), in English words whatever the locale.
+QByteArray listJson(const HeldFolder &folder, const QString &logPath)
+{
+    const auto orNull = [](const QString &text) { return text.isEmpty() ? QJsonValue() : QJsonValue(text); };
+    QJsonArray components;
+    for (int index : switchableComponents()) {
+        const ComponentEntry &entry = catalogueEntries().at(index);
+        QJsonArray logs;
+        for (const QString &name : logPaths(QString(), entry)) {
+            const EntryKind kind = folder.kind(name);
+            const QJsonValue size = kind == EntryKind::PlainFile ? QJsonValue(qint64(folder.size(name))) : QJsonValue();
+            logs.append(QJsonObject{{"file", name}, {"state", logState(kind)}, {"size", size}});
+        }
+        QJsonArray inis;
+        for (const QString &name : paramPaths(QString(), entry)) {
+            const IniReading ini = readIni(folder, name);
+            const int level = levelIndex(ini.value);
+            inis.append(QJsonObject{{"file", name},
+                                    {"state", iniStateName(ini.state)},
+                                    {"level", level < 0 ? QJsonValue() : QJsonValue(levelName(level))},
+                                    {"mask", orNull(ini.value)}});
+        }
+        components.append(QJsonObject{{"key", entry.key},
+                                      {"name", componentText(index)},
+                                      {"logging", isLogging(&folder, entry)},
+                                      {"logs", logs},
+                                      {"ini", inis}});
+    }
+    return QJsonDocument(QJsonObject{{"folder", QDir::toNativeSeparators(logPath)},
+                                     {"fallback", isFallbackFolder(logPath)},
+                                     {"components", components}})
+        .toJson(QJsonDocument::Indented);
 }
 
 // Writes the open file from its start to standard output; false when a read or write failed.
@@ -158,8 +259,27 @@ void showProgress(const BuildProgress &now)
 
 bool wantsCommandLine(int argc, char **argv)
 {
+    // What QGuiApplication, QApplication and the X11 platform take out of the arguments, with one
+    // dash or two; the first ones take the next argument as their value.
+    static const char *const valued[] = {"platform", "platformpluginpath", "platformtheme", "plugin",
+                                         "qwindowgeometry", "geometry", "qwindowtitle", "title",
+                                         "qwindowicon", "icon", "session", "style", "stylesheet",
+                                         "qmljsdebugger", "display", "name", "visual"};
+    static const char *const flags[] = {"reverse", "testability", "widgetcount", "nograb", "dograb"};
+    static const char *const joined[] = {"style=", "stylesheet=", "qmljsdebugger="};
+    const auto among = [](const char *name, const auto &names, bool prefix) {
+        return std::any_of(std::begin(names), std::end(names), [&](const char *known) {
+            return prefix ? std::strncmp(name, known, std::strlen(known)) == 0 : std::strcmp(name, known) == 0;
+        });
+    };
     for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--", 2) == 0)
+        const char *name = argv[i];
+        if (*name != '-')
+            return true;
+        name += name[1] == '-' ? 2 : 1;
+        if (among(name, valued, false))
+            ++i;
+        else if (!among(name, flags, false) && !among(name, joined, true))
             return true;
     }
     return false;
@@ -172,14 +292,21 @@ int runCommandLine(const QStringList &arguments)
         Text::tr("Switches the logging of the camera software's components and builds the support archive, without a "
                  "window. Without options, the dialog opens. Components are named by key (\"zel.sdk\") or by their "
                  "text in the dialog (\"USB3\"), in any letter case; several are separated by commas."));
-    const QCommandLineOption help = parser.addHelpOption();
+    // "-?" on every platform, and "/?" as Windows users type it (found among the arguments).
+    const QCommandLineOption help({QStringLiteral("?"), QStringLiteral("h"), QStringLiteral("help")},
+                                  Text::tr("Shows these options."));
+    parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption listing(
-        QStringLiteral("list"), Text::tr("Lists each component: whether its logging is on, the sizes of its logs and "
-                                         "the level in each of its INI files."));
-    const QCommandLineOption enable(QStringLiteral("enable"), Text::tr("Switches the logging of the components on."),
+        QStringLiteral("list"), Text::tr("Lists the log folder and each component: whether its logging is on, the "
+                                         "sizes of its logs and the level in each of its INI files."));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  Text::tr("With --list: lists as one JSON object, in English whatever the language."));
+    const QCommandLineOption enable(QStringLiteral("enable"),
+                                    Text::tr("Switches the logging of the components on (all: of every one)."),
                                     Text::tr("NAME"));
-    const QCommandLineOption disable(QStringLiteral("disable"), Text::tr("Switches the logging of the components off."),
+    const QCommandLineOption disable(QStringLiteral("disable"),
+                                     Text::tr("Switches the logging of the components off (all: of every one)."),
                                      Text::tr("NAME"));
     const QCommandLineOption level(
         QStringLiteral("level"),
@@ -213,11 +340,12 @@ int runCommandLine(const QStringList &arguments)
         Text::tr("Writes the FILEs (or standard input) to standard output with every stand-in of a redacted support "
                  "archive replaced by its original, read from MAPPING, the file left beside the archive."),
         Text::tr("MAPPING"));
-    parser.addOptions({listing, enable, disable, level, clear, older, archive, maxLogSize, redact, output, unredact});
+    parser.addOptions(
+        {listing, json, enable, disable, level, clear, older, archive, maxLogSize, redact, output, unredact});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
-    if (parser.isSet(help)) {
+    if (parser.isSet(help) || parser.positionalArguments().contains(QLatin1String("/?"))) {
         print(stdout, parser.helpText());
         return 0;
     }
@@ -238,10 +366,17 @@ int runCommandLine(const QStringList &arguments)
         return usageError(Text::tr("--max-log-size needs --support-archive"));
     if (parser.isSet(redact) && !parser.isSet(archive))
         return usageError(Text::tr("--redact needs --support-archive"));
+    if (parser.isSet(json) && !parser.isSet(listing))
+        return usageError(Text::tr("--json needs --list"));
+    // Standard output then carries one thing alone, for whatever reads it.
+    if (parser.isSet(json) && parser.isSet(archive))
+        return usageError(Text::tr("--json cannot go with --support-archive, which prints where the archive went"));
     const QString outputPath = parser.value(output);
     if (parser.isSet(output) && outputPath.trimmed().isEmpty())
         return usageError(Text::tr("--output needs a path, or - for standard output"));
     const bool toStandardOutput = outputPath == QLatin1String("-");
+    if (toStandardOutput && parser.isSet(listing))
+        return usageError(Text::tr("--list cannot go with --output -, which writes the archive to standard output"));
     if (toStandardOutput && parser.isSet(redact))
         return usageError(Text::tr("--redact needs a file for --output: the key to the stand-ins goes beside it"));
     const std::optional<quint64> cap = parser.isSet(maxLogSize) ? byteCount(parser.value(maxLogSize)) : quint64(0);
@@ -257,6 +392,10 @@ int runCommandLine(const QStringList &arguments)
         if (!names)
             return usageError(Text::tr("--%1 needs the name of a component").arg(option->names().constFirst()));
         for (const QString &name : *names) {
+            if (name.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0) {
+                *indexes << switchableComponents();
+                continue;
+            }
             const int index = findComponent(name);
             if (index < 0 || catalogueEntries().at(index).logNames.isEmpty())
                 return usageError(Text::tr("unknown component: %1").arg(name));
@@ -383,8 +522,12 @@ int runCommandLine(const QStringList &arguments)
         }
     }
 
-    if (parser.isSet(listing))
-        list(*folder);
+    if (parser.isSet(json)) {
+        if (!printBytes(listJson(*folder, logPath)))
+            problems << Text::tr("The listing could not be written to standard output completely.");
+    } else if (parser.isSet(listing)) {
+        list(*folder, logPath);
+    }
     for (const QString &problem : std::as_const(problems))
         print(stderr, QStringLiteral("zel.logging: ") + problem + QLatin1Char('\n'));
     return problems.isEmpty() ? 0 : 1;

@@ -4,8 +4,9 @@
 
 #include <QStringList>
 
-// Whether the program's arguments ask for the command line rather than the dialog: some argument
-// starts with "--". (Qt's own options, such as "-platform", have one dash.)
+// Whether the program's arguments ask for the command line rather than the dialog: any argument
+// but Qt's own options (such as "-platform offscreen" or "-style=fusion"), which the dialog
+// takes. A stray word or "-h" is the command line's, and needs no display.
 bool wantsCommandLine(int argc, char **argv);
 
 // Does what `arguments` (the program's name first) ask and returns the exit code: 0 when all is

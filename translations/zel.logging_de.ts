@@ -200,20 +200,8 @@
         <translation>Schaltet das Logging der Komponenten der Kamerasoftware und erstellt die Supportdatei, ohne Fenster. Ohne Optionen öffnet sich der Dialog. Komponenten werden mit ihrem Schlüssel („zel.sdk“) oder ihrem Text im Dialog („USB3“) benannt, in beliebiger Groß- und Kleinschreibung; mehrere werden durch Kommas getrennt.</translation>
     </message>
     <message>
-        <source>Lists each component: whether its logging is on, the sizes of its logs and the level in each of its INI files.</source>
-        <translation>Listet jede Komponente auf: ob ihr Logging eingeschaltet ist, die Größen ihrer Logdateien und die Stufe in jeder ihrer INI-Dateien.</translation>
-    </message>
-    <message>
-        <source>Switches the logging of the components on.</source>
-        <translation>Schaltet das Logging der Komponenten ein.</translation>
-    </message>
-    <message>
         <source>NAME</source>
         <translation>NAME</translation>
-    </message>
-    <message>
-        <source>Switches the logging of the components off.</source>
-        <translation>Schaltet das Logging der Komponenten aus.</translation>
     </message>
     <message>
         <source>Writes the level (Error, Standard, High or Full) into the INI files of the components whose logging is on. Components switched on without it get Standard, as in the dialog.</source>
@@ -438,6 +426,50 @@
     <message>
         <source>MAPPING</source>
         <translation>SCHLÜSSEL</translation>
+    </message>
+    <message>
+        <source>Log folder: %1 (your own, standing in for the shared folder, which cannot be used)</source>
+        <translation>Logordner: %1 (Ihr eigener, an Stelle des gemeinsamen Ordners, der nicht benutzt werden kann)</translation>
+    </message>
+    <message>
+        <source>Log folder: %1 (the shared folder)</source>
+        <translation>Logordner: %1 (der gemeinsame Ordner)</translation>
+    </message>
+    <message>
+        <source>Shows these options.</source>
+        <translation>Zeigt diese Optionen.</translation>
+    </message>
+    <message>
+        <source>Lists the log folder and each component: whether its logging is on, the sizes of its logs and the level in each of its INI files.</source>
+        <translation>Listet den Logordner und jede Komponente auf: ob ihr Logging eingeschaltet ist, die Größen ihrer Logdateien und die Stufe in jeder ihrer INI-Dateien.</translation>
+    </message>
+    <message>
+        <source>With --list: lists as one JSON object, in English whatever the language.</source>
+        <translation>Mit --list: listet als ein JSON-Objekt auf, in jeder Sprache auf Englisch.</translation>
+    </message>
+    <message>
+        <source>Switches the logging of the components on (all: of every one).</source>
+        <translation>Schaltet das Logging der Komponenten ein (all: aller Komponenten).</translation>
+    </message>
+    <message>
+        <source>Switches the logging of the components off (all: of every one).</source>
+        <translation>Schaltet das Logging der Komponenten aus (all: aller Komponenten).</translation>
+    </message>
+    <message>
+        <source>--json needs --list</source>
+        <translation>--json braucht --list</translation>
+    </message>
+    <message>
+        <source>--json cannot go with --support-archive, which prints where the archive went</source>
+        <translation>--json geht nicht zusammen mit --support-archive, das ausgibt, wohin das Archiv geschrieben wurde</translation>
+    </message>
+    <message>
+        <source>--list cannot go with --output -, which writes the archive to standard output</source>
+        <translation>--list geht nicht zusammen mit --output -, das das Archiv auf die Standardausgabe schreibt</translation>
+    </message>
+    <message>
+        <source>The listing could not be written to standard output completely.</source>
+        <translation>Die Auflistung konnte nicht vollständig auf die Standardausgabe geschrieben werden.</translation>
     </message>
 </context>
 </TS>

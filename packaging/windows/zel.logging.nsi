@@ -14,6 +14,8 @@ Target amd64-unicode
 !define PRODUCT "zel.logging"
 !define PUBLISHER "zel"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+; Lets "start zel.logging" and the Run box find the program by name, without its folder on PATH.
+!define APP_PATHS_KEY "Software\Microsoft\Windows\CurrentVersion\App Paths\zel.logging.exe"
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -117,6 +119,7 @@ Section "Install"
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
     IntFmt $0 "0x%08X" $0
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+    WriteRegStr HKLM "${APP_PATHS_KEY}" "" "$INSTDIR\zel.logging.exe"
 SectionEnd
 
 Section "Uninstall"
@@ -126,4 +129,5 @@ Section "Uninstall"
     ; Only when empty: a file someone else put there stays, and so does its folder.
     RMDir "$INSTDIR"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    DeleteRegKey HKLM "${APP_PATHS_KEY}"
 SectionEnd

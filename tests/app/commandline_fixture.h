@@ -20,7 +20,9 @@ protected:
     // A program that starts the command line, with its arguments; none: it starts directly.
     QStringList launcher;
 
-    Outcome run(const QStringList &arguments) const
+    // In the C locale unless `changes` to the environment say otherwise. A program that crashed
+    // has exit code -1, and its output all the same.
+    Outcome run(const QStringList &arguments, const QMap<QString, QString> &changes = {}) const
     {
         QProcess program;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -28,15 +30,20 @@ protected:
             environment.remove(name);
         environment.insert("LANG", "C");
         environment.insert("LC_ALL", "C");
+        for (auto change = changes.cbegin(); change != changes.cend(); ++change)
+            environment.insert(change.key(), change.value());
         program.setProcessEnvironment(environment);
         if (launcher.isEmpty())
             program.start(ZEL_PROGRAM, arguments);
         else
             program.start(launcher.first(), launcher.mid(1) + QStringList(ZEL_PROGRAM) + arguments);
         Outcome result;
-        if (!program.waitForFinished(60000) || program.exitStatus() != QProcess::NormalExit)
-            return result;
-        result.exitCode = program.exitCode();
+        if (!program.waitForFinished(60000)) {
+            program.kill();
+            program.waitForFinished();
+        } else if (program.exitStatus() == QProcess::NormalExit) {
+            result.exitCode = program.exitCode();
+        }
         // Windows writes its text streams with CR LF.
         result.bytes = program.readAllStandardOutput();
         result.out = QString::fromLocal8Bit(result.bytes).replace("\r\n", "\n");

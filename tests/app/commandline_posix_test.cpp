@@ -8,6 +8,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -227,4 +230,45 @@ TEST_F(SharedFolderCommandLine, messagesTellTheRealCause)
     chmod(logPath().toLocal8Bit().constData(), 0755);
     EXPECT_EQ(readOnly.exitCode, 1);
     EXPECT_TRUE(readOnly.err.contains("kv4_usb3.log: could not be made (no permission)")) << readOnly.err.toStdString();
+}
+
+// Qt's own options go to the dialog, which without a display cannot start: Qt says why, where
+// the command line would have called them bad usage.
+TEST_F(CommandLineTest, qtsOwnOptionsStillOpenTheDialog)
+{
+    const QList<QStringList> dialogs = {{"-platform", "bogus"}, {"-style", "fusion", "--platform", "bogus"}};
+    for (const QStringList &arguments : dialogs) {
+        const Outcome result = run(arguments);
+        EXPECT_NE(result.exitCode, 0) << arguments.join(' ').toStdString();
+        EXPECT_NE(result.exitCode, 2) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(result.err.contains("platform plugin \"bogus\"")) << result.err.toStdString();
+    }
+}
+
+// Where the shared folder cannot be made, the listing says that the user's own stands in.
+TEST_F(CommandLineTest, listingNamesTheFallbackFolder)
+{
+    write("../../blocker", "x");
+    qputenv("XDG_DATA_DIRS", (root.path() + "/blocker").toUtf8());
+    const QString own = root.path() + "/home/zel/";
+    const Outcome people = run({"--list"});
+    EXPECT_EQ(people.exitCode, 0) << people.err.toStdString();
+    EXPECT_TRUE(people.out.startsWith("Log folder: " + own + " (your own, standing in for the shared folder, which "
+                                                               "cannot be used)\n"))
+        << people.out.toStdString();
+    const Outcome script = run({"--list", "--json"});
+    const QJsonObject listing = QJsonDocument::fromJson(script.bytes).object();
+    EXPECT_EQ(listing["folder"], own);
+    EXPECT_EQ(listing["fallback"], true);
+}
+
+// A listing that does not reach its reader is no success.
+TEST_F(CommandLineTest, listingThatCannotBeWrittenFails)
+{
+    QProcess program;
+    program.setStandardOutputFile("/dev/full");
+    program.start(ZEL_PROGRAM, {"--list", "--json"});
+    ASSERT_TRUE(program.waitForFinished(60000));
+    EXPECT_EQ(program.exitCode(), 1);
+    EXPECT_TRUE(program.readAllStandardError().contains("The listing could not be written to standard output"));
 }

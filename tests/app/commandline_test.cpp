@@ -1,12 +1,14 @@
 // The program's command line, run as its own process without a display, against a temporary log
 // folder.
 
+#include "commandline.h"
 #include "commandline_fixture.h"
 #include "testenv.h"
 
 #include "../zip/archive_view.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -24,6 +26,24 @@ QJsonObject manifestOf(const archive_view::Archive &archive)
         QJsonDocument::fromJson(QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())), &error);
     EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
     return manifest.object();
+}
+
+// The listing of `--list --json`, parsed; each component under its key.
+QMap<QString, QJsonObject> componentsOf(const QJsonObject &listing)
+{
+    QMap<QString, QJsonObject> components;
+    for (const QJsonValue &component : listing["components"].toArray())
+        components[component["key"].toString()] = component.toObject();
+    return components;
+}
+
+QJsonObject parsed(const QByteArray &json)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n" << json.toStdString();
+    EXPECT_TRUE(document.isObject());
+    return document.object();
 }
 
 QString usbIni(const QString &folder, const char *mask)
@@ -82,7 +102,13 @@ TEST_F(CommandLineTest, badUsageChangesNothingAndExitsWithTwo)
                                       {"--enable", "usb", "--level", "Medium"},
                                       {"--output", "x.zip"},
                                       {"--delete-older"},
-                                      {"--clear", "leftover"}};
+                                      {"--clear", "leftover"},
+                                      {"leftover"},
+                                      {"-x"},
+                                      {"--enable", "all,nothing"},
+                                      {"--json"},
+                                      {"--list", "--json", "--support-archive"},
+                                      {"--list", "--support-archive", "--output", "-"}};
     for (const QStringList &arguments : cases) {
         const Outcome result = run(arguments);
         EXPECT_EQ(result.exitCode, 2) << arguments.join(' ').toStdString();
@@ -279,4 +305,140 @@ TEST_F(CommandLineTest, redactionKnowsEveryEntrysAddressesBeforeThePackingBegins
                     .match(QString::fromUtf8(log))
                     .hasMatch())
         << log.toStdString();
+}
+
+// Anything but Qt's own options, which the dialog takes, asks for the command line.
+TEST(CommandLineChoice, everythingButQtsOwnOptionsIsForTheCommandLine)
+{
+    const struct {
+        std::vector<const char *> arguments;
+        bool commandLine;
+    } cases[] = {
+        {{}, false},
+        {{"-platform", "offscreen"}, false},
+        {{"--platform", "offscreen"}, false},
+        {{"-style=fusion", "-reverse", "-widgetcount"}, false},
+        {{"-style", "fusion", "-qwindowtitle", "--list"}, false}, // the title is "--list"
+        {{"-platform"}, false},
+        {{"-h"}, true},
+        {{"-?"}, true},
+        {{"/?"}, true},
+        {{"-v"}, true},
+        {{"--help"}, true},
+        {{"leftover"}, true},
+        {{"-platform", "offscreen", "leftover"}, true},
+        {{"-x"}, true},
+        {{"-styles"}, true},
+        {{"-style=fusion", "--list"}, true},
+        {{""}, true},
+    };
+    for (const auto &row : cases) {
+        std::vector<char *> argv{const_cast<char *>("zel.logging")};
+        for (const char *argument : row.arguments)
+            argv.push_back(const_cast<char *>(argument));
+        std::string line;
+        for (const char *argument : row.arguments)
+            line += std::string(" [") + argument + "]";
+        EXPECT_EQ(wantsCommandLine(int(argv.size()), argv.data()), row.commandLine) << line;
+    }
+}
+
+// The short forms need no display, and touch nothing.
+TEST_F(CommandLineTest, helpAndVersionInEveryFormNeedNoDisplay)
+{
+    write("kv4_usb.log", "log");
+    const QMap<QString, QByteArray> before = snapshot();
+    const QList<QStringList> helps = {{"-h"}, {"-?"}, {"/?"}, {"--help"}, {"-h", "--enable", "all"}};
+    for (const QStringList &arguments : helps) {
+        const Outcome result = run(arguments);
+        EXPECT_EQ(result.exitCode, 0) << arguments.join(' ').toStdString() << result.err.toStdString();
+        for (const char *option : {"--list", "--json", "--enable", "-?, -h, --help"})
+            EXPECT_TRUE(result.out.contains(option)) << arguments.join(' ').toStdString() << ": " << option;
+    }
+    for (const QStringList &arguments : QList<QStringList>{{"-v"}, {"--version"}}) {
+        const Outcome result = run(arguments);
+        EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+        EXPECT_EQ(result.out, "zel.logging 2.2.1\n") << arguments.join(' ').toStdString();
+    }
+    EXPECT_EQ(snapshot(), before);
+}
+
+// Every state a log or INI file can be in, in the same English words whatever the locale.
+TEST_F(CommandLineTest, jsonListingHoldsEveryStateInEveryLanguageAlike)
+{
+    write("kv4_usb.log", "12345");
+    write("kv4_usb_param.ini", "[LOGGING]\r\nLogging=0x0000ffff\r\n");
+    write("kv4_gige.log", "");
+    ASSERT_TRUE(QDir(logPath()).mkdir("kv4_gige2.log"));
+    write("kv4_gige_param.ini", "[LOGGING]\r\nnot an ini line\r\n");
+    write("kv4_cam.ini", "[LOGGING]\r\nLogging=0x00001234\r\n");
+    write("zel_conv.ini", "[LOGGING]\r\n");
+    const Outcome english = run({"--list", "--json"});
+    ASSERT_EQ(english.exitCode, 0) << english.err.toStdString();
+    const Outcome german = run({"--json", "--list"}, {{"LANG", "de_DE.UTF-8"}, {"LC_ALL", "de_DE.UTF-8"}});
+    EXPECT_EQ(QString::fromUtf8(german.bytes), QString::fromUtf8(english.bytes));
+
+    const QJsonObject listing = parsed(english.bytes);
+    EXPECT_EQ(listing["folder"], QDir::toNativeSeparators(logPath()));
+    EXPECT_EQ(listing["fallback"], false);
+    const QJsonArray components = listing["components"].toArray();
+    ASSERT_EQ(components.size(), 10) << "the ten with logs, in the tree's order";
+    EXPECT_EQ(components[0]["key"], "zel.sdk");
+    EXPECT_EQ(components[9]["key"], "zel.interface genicam");
+    const QMap<QString, QJsonObject> byKey = componentsOf(listing);
+    const auto json = [](const char *text) { return QJsonDocument::fromJson(text).array(); };
+
+    const QJsonObject usb = byKey["zel.interface usb"];
+    EXPECT_EQ(usb["name"], "USB");
+    EXPECT_EQ(usb["logging"], true);
+    EXPECT_EQ(usb["logs"], json(R"([{"file": "kv4_usb.log", "state": "file", "size": 5}])"));
+    EXPECT_EQ(usb["ini"], json(R"([{"file": "kv4_usb_param.ini", "state": "file", "level": "Full",
+                                    "mask": "0x0000ffff"}])"));
+
+    const QJsonObject gige = byKey["zel.interface gige"];
+    EXPECT_EQ(gige["logging"], true) << "an empty log is one";
+    EXPECT_EQ(gige["logs"], json(R"([{"file": "kv4_gige.log", "state": "file", "size": 0},
+                                     {"file": "kv4_gige2.log", "state": "other", "size": null}])"));
+    EXPECT_EQ(gige["ini"], json(R"([{"file": "kv4_gige_param.ini", "state": "unreadable", "level": null,
+                                     "mask": null}])"));
+
+    const QJsonObject sdk = byKey["zel.sdk"];
+    EXPECT_EQ(sdk["name"], "zel.sdk");
+    EXPECT_EQ(sdk["logging"], false);
+    EXPECT_EQ(sdk["logs"], json(R"([{"file": "kv4_cam.log", "state": "missing", "size": null},
+                                    {"file": "zel_conv.log", "state": "missing", "size": null}])"));
+    EXPECT_EQ(sdk["ini"], json(R"([{"file": "kv4_cam.ini", "state": "file", "level": null, "mask": "0x00001234"},
+                                   {"file": "zel_conv.ini", "state": "file", "level": null, "mask": null}])"));
+    EXPECT_EQ(byKey["zel.interface cl"]["name"], "Camera Link");
+    EXPECT_EQ(byKey["zel.recorder"]["ini"],
+              json(R"([{"file": "zel_recorder_param.ini", "state": "missing", "level": null, "mask": null}])"));
+
+    // For people: the folder comes first, in the locale's words.
+    const Outcome people = run({"--list"});
+    EXPECT_TRUE(people.out.startsWith("Log folder: " + QDir::toNativeSeparators(logPath()) + " (the shared folder)\n"))
+        << people.out.toStdString();
+    EXPECT_TRUE(people.out.contains("    kv4_usb_param.ini: Full (0x0000ffff)\n")) << people.out.toStdString();
+}
+
+TEST_F(CommandLineTest, allSwitchesEveryComponent)
+{
+    const auto logging = [this] {
+        QStringList on;
+        const Outcome listing = run({"--list", "--json"});
+        for (const QJsonObject &component : componentsOf(parsed(listing.bytes))) {
+            if (component["logging"].toBool())
+                on << component["key"].toString();
+        }
+        return on;
+    };
+    Outcome result = run({"--enable", "All"});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(logging().size(), 10);
+    EXPECT_EQ(snapshot().size(), 15) << "every log of every component";
+    result = run({"--disable", "all", "--enable", "usb"});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(logging(), QStringList{"zel.interface usb"}) << "off goes first";
+    result = run({"--disable", "ALL"});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_TRUE(snapshot().isEmpty());
 }
