@@ -81,6 +81,8 @@ struct View {
     }
     uchar operator[](qsizetype i) const { return size_t(i - low) < span ? uchar(bytes[i]) : uchar(' '); }
     bool nameAt(qsizetype i) const { return names.literal(bytes, low + qsizetype(span), i) != nullptr; }
+    // Whether a name that could begin within the view ends right before `i`.
+    bool nameEndsAt(qsizetype i) const;
 
     const char *bytes;
     qsizetype low;
@@ -324,7 +326,8 @@ bool ipv6At(const View &text, qsizetype p, Token &token)
 // Whether the separator at `i` follows a byte group of one or two digits that is part of a run
 // of such groups: what comes after it continues a run begun earlier. The tail of a word
 // ("user1-2c-…"), of a dotted number ("…2.1-0-1-c…") or of an IPv6 address ("…:0:2-00-01-…") is no
-// such group: a stand-in may end differently from its original.
+// such group: a stand-in may end differently from its original. Nor is the end of a name
+// ("JKOWAL~1:…"), whose stand-in ends in a word.
 bool groupBefore(const View &text, qsizetype i)
 {
     int width = 0;
@@ -332,7 +335,7 @@ bool groupBefore(const View &text, qsizetype i)
         ++width;
     const uchar before = text[i - 1 - width];
     const bool runStart = !wordByte[before] && before != '.' && before != ':' && before != '-';
-    return width > 0 && width <= 2 && (before == text[i] || runStart);
+    return width > 0 && width <= 2 && (before == text[i] || runStart) && !text.nameEndsAt(i);
 }
 
 // The width of the byte group at `j`: a word of hexadecimal digits alone that is no name (as a
@@ -584,6 +587,16 @@ bool afterEncodedSeparator(const char *text, qsizetype index, qsizetype low)
 bool startsHere(const char *text, qsizetype index, qsizetype low)
 {
     return index == low || !wordByte[uchar(text[index - 1])] || afterEncodedSeparator(text, index, low);
+}
+
+bool View::nameEndsAt(qsizetype i) const
+{
+    for (qsizetype k = std::max(low, i - names.longestName()); k < i; ++k) {
+        const Literal *name = startsHere(bytes, k, low) ? names.literal(bytes, low + qsizetype(span), k) : nullptr;
+        if (name && k + name->lower.size() == i)
+            return true;
+    }
+    return false;
 }
 
 } // namespace

@@ -57,6 +57,7 @@ public:
     // The name that begins at `index` of `text` (of `size` bytes) and ends before anything but a
     // letter or digit; null when there is none.
     const Literal *literal(const char *text, qsizetype size, qsizetype index) const;
+    qsizetype longestName() const { return longest; }
 
 private:
 
