@@ -63,7 +63,7 @@ QStringList StandIns::arguments(const QString &name) const
     return arguments;
 }
 
-BoxAnswers::BoxAnswers(QList<QMessageBox::StandardButton> answers) : answers(answers)
+BoxAnswers::BoxAnswers(QList<BoxAnswer> answers) : answers(answers)
 {
     QObject::connect(&timer, &QTimer::timeout, [this] { answerOpenBoxes(); });
     timer.start(10);
@@ -76,11 +76,20 @@ void BoxAnswers::answerOpenBoxes()
         if (!box || !box->isVisible() || box->property("answered").toBool())
             continue;
         box->setProperty("answered", true);
-        seen.append({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
-        const QMessageBox::StandardButton answer = answers.isEmpty() ? QMessageBox::Abort : answers.takeFirst();
-        if (answer == QMessageBox::NoButton)
+        QStringList labels;
+        QAbstractButton *labelled = nullptr;
+        const BoxAnswer answer = answers.isEmpty() ? BoxAnswer(QMessageBox::Abort) : answers.takeFirst();
+        for (QAbstractButton *button : box->buttons()) {
+            labels << button->text();
+            if (!answer.label.isEmpty() && button->text() == answer.label)
+                labelled = button;
+        }
+        seen.append({box->windowTitle(), box->text(), box->icon(), box->standardButtons(), labels});
+        if (labelled)
+            labelled->click();
+        else if (answer.label.isEmpty() && answer.button == QMessageBox::NoButton)
             box->close();
-        else if (QAbstractButton *button = box->button(answer))
+        else if (QAbstractButton *button = answer.label.isEmpty() ? box->button(answer.button) : nullptr)
             button->click();
         else
             box->done(0);

@@ -46,6 +46,15 @@ struct SeenBox {
     QString text;
     QMessageBox::Icon icon;
     QMessageBox::StandardButtons buttons;
+    QStringList labels; // the texts of all its buttons, in the order they were added
+};
+
+// A standard button, or one of the program's own by its text.
+struct BoxAnswer {
+    BoxAnswer(QMessageBox::StandardButton button) : button(button) {}
+    BoxAnswer(const char *label) : label(QString::fromUtf8(label)) {}
+    QMessageBox::StandardButton button = QMessageBox::NoButton;
+    QString label;
 };
 
 // Answers the message boxes that come up, one answer each in turn, and records what they
@@ -53,14 +62,14 @@ struct SeenBox {
 // recorded and dismissed, so that an unexpected question shows as a failure, not a hang.
 class BoxAnswers {
 public:
-    explicit BoxAnswers(QList<QMessageBox::StandardButton> answers = {});
+    explicit BoxAnswers(QList<BoxAnswer> answers = {});
 
     QList<SeenBox> seen;
 
 private:
     void answerOpenBoxes();
 
-    QList<QMessageBox::StandardButton> answers;
+    QList<BoxAnswer> answers;
     QTimer timer;
 };
 
