@@ -26,6 +26,16 @@
 #include <QPushButton>
 #include <QTreeWidgetItemIterator>
 
+namespace {
+
+// A file's size as people read it: "28.6 MiB", "3.9 KiB".
+QString sizeText(quint64 bytes)
+{
+    return QLocale().formattedDataSize(qint64(bytes), 1);
+}
+
+} // namespace
+
 Dialog::Dialog(QWidget *parent)
     : QDialog(parent), form(new DialogForm), ready(false)
 {
@@ -283,7 +293,7 @@ void Dialog::reportSupportFile(quint64 size)
                     : tr("Names and addresses in it were not hidden.");
     offerFolder(QMessageBox::Information, tr("Support File Created"),
                 tr("The support file was written:") + QLatin1Char('\n') + QDir::toNativeSeparators(path) +
-                    QLatin1Char('\n') + QLocale().formattedDataSize(qint64(size)) + QStringLiteral("\n\n") + hidden,
+                    QLatin1Char('\n') + sizeText(size) + QStringLiteral("\n\n") + hidden,
                 path);
 }
 
@@ -390,7 +400,7 @@ void Dialog::on_pushButton_SupportMail_clicked()
     }
     const QString path = supportArchivePath(logPath);
     offerFolder(QMessageBox::Warning, tr("Warning"),
-                failed + QLatin1Char('\n') + tr("You can attach the support file to a mail yourself:") +
+                failed + QStringLiteral("\n\n") + tr("You can attach the support file to a mail yourself:") +
                     QLatin1Char('\n') + QDir::toNativeSeparators(path),
                 path);
 }
@@ -410,8 +420,8 @@ bool Dialog::fitForMail(PlainFile &archive)
         QMessageBox box(QMessageBox::Warning, tr("Support File Too Large"),
                         tr("The support file is %1, more than the %2 that a mail to the support desk may carry: "
                            "mail servers refuse such mails.")
-                                .arg(QLocale().formattedDataSize(qint64(size)),
-                                     QLocale().formattedDataSize(qint64(site.maxMailSize))) +
+                                .arg(sizeText(size),
+                                     sizeText(site.maxMailSize)) +
                             QStringLiteral("\n\n") + tr("A smaller support file keeps only the last part of each log."),
                         QMessageBox::Cancel, this);
         QPushButton *smaller = box.addButton(tr("Smaller Support File"), QMessageBox::AcceptRole);

@@ -94,7 +94,7 @@ TEST_F(DialogMessages, createdSupportFileIsNamedWithItsRedactionAndTheSiteSettin
         EXPECT_EQ(box.icon, QMessageBox::Information);
         EXPECT_EQ(sorted(box.labels), QStringList({"OK", "Show in Folder"}));
         EXPECT_TRUE(box.text.contains(native(archiveName) + "\n")) << box.text.toStdString();
-        EXPECT_TRUE(box.text.contains(QLocale().formattedDataSize(QFileInfo(path(archiveName)).size())));
+        EXPECT_TRUE(box.text.contains(QLocale().formattedDataSize(QFileInfo(path(archiveName)).size(), 1)));
         const QString mapping = native("zel_support.redaction.txt");
         EXPECT_EQ(box.text.contains(mapping), row.redacted) << box.text.toStdString();
         EXPECT_EQ(box.text.contains("were not hidden"), !row.redacted);
@@ -158,7 +158,7 @@ TEST_F(DialogMessages, supportFileTooLargeForAMailIsSaidBeforeTheMailOpens)
         ASSERT_GE(boxes.seen.size(), 2);
         const SeenBox &question = boxes.seen[1];
         EXPECT_EQ(question.title, "Support File Too Large");
-        EXPECT_TRUE(question.text.contains(QLocale().formattedDataSize(64 * 1024))) << question.text.toStdString();
+        EXPECT_TRUE(question.text.contains("more than the 64.0 KiB")) << question.text.toStdString();
         const bool upload = QByteArray(row.site).contains("UploadUrl");
         EXPECT_EQ(sorted(question.labels),
                   sorted(QStringList({"Cancel", "Smaller Support File", "Send Anyway"}) +
