@@ -41,6 +41,7 @@ protected:
         // No session bus: "Show in Folder" opens the folder through the desktop.
         qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/zel-test-bus");
         addSystemTools();
+        answerResultBoxes = true;
     }
 
     void site(const QByteArray &lines) const

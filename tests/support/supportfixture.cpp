@@ -73,7 +73,8 @@ void BoxAnswers::answerOpenBoxes()
 {
     for (QWidget *widget : QApplication::topLevelWidgets()) {
         auto *box = qobject_cast<QMessageBox *>(widget);
-        if (!box || !box->isVisible() || box->property("answered").toBool())
+        if (!box || !box->isVisible() || box->property("answered").toBool() ||
+            (!answerResultBoxes && box->windowTitle() == resultBoxTitle))
             continue;
         box->setProperty("answered", true);
         QStringList labels;
@@ -189,6 +190,21 @@ void expectEmptyLogsWarning(const QList<SeenBox> &seen)
     EXPECT_EQ(seen[0].text, "All log files are empty. Please log another session and try again");
     EXPECT_EQ(seen[0].icon, QMessageBox::Warning);
     EXPECT_EQ(seen[0].buttons, QMessageBox::Ok);
+}
+
+bool answerResultBoxes = false;
+
+SupportTest::SupportTest() : tools(root.path() + "/bin")
+{
+    answerResultBoxes = false;
+    QObject::connect(&resultCloser, &QTimer::timeout, [] {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            auto *box = qobject_cast<QMessageBox *>(widget);
+            if (!answerResultBoxes && box && box->isVisible() && box->windowTitle() == resultBoxTitle)
+                box->button(QMessageBox::Ok)->click();
+        }
+    });
+    resultCloser.start(10);
 }
 
 void SupportTest::click(Dialog &dialog, const char *button)

@@ -57,6 +57,12 @@ struct BoxAnswer {
     QString label;
 };
 
+// The box that ends every "Create Support File" that built an archive. Unless a test asks to
+// see it (`answerResultBoxes`), SupportTest closes it with OK and BoxAnswers passes it by, so that
+// a test of other things needs no answer for it.
+inline const QString resultBoxTitle = QStringLiteral("Support File Created");
+extern bool answerResultBoxes;
+
 // Answers the message boxes that come up, one answer each in turn, and records what they
 // showed. NoButton closes the box's window instead of clicking. A box beyond the answers is
 // recorded and dismissed, so that an unexpected question shows as a failure, not a hang.
@@ -109,7 +115,7 @@ void expectEmptyLogsWarning(const QList<SeenBox> &seen);
 // Each test runs with its own log folder and with PATH holding only its stand-ins.
 class SupportTest : public LogFolderTest {
 protected:
-    SupportTest() : tools(root.path() + "/bin") {}
+    SupportTest();
 
     static void click(Dialog &dialog, const char *button);
 
@@ -137,4 +143,7 @@ protected:
     QStringList folderNames(const QString &folder = QString()) const;
 
     StandIns tools;
+
+private:
+    QTimer resultCloser;
 };
