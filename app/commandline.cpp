@@ -379,7 +379,15 @@ int runCommandLine(const QStringList &arguments)
         return usageError(Text::tr("--list cannot go with --output -, which writes the archive to standard output"));
     if (toStandardOutput && parser.isSet(redact))
         return usageError(Text::tr("--redact needs a file for --output: the key to the stand-ins goes beside it"));
-    const std::optional<quint64> cap = parser.isSet(maxLogSize) ? byteCount(parser.value(maxLogSize)) : quint64(0);
+    // The site's settings apply as in the dialog: its redaction cannot be turned off, its cap is
+    // the default.
+    const SiteSettings site = readSiteSettings();
+    const bool redacting = parser.isSet(redact) || site.redact;
+    if (parser.isSet(archive) && toStandardOutput && redacting)
+        return usageError(Text::tr("this site's settings ask for redaction, which needs a file for --output: the key "
+                                   "to the stand-ins goes beside it"));
+    const std::optional<quint64> cap =
+        parser.isSet(maxLogSize) ? byteCount(parser.value(maxLogSize)) : site.maxLogSize.value_or(0);
     if (!cap)
         return usageError(Text::tr("not a size: %1 (bytes, or a number followed by K, M or G)")
                               .arg(parser.value(maxLogSize)));
@@ -410,6 +418,15 @@ int runCommandLine(const QStringList &arguments)
     const QString logPath = findLogFolder();
     const LogFolder opened = openLogFolder(logPath);
     const std::shared_ptr<const HeldFolder> &folder = opened.held;
+    if (const QString notice = fallbackNotice(logPath); !notice.isEmpty())
+        print(stderr, QStringLiteral("zel.logging: ") + notice + QLatin1Char('\n'));
+    if (parser.isSet(archive)) {
+        for (const QString &unread : site.problems)
+            print(stderr, QStringLiteral("zel.logging: ") +
+                              Text::tr("%1 (%2) cannot be read as a site setting; it is left at its default")
+                                  .arg(unread, QDir::toNativeSeparators(site.source)) +
+                              QLatin1Char('\n'));
+    }
     if (!folder) {
         print(stderr, QStringLiteral("zel.logging: ") + folderProblem(opened) + QLatin1Char('\n'));
         return 1;
@@ -494,10 +511,10 @@ int runCommandLine(const QStringList &arguments)
         } else {
             const bool terminal = stderrIsTerminal();
             const std::atomic<bool> cancel{false};
-            const QString mapping = parser.isSet(redact) ? redactionMappingPath(target) : QString();
+            const QString mapping = redacting ? redactionMappingPath(target) : QString();
             BuildReport report;
             const BuildOutcome outcome = buildSupportFile(
-                {folder, logFiles, paramFiles, *cap, levels, mapping}, *file,
+                {folder, logFiles, paramFiles, *cap, levels, mapping, site}, *file,
                 [terminal](const BuildProgress &now) {
                     if (terminal)
                         showProgress(now);

@@ -104,6 +104,16 @@ bool isFallbackFolder(const QString &logPath)
     return logPath != machineWideFolder();
 }
 
+QString fallbackNotice(const QString &logPath)
+{
+    if (!isFallbackFolder(logPath))
+        return QString();
+    return Text::tr("The shared log folder %1 cannot be used, so your own folder %2 is used instead. The camera "
+                    "software does not look there: a component switched on here does not log. An administrator can "
+                    "let you write into the shared folder.")
+        .arg(QDir::toNativeSeparators(machineWideFolder()), QDir::toNativeSeparators(logPath));
+}
+
 QStringList folderListing(const QString &logPath)
 {
     return QDir(logPath).entryList();

@@ -19,6 +19,10 @@ QString findLogFolder();
 // folder, where no component looks: the user is told so.
 bool isFallbackFolder(const QString &logPath);
 
+// What the user is told once, at the start, when `logPath` is that stand-in: which folder is used
+// instead of which, and what follows from it; empty when it is none.
+QString fallbackNotice(const QString &logPath);
+
 // The platform's choice between the machine-wide folder (empty when there is none) and the
 // user's own data location. On Windows it is always the machine-wide program-data folder, where
 // the components look. Elsewhere the machine-wide folder is used whenever it exists or can be

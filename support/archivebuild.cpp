@@ -16,6 +16,7 @@
 #include <QSet>
 #include <QThread>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -296,7 +297,8 @@ BuildOutcome buildSupportFile(const ArchiveRequest &request, PendingFile &file, 
     ZipAssemblerHandle *archive = zipAssemblerCreate(file.stream(), 0, ZipTargetKind::Stream);
     if (!archive)
         return BuildOutcome::Failed;
-    ManifestFacts facts{request.logFolder, {}, request.paramFiles, request.levels, {}, redact, {}};
+    ManifestFacts facts{request.logFolder, {}, request.paramFiles, request.levels, {}, redact, {},
+                        siteSettingsRecord(request.site)};
     const std::unique_ptr<Redactor> redactor = redact ? std::make_unique<Redactor>(machineIdentity()) : nullptr;
     QVector<ArchiveEntry> entries = archiveEntries(request.logFolder, request.logFiles, request.paramFiles,
                                                    makeBackupFolder(logFolder));
@@ -363,4 +365,30 @@ QString redactionMappingPath(const QString &archivePath)
 {
     const QFileInfo archive(archivePath);
     return archive.path() + QLatin1Char('/') + archive.completeBaseName() + QStringLiteral(".redaction.txt");
+}
+
+quint64 logCapToFit(QVector<quint64> logSizes, quint64 budget)
+{
+    // Every log below the cap keeps all of itself; the rest share what is left alike.
+    std::sort(logSizes.begin(), logSizes.end());
+    quint64 left = budget;
+    for (int i = 0; i < logSizes.size(); ++i) {
+        const quint64 share = left / quint64(logSizes.size() - i);
+        if (logSizes[i] > share)
+            return qMax<quint64>(share, 1);
+        left -= logSizes[i];
+    }
+    // All fit as they are: a cap of the largest keeps them whole.
+    return qMax<quint64>(logSizes.isEmpty() ? budget : logSizes.last(), 1);
+}
+
+QVector<quint64> logSizes(const ArchiveRequest &request)
+{
+    QVector<quint64> sizes;
+    const auto backups = request.logFolder->holdFolder(backupFolderName);
+    for (const ArchiveEntry &entry : archiveEntries(request.logFolder, request.logFiles, {}, backups)) {
+        if (entry.name.endsWith(QLatin1String(".log")) && entry.folder->kind(entry.source) == EntryKind::PlainFile)
+            sizes << plainFileSize(entry);
+    }
+    return sizes;
 }

@@ -4,6 +4,7 @@
 
 #include "archive.h"
 #include "inisettings.h"
+#include "sitesettings.h"
 
 #include <QString>
 #include <QVector>
@@ -77,7 +78,16 @@ struct ArchiveRequest {
     LevelRecord levels;     // the level writes since the program started, for the manifest
     QString mappingPath;    // not empty: every entry is redacted, and the stand-ins' originals
                             // go into this file, readable by the user alone
+    SiteSettings site;      // in force, for the manifest
 };
+
+// The largest cap (see ArchiveRequest::maxLogSize) under which logs of `logSizes` keep no more
+// than `budget` bytes together; at least 1, since 0 would mean no cap.
+quint64 logCapToFit(QVector<quint64> logSizes, quint64 budget);
+
+// The sizes of the logs that a build of `request` would pack: its logs and the backups whose
+// names end with ".log", each as it is now.
+QVector<quint64> logSizes(const ArchiveRequest &request);
 
 // Where the originals of a redacted archive's stand-ins go: beside it, named after it.
 QString redactionMappingPath(const QString &archivePath);

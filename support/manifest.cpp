@@ -137,6 +137,7 @@ QByteArray manifestJson(const ManifestFacts &facts, const QDateTime &now)
         {"iniFiles", iniFiles(facts.logFolder.get(), facts.paramFiles, facts.levels)},
         {"tools", tools(facts.tools)},
         {"redaction", redaction(facts)},
+        {"site", facts.site},
     };
     return QJsonDocument(manifest).toJson(QJsonDocument::Indented);
 }

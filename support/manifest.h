@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QJsonObject>
 #include <QMap>
 #include <QString>
 #include <QVector>
@@ -36,6 +37,7 @@ struct ManifestFacts {
     QVector<ToolFacts> tools;
     bool redacted = false;
     QMap<QString, quint64> replaced; // by kind of original
+    QJsonObject site;                // the site settings in force (siteSettingsRecord)
 };
 
 // Why the file at `path` could not be packed, looked at after the fact: "link", "missing" (or

@@ -1,6 +1,9 @@
 #include "sitesettings.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QSettings>
+#include <QUrl>
 
 #include <limits>
 
@@ -57,4 +60,21 @@ SiteSettings siteSettingsFrom(QSettings &settings)
     read("CaFile", text, site.caFile);
     settings.endGroup();
     return site;
+}
+
+QJsonObject siteSettingsRecord(const SiteSettings &site)
+{
+    const auto size = [](const std::optional<quint64> &bytes) {
+        return bytes ? QJsonValue(qint64(*bytes)) : QJsonValue(QJsonValue::Null);
+    };
+    const QString upload =
+        QUrl(site.uploadUrl).toString(QUrl::RemoveQuery | QUrl::RemoveUserInfo | QUrl::RemoveFragment);
+    return QJsonObject{
+        {"source", site.source.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(site.source)},
+        {"redact", site.redact},
+        {"maxLogSize", size(site.maxLogSize)},
+        {"maxMailSize", size(site.maxMailSize)},
+        {"uploadUrl", upload.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(upload)},
+        {"problems", QJsonArray::fromStringList(site.problems)},
+    };
 }

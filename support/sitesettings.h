@@ -8,6 +8,7 @@
 
 #include <optional>
 
+class QJsonObject;
 class QSettings;
 
 struct SiteSettings {
@@ -17,6 +18,7 @@ struct SiteSettings {
     QString uploadUrl;
     QString caFile;
     QStringList problems; // the keys that were set but could not be read, with their values
+    QString source;       // where they were read (a file, a registry key); empty when nowhere
 };
 
 // The "Support" group of `settings`. A key that is absent keeps its default; one whose value
@@ -25,6 +27,11 @@ SiteSettings siteSettingsFrom(QSettings &settings);
 
 // The site settings of this machine.
 SiteSettings readSiteSettings();
+
+// The settings in force, for the support archive's manifest: each key with its value, the upload
+// address without its query (it may hold a signature) and user information, and what could not
+// be read.
+QJsonObject siteSettingsRecord(const SiteSettings &site);
 
 // A size such as "500K" or "20M" (powers of 1024, any letter case) in bytes; nothing for text
 // that is none, or 0.

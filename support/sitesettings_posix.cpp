@@ -14,7 +14,9 @@ SiteSettings readSiteSettings()
         const QString path = folder + QStringLiteral("/zel/zel.logging.conf");
         if (QFileInfo(path).isFile()) {
             QSettings settings(path, QSettings::IniFormat);
-            return siteSettingsFrom(settings);
+            SiteSettings site = siteSettingsFrom(settings);
+            site.source = path;
+            return site;
         }
     }
     return {};

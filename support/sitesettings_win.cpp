@@ -5,7 +5,10 @@
 // Where Group Policy and management tools put an application's machine-wide values.
 SiteSettings readSiteSettings()
 {
-    QSettings settings(QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\zel\\zel.logging"),
-                       QSettings::NativeFormat);
-    return siteSettingsFrom(settings);
+    const QString key = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\zel\\zel.logging");
+    QSettings settings(key, QSettings::NativeFormat);
+    SiteSettings site = siteSettingsFrom(settings);
+    if (settings.childGroups().contains(QStringLiteral("Support")))
+        site.source = key;
+    return site;
 }

@@ -471,5 +471,89 @@
         <source>The listing could not be written to standard output completely.</source>
         <translation>Die Auflistung konnte nicht vollständig auf die Standardausgabe geschrieben werden.</translation>
     </message>
+    <message>
+        <source>this site&apos;s settings ask for redaction, which needs a file for --output: the key to the stand-ins goes beside it</source>
+        <translation>die Einstellungen dieses Standorts verlangen Schwärzung, und die braucht eine Datei für --output: der Schlüssel zu den Platzhaltern kommt daneben</translation>
+    </message>
+    <message>
+        <source>%1 (%2) cannot be read as a site setting; it is left at its default</source>
+        <translation>%1 (%2) ist als Standorteinstellung nicht lesbar; es bleibt beim Standardwert</translation>
+    </message>
+    <message>
+        <source>The shared log folder %1 cannot be used, so your own folder %2 is used instead. The camera software does not look there: a component switched on here does not log. An administrator can let you write into the shared folder.</source>
+        <translation>Der gemeinsame Logordner %1 kann nicht benutzt werden, daher wird stattdessen Ihr eigener Ordner %2 benutzt. Die Kamerasoftware sieht dort nicht nach: eine hier eingeschaltete Komponente schreibt kein Log. Ein Administrator kann Ihnen Schreibrechte für den gemeinsamen Ordner geben.</translation>
+    </message>
+    <message>
+        <source>You may not write into the log folder %1, so no component can be switched on or off here. An administrator can give you that right, or switch the components for you.</source>
+        <translation>Sie dürfen nicht in den Logordner %1 schreiben, daher kann hier keine Komponente ein- oder ausgeschaltet werden. Ein Administrator kann Ihnen dieses Recht geben oder die Komponenten für Sie schalten.</translation>
+    </message>
+    <message>
+        <source>Log Folder</source>
+        <translation>Logordner</translation>
+    </message>
+    <message>
+        <source>No file manager could be opened for the log folder %1.</source>
+        <translation>Für den Logordner %1 konnte kein Dateimanager geöffnet werden.</translation>
+    </message>
+    <message>
+        <source>Show in Folder</source>
+        <translation>Im Ordner zeigen</translation>
+    </message>
+    <message>
+        <source>No file manager could be opened for %1.</source>
+        <translation>Für %1 konnte kein Dateimanager geöffnet werden.</translation>
+    </message>
+    <message>
+        <source>Names of this machine and its users, and its addresses, were replaced by stand-ins. The key to them is in %1, which only you can read: keep it, and do not send it.</source>
+        <translation>Die Namen dieses Rechners und seiner Benutzer und seine Adressen wurden durch Platzhalter ersetzt. Der Schlüssel dazu steht in %1, die nur Sie lesen können: bewahren Sie sie auf und senden Sie sie nicht mit.</translation>
+    </message>
+    <message>
+        <source>Names and addresses in it were not hidden.</source>
+        <translation>Namen und Adressen darin wurden nicht unkenntlich gemacht.</translation>
+    </message>
+    <message>
+        <source>Support File Created</source>
+        <translation>Supportdatei erstellt</translation>
+    </message>
+    <message>
+        <source>The support file was written:</source>
+        <translation>Die Supportdatei wurde geschrieben:</translation>
+    </message>
+    <message>
+        <source>The mail program could not be started, or it did not take the mail.</source>
+        <translation>Das Mailprogramm konnte nicht gestartet werden, oder es hat die Mail nicht angenommen.</translation>
+    </message>
+    <message>
+        <source>You can attach the support file to a mail yourself:</source>
+        <translation>Sie können die Supportdatei selbst an eine Mail anhängen:</translation>
+    </message>
+    <message>
+        <source>Support File Too Large</source>
+        <translation>Supportdatei zu groß</translation>
+    </message>
+    <message>
+        <source>The support file is %1, more than the %2 that a mail to the support desk may carry: mail servers refuse such mails.</source>
+        <translation>Die Supportdatei ist %1 groß, mehr als die %2, die eine Mail an den Support tragen darf: Mailserver weisen solche Mails ab.</translation>
+    </message>
+    <message>
+        <source>A smaller support file keeps only the last part of each log.</source>
+        <translation>Eine kleinere Supportdatei behält von jedem Log nur den letzten Teil.</translation>
+    </message>
+    <message>
+        <source>Smaller Support File</source>
+        <translation>Kleinere Supportdatei</translation>
+    </message>
+    <message>
+        <source>Upload</source>
+        <translation>Hochladen</translation>
+    </message>
+    <message>
+        <source>Send Anyway</source>
+        <translation>Trotzdem senden</translation>
+    </message>
+    <message>
+        <source>This version cannot upload yet. Please hand the support file to the support desk another way:</source>
+        <translation>Diese Version kann noch nicht hochladen. Bitte geben Sie die Supportdatei auf anderem Weg an den Support:</translation>
+    </message>
 </context>
 </TS>

@@ -11,19 +11,30 @@
 #include "logfolder.h"
 #include "mailcopy.h"
 #include "plainfile.h"
+#include "showinfolder.h"
 #include "supportmail.h"
 #include "systemtools.h"
 #include "workprogress.h"
 #include "zipassembler.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTreeWidgetItemIterator>
-#include <QUrl>
+
+namespace {
+
+// A file's size as people read it: "28.6 MiB", "3.9 KiB".
+QString sizeText(quint64 bytes)
+{
+    return QLocale().formattedDataSize(qint64(bytes), 1);
+}
+
+} // namespace
 
 Dialog::Dialog(QWidget *parent)
     : QDialog(parent), form(new DialogForm), ready(false)
@@ -44,15 +55,25 @@ Dialog::Dialog(QWidget *parent)
         components.insert(item, entries.at(i));
     }
 
+    site = readSiteSettings();
     logPath = findLogFolder();
     paramPath = logPath;
     // Held once, made where missing: a link put in place of the folder later leads nowhere.
     const LogFolder opened = openLogFolder(logPath);
     logFolder = opened.held;
-    // A folder that other users could lead elsewhere is refused, and the user told why; one that
-    // cannot be made or used leaves every component switched off.
+    // A folder that other users could lead elsewhere is refused, and one the user may not write
+    // into shows its components as they are; either way the user is told why, once, and again at
+    // every click on a component. One that cannot be made leaves every component switched off.
     if (opened.access == FolderAccess::Link || opened.access == FolderAccess::BelowLink)
-        QMessageBox::warning(this, tr("Warning"), folderProblem(opened));
+        folderRefusal = folderProblem(opened);
+    else if (logFolder && !acceptsNewFiles(*logFolder))
+        folderRefusal = tr("You may not write into the log folder %1, so no component can be switched on or off "
+                           "here. An administrator can give you that right, or switch the components for you.")
+                            .arg(QDir::toNativeSeparators(logPath));
+    if (!folderRefusal.isEmpty())
+        QMessageBox::warning(this, tr("Warning"), folderRefusal);
+    else if (const QString notice = fallbackNotice(logPath); !notice.isEmpty())
+        QMessageBox::information(this, tr("Log Folder"), notice);
     if (logFolder)
         reportFileFaults(tr("These files look like recovery files of INI files, but belong to none; they were left "
                             "alone:"),
@@ -110,6 +131,11 @@ void Dialog::showModified_slot(QString str)
 void Dialog::on_treeWidget_itemClicked(QTreeWidgetItem *item, int column)
 {
     Q_UNUSED(column)
+    if (!folderRefusal.isEmpty()) {
+        refreshCheckStates();
+        QMessageBox::warning(this, tr("Warning"), folderRefusal);
+        return;
+    }
     QList<QTreeWidgetItem *> work{item};
     if (item == form->treeWidget->topLevelItem(interfaceGroup)) {
         work.clear();
@@ -231,18 +257,51 @@ void Dialog::on_pushButton_ClearLog_clicked()
 
 void Dialog::on_pushButton_ExploreLog_clicked()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(logPath));
+    if (!openFolder(logPath))
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("No file manager could be opened for the log folder %1.")
+                                 .arg(QDir::toNativeSeparators(logPath)));
 }
 
 void Dialog::on_pushButton_CreateSupportFile_clicked()
 {
-    createSupportFile();
+    PlainFile archive;
+    if (createSupportFile(&archive) == BuildOutcome::Built)
+        reportSupportFile(quint64(qMax<qint64>(currentSize(archive.get()), 0)));
+}
+
+// A message about the support file at `path`, with a button that shows it in the file manager.
+void Dialog::offerFolder(QMessageBox::Icon icon, const QString &title, const QString &text, const QString &path)
+{
+    QMessageBox box(icon, title, text, QMessageBox::Ok, this);
+    QPushButton *show = box.addButton(tr("Show in Folder"), QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    if (box.clickedButton() == show && !showInFolder(path))
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("No file manager could be opened for %1.").arg(QDir::toNativeSeparators(path)));
+}
+
+// Where the support file went, how large it is, and whether it tells names and addresses.
+void Dialog::reportSupportFile(quint64 size)
+{
+    const QString path = supportArchivePath(logPath);
+    const QString hidden =
+        site.redact ? tr("Names of this machine and its users, and its addresses, were replaced by stand-ins. The key "
+                         "to them is in %1, which only you can read: keep it, and do not send it.")
+                          .arg(QDir::toNativeSeparators(redactionMappingPath(path)))
+                    : tr("Names and addresses in it were not hidden.");
+    offerFolder(QMessageBox::Information, tr("Support File Created"),
+                tr("The support file was written:") + QLatin1Char('\n') + QDir::toNativeSeparators(path) +
+                    QLatin1Char('\n') + sizeText(size) + QStringLiteral("\n\n") + hidden,
+                path);
 }
 
 // Builds the support archive behind a progress dialog (the window keeps painting meanwhile) and
-// hands it, open, to `built` when asked. A build that runs already starts none, and counts as
+// hands it, open, to `built` when asked. Every log keeps its last `logCap` bytes, or the site's
+// cap where that is smaller (0: none). A build that runs already starts none, and counts as
 // cancelled.
-BuildOutcome Dialog::createSupportFile(PlainFile *built)
+BuildOutcome Dialog::createSupportFile(PlainFile *built, quint64 logCap)
 {
     if (building)
         return BuildOutcome::Cancelled;
@@ -271,12 +330,16 @@ BuildOutcome Dialog::createSupportFile(PlainFile *built)
                                    .arg(QDir::toNativeSeparators(supportArchivePath(logPath)), faultText(fault)));
         return BuildOutcome::Failed;
     }
+    if (site.maxLogSize && (!logCap || *site.maxLogSize < logCap))
+        logCap = *site.maxLogSize;
+    // A site that wants names and addresses hidden has them hidden; the window offers no way out.
+    const QString mapping = site.redact ? redactionMappingPath(supportArchivePath(logPath)) : QString();
     building = true;
     BuildReport report;
     const BuildOutcome outcome =
         runWithProgress(this, [&](const BuildProgressCallback &progress, const std::atomic<bool> &cancel) {
-            return buildSupportFile({logFolder, logFiles, paramFiles, 0, levelWrites, QString()}, *file, progress,
-                                    cancel, report);
+            return buildSupportFile({logFolder, logFiles, paramFiles, logCap, levelWrites, mapping, site}, *file,
+                                    progress, cancel, report);
         });
     building = false;
     if (outcome == BuildOutcome::Failed)
@@ -320,11 +383,81 @@ void Dialog::on_pushButton_SupportMail_clicked()
     }
     // The archive just built, held open since, so that no file put in its place goes out; else
     // the one in place, when it is a regular file with one name.
-    const PlainFile archive = built ? std::move(built) : logFolder ? logFolder->open(archiveName, false) : nullptr;
+    PlainFile archive = built ? std::move(built) : logFolder ? logFolder->open(archiveName, false) : nullptr;
+    if (!fitForMail(archive))
+        return;
     const std::optional<QString> attachment = copyForMail(archive.get(), archiveName, mailCopiesBase());
     if (!attachment) {
         QMessageBox::warning(this, tr("Warning"), tr("The support file could not be copied for the mail program."));
         return;
     }
-    handOff->send(supportMail(*attachment), winId());
+    if (handOff->send(supportMail(*attachment), winId()) != MailOutcome::Failed)
+        return;
+    const QString failed = tr("The mail program could not be started, or it did not take the mail.");
+    if (!archive) {
+        QMessageBox::warning(this, tr("Warning"), failed);
+        return;
+    }
+    const QString path = supportArchivePath(logPath);
+    offerFolder(QMessageBox::Warning, tr("Warning"),
+                failed + QStringLiteral("\n\n") + tr("You can attach the support file to a mail yourself:") +
+                    QLatin1Char('\n') + QDir::toNativeSeparators(path),
+                path);
+}
+
+// An archive larger than a mail may carry is said before the mail opens: the user may have a
+// smaller one built (each log keeps its last part; each further try keeps half as much), upload it
+// where the site has an upload address, or send it all the same. False when no mail is to go.
+bool Dialog::fitForMail(PlainFile &archive)
+{
+    // Room beside the logs for the INI files, the system reports, the manifest and the ZIP's own
+    // records; logs of text shrink far below their size in the archive anyway.
+    quint64 budget = site.maxMailSize / 4 * 3;
+    for (;;) {
+        const quint64 size = archive ? quint64(qMax<qint64>(currentSize(archive.get()), 0)) : 0;
+        if (size <= site.maxMailSize)
+            return true;
+        QMessageBox box(QMessageBox::Warning, tr("Support File Too Large"),
+                        tr("The support file is %1, more than the %2 that a mail to the support desk may carry: "
+                           "mail servers refuse such mails.")
+                                .arg(sizeText(size),
+                                     sizeText(site.maxMailSize)) +
+                            QStringLiteral("\n\n") + tr("A smaller support file keeps only the last part of each log."),
+                        QMessageBox::Cancel, this);
+        QPushButton *smaller = box.addButton(tr("Smaller Support File"), QMessageBox::AcceptRole);
+        // The upload is offered only where the site has a server for it.
+        QPushButton *upload = site.uploadUrl.isEmpty() ? nullptr : box.addButton(tr("Upload"), QMessageBox::AcceptRole);
+        QPushButton *anyway = box.addButton(tr("Send Anyway"), QMessageBox::AcceptRole);
+        box.setDefaultButton(smaller);
+        box.exec();
+        if (box.clickedButton() == anyway)
+            return true;
+        if (upload && box.clickedButton() == upload) {
+            uploadSupportFile();
+            return false;
+        }
+        if (box.clickedButton() != smaller)
+            return false;
+        QStringList paramFiles;
+        QStringList logFiles;
+        collectCheckedFiles(paramFiles, logFiles);
+        PlainFile rebuilt;
+        if (createSupportFile(&rebuilt, logCapToFit(logSizes({logFolder, logFiles, paramFiles, 0, {}, QString(), {}}), budget)) !=
+            BuildOutcome::Built)
+            return false;
+        archive = std::move(rebuilt);
+        budget /= 2;
+    }
+}
+
+// The upload of the support file to the site's server (UploadUrl), offered for a support file too
+// large for a mail. The upload itself is not part of this program yet: the user learns where the
+// file is, to hand it over another way.
+void Dialog::uploadSupportFile()
+{
+    const QString path = supportArchivePath(logPath);
+    offerFolder(QMessageBox::Information, tr("Upload"),
+                tr("This version cannot upload yet. Please hand the support file to the support desk another way:") +
+                    QLatin1Char('\n') + QDir::toNativeSeparators(path),
+                path);
 }

@@ -4,10 +4,12 @@
 #include "catalogue.h"
 #include "inisettings.h"
 #include "plainfile.h"
+#include "sitesettings.h"
 
 #include <QDialog>
 #include <QFileSystemWatcher>
 #include <QMap>
+#include <QMessageBox>
 #include <QString>
 #include <QStringList>
 
@@ -40,9 +42,13 @@ private:
     void writeLoggingIni(const QStringList &paramFiles, const QStringList &logFiles, QVector<IniFault> &faults);
     void reportIniFaults(const QVector<IniFault> &faults);
     QList<QTreeWidgetItem *> componentItems() const;
-    BuildOutcome createSupportFile(PlainFile *built = nullptr);
+    BuildOutcome createSupportFile(PlainFile *built = nullptr, quint64 logCap = 0);
     void reportUnwrittenArchive(const QString &problem = QString());
     void reportFileFaults(const QString &intro, const QStringList &lines);
+    void reportSupportFile(quint64 size);
+    bool fitForMail(PlainFile &archive);
+    void uploadSupportFile();
+    void offerFolder(QMessageBox::Icon icon, const QString &title, const QString &text, const QString &path);
 
     DialogForm *form;
     QString logPath;
@@ -55,6 +61,8 @@ private:
     QMap<QTreeWidgetItem *, ComponentEntry> components;
     bool ready;
     bool building = false; // a support archive is being built
+    SiteSettings site;
+    QString folderRefusal; // why no component can be switched here; empty when they can
 
     // Lets the tests look at the state that has no other outlet (the construction gate).
     friend struct DialogProbe;

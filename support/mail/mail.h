@@ -13,14 +13,18 @@ struct MailMessage {
     std::string attachmentPath; // UTF-8 path of the one attachment; empty for none
 };
 
+// How a hand-off ended: the mail program took the message, the user discarded it there, or the
+// mail program could not be started or refused it.
+enum class MailOutcome { Taken, Cancelled, Failed };
+
 class MailHandOff {
 public:
     virtual ~MailHandOff() = default;
 
     // Opens the message in the mail program and returns once the mail program gives control
-    // back; true when it took the message. `window` is the native handle of the window that
+    // back, with how that ended. `window` is the native handle of the window that
     // owns the mail program's dialog (0 for none); systems without such a parent ignore it.
-    virtual bool send(const MailMessage &message, std::uintptr_t window) = 0;
+    virtual MailOutcome send(const MailMessage &message, std::uintptr_t window) = 0;
 };
 
 // The system's way to hand over a mail, or null when there is none (no MAPI32.DLL with

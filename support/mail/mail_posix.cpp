@@ -53,7 +53,8 @@ class XdgEmail : public MailHandOff {
 public:
     explicit XdgEmail(std::string program) : program(std::move(program)) {}
 
-    bool send(const MailMessage &message, std::uintptr_t) override
+    // xdg-email has no exit code for a discarded message: any failure is one to report.
+    MailOutcome send(const MailMessage &message, std::uintptr_t) override
     {
         std::vector<std::string> arguments{program, "--subject", message.subject, "--body",
                                            withLfLineEnds(message.body)};
@@ -70,13 +71,13 @@ public:
         // Started directly, never through a shell, so no text of the message is interpreted.
         pid_t child = 0;
         if (posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
-            return false;
+            return MailOutcome::Failed;
         int status = 0;
         while (waitpid(child, &status, 0) < 0) {
             if (errno != EINTR)
-                return false;
+                return MailOutcome::Failed;
         }
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? MailOutcome::Taken : MailOutcome::Failed;
     }
 
 private:

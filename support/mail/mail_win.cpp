@@ -48,9 +48,16 @@ public:
     SimpleMapi &operator=(const SimpleMapi &) = delete;
     ~SimpleMapi() override { FreeLibrary(library); }
 
-    bool send(const MailMessage &mail, std::uintptr_t window) override
+    MailOutcome send(const MailMessage &mail, std::uintptr_t window) override
     {
-        return sendMapiMail(sendMail, mail, window) == SUCCESS_SUCCESS;
+        switch (sendMapiMail(sendMail, mail, window)) {
+        case SUCCESS_SUCCESS:
+            return MailOutcome::Taken;
+        case MAPI_E_USER_ABORT:
+            return MailOutcome::Cancelled;
+        default: // no mail program set up (MAPI_E_LOGIN_FAILURE, MAPI_E_NOT_SUPPORTED), or its failure
+            return MailOutcome::Failed;
+        }
     }
 
 private:

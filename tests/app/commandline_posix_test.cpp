@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -271,4 +272,63 @@ TEST_F(CommandLineTest, listingThatCannotBeWrittenFails)
     ASSERT_TRUE(program.waitForFinished(60000));
     EXPECT_EQ(program.exitCode(), 1);
     EXPECT_TRUE(program.readAllStandardError().contains("The listing could not be written to standard output"));
+}
+
+// The site's settings, from a system configuration folder, apply to --support-archive as in the
+// dialog: redaction that no option turns off, the cap as the default that --max-log-size changes.
+TEST_F(SharedFolderCommandLine, siteSettingsRedactAndCapTheArchive)
+{
+    ASSERT_TRUE(QDir().mkpath(root.path() + "/site/zel"));
+    QFile conf(root.path() + "/site/zel/zel.logging.conf");
+    ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+    conf.write("[Support]\nRedact=true\nMaxLogSize=1K\nMaxMailSize=lots\n");
+    conf.close();
+    const QByteArray log = QByteArray("camera at 192.168.7.20\n").repeated(500) + "last line\n";
+    write("kv4_usb.log", log);
+    struct Row {
+        QStringList options;
+        bool capped;
+    };
+    for (const Row &row : {Row{{}, true}, Row{{"--max-log-size", "1M"}, false}}) {
+        const Outcome result = run(QStringList{"--support-archive"} + row.options);
+        ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+        EXPECT_TRUE(result.err.contains("MaxMailSize=lots")) << result.err.toStdString();
+        EXPECT_TRUE(exists("zel_support.redaction.txt")) << "redacted without --redact";
+        QByteArray packed;
+        QByteArray manifest;
+        for (const archive_view::Entry &entry :
+             archive_view::parse(archive_view::readFile(path("zel_support.zip").toStdString())).entries) {
+            const archive_view::Bytes bytes = archive_view::contents(entry);
+            const QByteArray data(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
+            if (entry.name == "kv4_usb.log")
+                packed = data;
+            if (entry.name == "manifest.json")
+                manifest = data;
+        }
+        EXPECT_FALSE(packed.contains("192.168.7.20"));
+        EXPECT_TRUE(packed.endsWith("last line\n"));
+        EXPECT_EQ(packed.size() < log.size() / 2, row.capped) << packed.size();
+        const QJsonObject site = QJsonDocument::fromJson(manifest).object()["site"].toObject();
+        EXPECT_EQ(site["redact"], true);
+        EXPECT_EQ(site["maxLogSize"].toInteger(), 1024);
+        EXPECT_EQ(site["problems"].toArray().size(), 1);
+    }
+    const Outcome piped = run({"--support-archive", "--output", "-"});
+    EXPECT_EQ(piped.exitCode, 2) << "the key to the stand-ins has nowhere to go";
+    EXPECT_TRUE(piped.bytes.isEmpty());
+}
+
+// The user's own folder standing in for the shared one is said once, on standard error.
+TEST_F(SharedFolderCommandLine, fallbackFolderIsSaidOnStandardError)
+{
+    ASSERT_TRUE(QFile::setPermissions(QDir::cleanPath(logPath()), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    if (geteuid() == 0)
+        launcher = QStringList{"setpriv", "--bounding-set", "-dac_override,-dac_read_search,-fowner", "--"};
+    const Outcome result = run({"--enable", "usb"});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const QString own = root.path() + "/home/zel/";
+    EXPECT_EQ(result.err.count(own), 1) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(logPath())) << result.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(own + "kv4_usb.log"));
+    EXPECT_EQ(run({"--enable", "usb"}).err.count("cannot be used"), 1);
 }

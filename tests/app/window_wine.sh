@@ -52,5 +52,6 @@ unzip -p "$data/zel_support.zip" network.txt | grep -q "IPv4 address\|IPv6 addre
 [ ! -e "$data/conflicts.nfo" ] || fail "a system report without the tool"
 [ ! -e "$data/planted-ran" ] || fail "the ipconfig.exe planted in the current folder ran"
 rm -f "$data/ipconfig.exe"
+close_result_box || fail "no box that names the support file"
 close_window || fail "the program ended with status $status"
 echo "window_wine: the dialog came up, and the support archive holds: $entries"

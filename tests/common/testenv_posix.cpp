@@ -13,6 +13,8 @@ QString useTestLogFolder(const QString &root)
     QDir(root).mkpath("runtime");
     QFile::setPermissions(root + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", (root + "/runtime").toUtf8());
+    // No site settings of the machine's own; a test puts its own in site/zel/zel.logging.conf.
+    qputenv("XDG_CONFIG_DIRS", (root + "/site").toUtf8());
     return root + "/shared/zel/";
 }
 
@@ -21,6 +23,7 @@ void releaseTestLogFolder(const QString &)
     qputenv("XDG_DATA_HOME", "/nonexistent/zel-test-home");
     qputenv("XDG_DATA_DIRS", "/nonexistent/zel-test-shared");
     qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_CONFIG_DIRS", "/nonexistent/zel-test-site");
 }
 
 QFileDevice::Permissions permittedToAll()

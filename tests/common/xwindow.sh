@@ -31,6 +31,25 @@ close_window() {
     [ "$status" -eq 0 ]
 }
 
+# Closes the box that ends a "Create Support File" which built an archive, with Return, as a user
+# would; waits up to ten seconds for it to appear. Returns 1 when none appears.
+close_result_box() {
+    window_titled '^Support File Created$' >/dev/null || return 1
+    xdotool key Return
+    sleep 0.5
+}
+
+# For scripts about other things: closes every such box as it comes, in the background, until
+# the script ends.
+close_result_boxes_meanwhile() {
+    (
+        while kill -0 $$ 2>/dev/null; do
+            xdotool search --name '^Support File Created$' >/dev/null 2>&1 && xdotool key Return
+            sleep 0.3
+        done
+    ) >/dev/null 2>&1 &
+}
+
 # Polls `test ARGS` for up to ten seconds.
 await() {
     for _ in $(seq 50); do

@@ -94,7 +94,7 @@ TEST_F(MailTest, xdgEmailIsFoundInALaterPathFolder)
     setenv("PATH", path.c_str(), 1);
     const std::unique_ptr<MailHandOff> handOff = openMailHandOff();
     ASSERT_NE(handOff, nullptr);
-    EXPECT_TRUE(handOff->send(mail, 0));
+    EXPECT_EQ(handOff->send(mail, 0), MailOutcome::Taken);
     EXPECT_FALSE(recorded().empty());
 }
 
@@ -103,14 +103,14 @@ TEST_F(MailTest, messageGoesOverAsSeparateArgumentsWithTheAttachmentBeforeTheRec
     addXdgEmail("exit 0");
     const std::unique_ptr<MailHandOff> handOff = openMailHandOff();
     ASSERT_NE(handOff, nullptr);
-    ASSERT_TRUE(handOff->send(mail, 12345));
+    ASSERT_EQ(handOff->send(mail, 12345), MailOutcome::Taken);
     EXPECT_EQ(recorded(), std::vector<std::string>({"--subject", "ZEL we've got a problem", "--body",
                                                     "line one\n\nline three", "--attach",
                                                     "/logs/zel/zel_support.zip", "support@zel.example.com"}));
 
     MailMessage plain = mail;
     plain.attachmentPath.clear();
-    ASSERT_TRUE(handOff->send(plain, 0));
+    ASSERT_EQ(handOff->send(plain, 0), MailOutcome::Taken);
     EXPECT_EQ(recorded(), std::vector<std::string>({"--subject", "ZEL we've got a problem", "--body",
                                                     "line one\n\nline three", "support@zel.example.com"}));
 }
@@ -125,7 +125,7 @@ TEST_F(MailTest, noTextOfTheMessageIsReadByAShell)
     risky.subject = "$(touch " + marker + ")";
     risky.body = "`touch " + marker + "`; touch " + marker + " 'quoted' \"double\" $HOME";
     risky.attachmentPath = "/a path/with spaces;and|pipes.zip";
-    ASSERT_TRUE(handOff->send(risky, 0));
+    ASSERT_EQ(handOff->send(risky, 0), MailOutcome::Taken);
     EXPECT_FALSE(fs::exists(marker));
     const std::vector<std::string> arguments = recorded();
     ASSERT_EQ(arguments.size(), 7u);
@@ -142,13 +142,13 @@ TEST_F(MailTest, sendWaitsForTheMailProgramAndReportsHowItEnded)
                 "'\nexit ${ZEL_MAIL_EXIT:-0}");
     const std::unique_ptr<MailHandOff> handOff = openMailHandOff();
     ASSERT_NE(handOff, nullptr);
-    EXPECT_TRUE(handOff->send(mail, 0));
+    EXPECT_EQ(handOff->send(mail, 0), MailOutcome::Taken);
     EXPECT_TRUE(fs::exists(done)) << "send returned before the mail program ended";
 
     setenv("ZEL_MAIL_EXIT", "1", 1);
-    EXPECT_FALSE(handOff->send(mail, 0));
+    EXPECT_EQ(handOff->send(mail, 0), MailOutcome::Failed);
     unsetenv("ZEL_MAIL_EXIT");
 
     addXdgEmail("kill -KILL $$");
-    EXPECT_FALSE(handOff->send(mail, 0));
+    EXPECT_EQ(handOff->send(mail, 0), MailOutcome::Failed);
 }

@@ -55,7 +55,7 @@ RecordedMail sentAlone(const MailMessage &mail, std::uintptr_t window = 0)
     const std::unique_ptr<MailHandOff> handOff = openStandIn();
     if (!handOff)
         throw std::runtime_error("no hand-off");
-    EXPECT_TRUE(handOff->send(mail, window));
+    EXPECT_EQ(handOff->send(mail, window), MailOutcome::Taken);
     if (calls().size() != 1)
         throw std::runtime_error(std::to_string(calls().size()) + " calls");
     return calls()[0];
@@ -150,16 +150,20 @@ TEST(SimpleMapi, failureOfTheMailProgramIsReportedAndLeavesNothingForTheNextMail
     const std::unique_ptr<MailHandOff> handOff = openStandIn();
     ASSERT_NE(handOff, nullptr);
     answerWith(MAPI_E_USER_ABORT);
-    EXPECT_FALSE(handOff->send(supportMail, 0));
+    EXPECT_EQ(handOff->send(supportMail, 0), MailOutcome::Cancelled);
+    for (const ULONG failure : {ULONG(MAPI_E_LOGIN_FAILURE), ULONG(MAPI_E_NOT_SUPPORTED), ULONG(MAPI_E_FAILURE)}) {
+        answerWith(failure);
+        EXPECT_EQ(handOff->send(supportMail, 0), MailOutcome::Failed) << failure;
+    }
     answerWith(SUCCESS_SUCCESS);
     MailMessage plain = supportMail;
     plain.attachmentPath.clear();
     plain.body = "short";
-    EXPECT_TRUE(handOff->send(plain, 0));
-    ASSERT_EQ(calls().size(), 2u);
-    EXPECT_EQ(calls()[1].fileCount, 0u);
-    EXPECT_TRUE(calls()[1].files.empty());
-    EXPECT_EQ(calls()[1].noteText, "short");
+    EXPECT_EQ(handOff->send(plain, 0), MailOutcome::Taken);
+    ASSERT_EQ(calls().size(), 5u);
+    EXPECT_EQ(calls()[4].fileCount, 0u);
+    EXPECT_TRUE(calls()[4].files.empty());
+    EXPECT_EQ(calls()[4].noteText, "short");
 }
 
 struct BufferRow {

@@ -71,6 +71,7 @@ TEST_F(ManifestTest, tellsWhatBecameOfEveryFile)
                            {path("kv4_usb_param.ini"), path("kv4_cam.ini"), path("zel_conv.ini")},
                            1000,
                            {},
+                           {},
                            {}};
     record(request.levels, {{path("kv4_usb_param.ini")}, {{path("kv4_cam.ini"), IniRefusal::NotIni}}});
 
@@ -123,7 +124,7 @@ TEST_F(ManifestTest, recordsToolsThatFail)
     addSystemTools("exit 3", "echo network");
     write("kv4_usb.log", "usb log\n");
     QStringList entries;
-    const QJsonObject manifest = build({held(), {path("kv4_usb.log")}, {}, 0, {}, {}}, entries);
+    const QJsonObject manifest = build({held(), {path("kv4_usb.log")}, {}, 0, {}, {}, {}}, entries);
     EXPECT_EQ(entries, QStringList({"kv4_usb.log", "network.txt", "manifest.json"}));
     const QJsonObject report = named(manifest["tools"], "conflicts.nfo");
     EXPECT_EQ(report["outcome"], "failed");

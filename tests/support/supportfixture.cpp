@@ -63,7 +63,7 @@ QStringList StandIns::arguments(const QString &name) const
     return arguments;
 }
 
-BoxAnswers::BoxAnswers(QList<QMessageBox::StandardButton> answers) : answers(answers)
+BoxAnswers::BoxAnswers(QList<BoxAnswer> answers) : answers(answers)
 {
     QObject::connect(&timer, &QTimer::timeout, [this] { answerOpenBoxes(); });
     timer.start(10);
@@ -73,14 +73,24 @@ void BoxAnswers::answerOpenBoxes()
 {
     for (QWidget *widget : QApplication::topLevelWidgets()) {
         auto *box = qobject_cast<QMessageBox *>(widget);
-        if (!box || !box->isVisible() || box->property("answered").toBool())
+        if (!box || !box->isVisible() || box->property("answered").toBool() ||
+            (!answerResultBoxes && box->windowTitle() == resultBoxTitle))
             continue;
         box->setProperty("answered", true);
-        seen.append({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
-        const QMessageBox::StandardButton answer = answers.isEmpty() ? QMessageBox::Abort : answers.takeFirst();
-        if (answer == QMessageBox::NoButton)
+        QStringList labels;
+        QAbstractButton *labelled = nullptr;
+        const BoxAnswer answer = answers.isEmpty() ? BoxAnswer(QMessageBox::Abort) : answers.takeFirst();
+        for (QAbstractButton *button : box->buttons()) {
+            labels << button->text();
+            if (!answer.label.isEmpty() && button->text() == answer.label)
+                labelled = button;
+        }
+        seen.append({box->windowTitle(), box->text(), box->icon(), box->standardButtons(), labels});
+        if (labelled)
+            labelled->click();
+        else if (answer.label.isEmpty() && answer.button == QMessageBox::NoButton)
             box->close();
-        else if (QAbstractButton *button = box->button(answer))
+        else if (QAbstractButton *button = answer.label.isEmpty() ? box->button(answer.button) : nullptr)
             button->click();
         else
             box->done(0);
@@ -180,6 +190,21 @@ void expectEmptyLogsWarning(const QList<SeenBox> &seen)
     EXPECT_EQ(seen[0].text, "All log files are empty. Please log another session and try again");
     EXPECT_EQ(seen[0].icon, QMessageBox::Warning);
     EXPECT_EQ(seen[0].buttons, QMessageBox::Ok);
+}
+
+bool answerResultBoxes = false;
+
+SupportTest::SupportTest() : tools(root.path() + "/bin")
+{
+    answerResultBoxes = false;
+    QObject::connect(&resultCloser, &QTimer::timeout, [] {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            auto *box = qobject_cast<QMessageBox *>(widget);
+            if (!answerResultBoxes && box && box->isVisible() && box->windowTitle() == resultBoxTitle)
+                box->button(QMessageBox::Ok)->click();
+        }
+    });
+    resultCloser.start(10);
 }
 
 void SupportTest::click(Dialog &dialog, const char *button)

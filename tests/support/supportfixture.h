@@ -46,21 +46,36 @@ struct SeenBox {
     QString text;
     QMessageBox::Icon icon;
     QMessageBox::StandardButtons buttons;
+    QStringList labels; // the texts of all its buttons, in the order they were added
 };
+
+// A standard button, or one of the program's own by its text.
+struct BoxAnswer {
+    BoxAnswer(QMessageBox::StandardButton button) : button(button) {}
+    BoxAnswer(const char *label) : label(QString::fromUtf8(label)) {}
+    QMessageBox::StandardButton button = QMessageBox::NoButton;
+    QString label;
+};
+
+// The box that ends every "Create Support File" that built an archive. Unless a test asks to
+// see it (`answerResultBoxes`), SupportTest closes it with OK and BoxAnswers passes it by, so that
+// a test of other things needs no answer for it.
+inline const QString resultBoxTitle = QStringLiteral("Support File Created");
+extern bool answerResultBoxes;
 
 // Answers the message boxes that come up, one answer each in turn, and records what they
 // showed. NoButton closes the box's window instead of clicking. A box beyond the answers is
 // recorded and dismissed, so that an unexpected question shows as a failure, not a hang.
 class BoxAnswers {
 public:
-    explicit BoxAnswers(QList<QMessageBox::StandardButton> answers = {});
+    explicit BoxAnswers(QList<BoxAnswer> answers = {});
 
     QList<SeenBox> seen;
 
 private:
     void answerOpenBoxes();
 
-    QList<QMessageBox::StandardButton> answers;
+    QList<BoxAnswer> answers;
     QTimer timer;
 };
 
@@ -100,7 +115,7 @@ void expectEmptyLogsWarning(const QList<SeenBox> &seen);
 // Each test runs with its own log folder and with PATH holding only its stand-ins.
 class SupportTest : public LogFolderTest {
 protected:
-    SupportTest() : tools(root.path() + "/bin") {}
+    SupportTest();
 
     static void click(Dialog &dialog, const char *button);
 
@@ -128,4 +143,7 @@ protected:
     QStringList folderNames(const QString &folder = QString()) const;
 
     StandIns tools;
+
+private:
+    QTimer resultCloser;
 };

@@ -74,6 +74,7 @@ for _ in $(seq 50); do
     sleep 0.2
 done
 unzip -t "$archive" || fail "no valid zel_support.zip"
+close_result_box || fail "no box that names the support file"
 
 python3 - "$archive" "$mode" <<'PYTHON' || fail "unexpected archive contents"
 import re, sys, zipfile
@@ -150,6 +151,7 @@ for _ in $(seq 600); do
     sleep 0.2
 done
 unzip -t -q "$archive" || fail "no valid archive after the cancelled one"
+close_result_box || fail "no box that names the support file after the cancelled one"
 python3 - "$archive" "$logs/kv4_cam.log" <<'PYTHON' || fail "the archive after the cancelled one is wrong"
 import os, sys, zipfile
 with zipfile.ZipFile(sys.argv[1]) as archive:

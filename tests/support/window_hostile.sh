@@ -95,6 +95,13 @@ click() {
     xdotool mousemove --window "$wid" "$1" "$2" click 1
 }
 create_support_file() { click 207 335; }
+close_result_boxes_meanwhile
+# Gives the box that names a built archive time to come and be closed (it may be gone already).
+result_box() { xdotool search --name '^Support File Created$' >/dev/null 2>&1; }
+result_box_passed() {
+    within 2 result_box
+    within 10 eval '! result_box' || fail "the box that names the support file stayed"
+}
 clear_logfiles() { click 332 37; }
 support_mail() { click 207 375; }
 
@@ -138,6 +145,7 @@ with zipfile.ZipFile(sys.argv[1]) as archive:
             sys.exit(f"{name} holds the outside file's bytes")
 PYTHON
 [ "$(snapshot)" = "$before" ] || fail "Create Support File changed the outside file"
+result_box_passed
 
 clear_logfiles
 await -f "$logs/backup/zel_conv.log" || fail "clearing made no backup of zel_conv.log"
@@ -200,6 +208,7 @@ earlier=$(archive_sum)
 create_support_file
 within 30 eval 'changed_archive || warning' || fail "no archive for the mail"
 warning && fail "a warning instead of an archive for the mail"
+result_box_passed
 support_mail
 question=$(window_titled '^Support File Exists$') || fail "no question about the existing archive"
 [ "$(xdotool getwindowfocus)" = "$question" ] || fail "the question is not the focused window"
