@@ -225,16 +225,30 @@ grep -q "CONNECT zeldesk:$https_port" "$work/tinyproxy.log" || fail "the proxy w
 [ -n "$(find "$work/dav/desk/proxied" -name '*.zip' 2>/dev/null)" ] || fail "nothing arrived through the proxy"
 fi
 
-# 8. The server stopped in the middle of a large upload: two retries, then exit 1, archive kept.
-head -c 400M /dev/zero >"$work/large.zip"
+# 8. A 500 MB archive goes up streamed: the program stays below 64 MiB meanwhile.
+head -c 500M /dev/urandom >"$work/large.zip"
+if [ -x /usr/bin/time ]; then
+    /usr/bin/time -v -o "$work/time.txt" "$program" --upload "$desk/desk/large/{name}" --output "$work/large.zip" \
+        "${ca[@]}" >"$work/large.out" 2>"$work/large.err" || fail "large: $(cat "$work/large.err")"
+    peak=$(sed -n 's/^\s*Maximum resident set size (kbytes): //p' "$work/time.txt")
+    echo "peak memory while uploading 500 MB: $((peak / 1024)) MiB"
+    [ "$peak" -lt $((64 * 1024)) ] || fail "large: $peak KiB at the peak"
+    cmp "$work/large.zip" "$work/dav/desk/large/$(sed -n 's/^Uploaded as //p' "$work/large.out")" ||
+        fail "large: the file did not arrive whole"
+    rm -rf "$work/dav/desk/large"
+fi
+
+# 9. The server stopped in the middle of a large upload: two retries, then exit 1, archive kept.
 "$program" --upload "$desk/desk/large/{name}" --output "$work/large.zip" "${ca[@]}" \
     >"$work/stopped.out" 2>"$work/stopped.err" </dev/null &
 client=$!
-for _ in $(seq 500); do
-    [ -z "$(find "$work/nginx/body" -type f 2>/dev/null)" ] || break
+begun=false
+for _ in $(seq 1000); do
+    [ -z "$(find "$work/nginx/body" -type f 2>/dev/null)" ] || { begun=true; break; }
     sleep 0.01
 done
 stop_nginx
+$begun || fail "stopped: the upload had not begun"
 status=0
 wait "$client" || status=$?
 [ "$status" = 1 ] || fail "stopped: exit $status, not 1"
