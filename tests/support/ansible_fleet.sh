@@ -11,10 +11,12 @@ for tool in ansible-playbook unzip; do
 done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# No ansible.cfg of the current folder or the user's counts.
+cd "$work"
 export QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 LC_ALL=C.UTF-8
 # Ansible's own files stay in the test's folder too.
 export HOME=$work/home ANSIBLE_HOME=$work/ansible ANSIBLE_LOCAL_TEMP=$work/ansible/tmp \
-    ANSIBLE_REMOTE_TEMP=$work/ansible/tmp ANSIBLE_NOCOLOR=1 ANSIBLE_CONFIG=/dev/null
+    ANSIBLE_REMOTE_TEMP=$work/ansible/tmp ANSIBLE_NOCOLOR=1
 export XDG_DATA_HOME=$work/home/.local/share XDG_CONFIG_DIRS=$work/etc XDG_RUNTIME_DIR=$work/runtime
 mkdir -p "$HOME" "$work/etc" "$work/runtime"
 chmod 700 "$work/runtime"
@@ -33,7 +35,7 @@ XDG_DATA_DIRS=$work/probe "$program" --list --json >/dev/null 2>&1 || status=$?
              "zel_environment='{\"XDG_DATA_DIRS\": \"$work/$host\"}'"
     done
 } >"$work/inventory.ini"
-printf '[LOGGING]\nLogging=0x0000FC03\n' >"$work/cam2/zel/kv4_usb.ini"
+printf '[LOGGING]\nLogging=0x0000FC03\n' >"$work/cam2/zel/kv4_usb_param.ini"
 
 ansible-playbook -i "$work/inventory.ini" "$top/contrib/ansible/collect.yml" \
     -e zel_case=SR-2026.0042 -e "zel_program=$program" -e "zel_desk_folder=$work/desk" -e zel_level=Full \
@@ -52,7 +54,7 @@ for host in cam1 cam2 cam3; do
     ! unzip -p "$archive" kv4_usb.log | grep -q "10\.1\.2\.3" || { echo "FAILED: $host: not redacted"; failures=$((failures + 1)); }
     [ -f "$work/$host/zel/zel_support.redaction.txt" ] || { echo "FAILED: $host: no key beside its archive"; failures=$((failures + 1)); }
 done
-grep -q "Logging=0x0000FFFF" "$work/cam2/zel/kv4_usb.ini" || { echo "FAILED: the level was not set"; failures=$((failures + 1)); }
+grep -q "Logging=0x0000FFFF" "$work/cam2/zel/kv4_usb_param.ini" || { echo "FAILED: the level was not set"; failures=$((failures + 1)); }
 [ "$(find "$work/desk" -name '*.zip' | wc -l)" = 3 ] || { echo "FAILED: not three archives"; failures=$((failures + 1)); }
 [ "$failures" = 0 ] || { cat "$work/ansible.log"; exit 1; }
 echo "three archives arrived"
