@@ -167,7 +167,8 @@ struct UploadRequest {
 // the server did not confirm it, with where the archive stays.
 std::optional<QString> upload(QFile &archive, const QString &path, bool redacted, const UploadRequest &request)
 {
-    const QString kept = QLatin1Char(' ') + Text::tr("The support file stays at %1.").arg(QDir::toNativeSeparators(path));
+    const QString kept =
+        QLatin1Char(' ') + Text::tr("The support file stays at %1.").arg(QDir::toNativeSeparators(path));
     const QString hash = sha256Of(archive);
     if (hash.isEmpty())
         return Text::tr("The support file cannot be read (%1).").arg(archive.errorString()) + kept;
@@ -182,11 +183,13 @@ std::optional<QString> upload(QFile &archive, const QString &path, bool redacted
         archive, options,
         [terminal, &name](qint64 sent, qint64 total) {
             if (terminal && total > 0)
-                print(stderr, QStringLiteral("\r\033[K") + Text::tr("Uploading %1  %2 / %3 KiB").arg(name).arg(sent / 1024).arg(total / 1024));
+                print(stderr, QStringLiteral("\r\033[K") +
+                                  Text::tr("Uploading %1  %2 / %3 KiB").arg(name).arg(sent / 1024).arg(total / 1024));
         },
         [terminal](const QString &why, int delayMs) {
             print(stderr, (terminal ? QStringLiteral("\r\033[K") : QString()) + QStringLiteral("zel.logging: ") + why +
-                              QLatin1Char(' ') + Text::tr("Trying again in %1 s.").arg(delayMs / 1000) + QLatin1Char('\n'));
+                              QLatin1Char(' ') + Text::tr("Trying again in %1 s.").arg(delayMs / 1000) +
+                              QLatin1Char('\n'));
         });
     if (terminal)
         print(stderr, QStringLiteral("\r\033[K"));
@@ -317,7 +320,8 @@ int runCommandLine(const QStringList &arguments)
             return usageError(problem);
         uploadRequest.caseId = parser.value(caseNumber);
         if (parser.isSet(caseNumber) && !validCaseId(uploadRequest.caseId))
-            return usageError(Text::tr("not a case: %1 (up to 40 letters, digits, \"-\" and \".\")").arg(uploadRequest.caseId));
+            return usageError(
+                Text::tr("not a case: %1 (up to 40 letters, digits, \"-\" and \".\")").arg(uploadRequest.caseId));
         QStringList caFiles = parser.values(caFile);
         if (const QString site = readSiteSettings().caFile; !site.isEmpty())
             caFiles << site;
@@ -466,7 +470,8 @@ int runCommandLine(const QStringList &arguments)
                 if (parser.isSet(uploadTo)) {
                     if (!built.open(file->stream(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
                         problem(target, Text::tr("cannot be read for the upload"));
-                    else if (const std::optional<QString> failed = upload(built, target, !mapping.isEmpty(), uploadRequest))
+                    else if (const std::optional<QString> failed =
+                                 upload(built, target, !mapping.isEmpty(), uploadRequest))
                         problems << *failed;
                 }
             } else {

@@ -67,10 +67,16 @@ bool connectionLost(QNetworkReply::NetworkError error)
 
 } // namespace
 
+const QRegularExpression &caseIdPattern()
+{
+    static const QRegularExpression pattern(QStringLiteral("[A-Za-z0-9.-]{0,40}"));
+    return pattern;
+}
+
 bool validCaseId(const QString &id)
 {
-    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9.-]{1,40}$"));
-    return pattern.match(id).hasMatch();
+    static const QRegularExpression whole(QRegularExpression::anchoredPattern(caseIdPattern().pattern()));
+    return !id.isEmpty() && whole.match(id).hasMatch();
 }
 
 QString uploadHostName(bool redacted)
@@ -96,7 +102,8 @@ std::optional<QUrl> uploadTarget(const QString &address, const QString &objectNa
 {
     const QUrl url(QString(address).replace(QStringLiteral("{name}"), objectName), QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("https") && scheme != QLatin1String("http"))) {
+    if (!url.isValid() || url.host().isEmpty() ||
+        (scheme != QLatin1String("https") && scheme != QLatin1String("http"))) {
         problem = Text::tr("not an https:// address: %1").arg(address);
         return std::nullopt;
     }

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QSslCertificate>
 #include <QUrl>
 #include <QVector>
@@ -20,7 +21,10 @@ class QNetworkAccessManager;
 class QNetworkReply;
 class QTimer;
 
-// Whether `id` may name a case: 1 to 40 ASCII letters, digits, "-" and ".".
+// What a case may be, empty or not: up to 40 ASCII letters, digits, "-" and ".".
+const QRegularExpression &caseIdPattern();
+
+// Whether `id` may name a case: not empty, and caseIdPattern() matches it whole.
 bool validCaseId(const QString &id);
 
 // The host part of an object name: the machine's first name, or its stand-in where the archive

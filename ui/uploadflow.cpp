@@ -35,7 +35,7 @@ std::optional<QString> askCaseId(QWidget *parent)
                                  &box));
     auto *field = new QLineEdit(&box);
     field->setObjectName(QStringLiteral("caseId"));
-    field->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[A-Za-z0-9.-]{0,40}")), field));
+    field->setValidator(new QRegularExpressionValidator(caseIdPattern(), field));
     layout->addWidget(field);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &box);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
