@@ -13,10 +13,12 @@
 #include "plainfile.h"
 #include "sitesettings.h"
 #include "unredact.h"
+#include "upload.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -255,6 +257,51 @@ void showProgress(const BuildProgress &now)
     print(stderr, QStringLiteral("\r\033[K%1  %2 / %3 KiB").arg(what).arg(now.done / 1024).arg(now.total / 1024));
 }
 
+// What --upload asks for, checked before anything changes.
+struct UploadRequest {
+    QString address;
+    QString caseId;
+    QList<QSslCertificate> extraCas;
+};
+
+// Uploads the open archive at `path`, telling how it goes on standard error; the problem when
+// the server did not confirm it, with where the archive stays.
+std::optional<QString> upload(QFile &archive, const QString &path, bool redacted, const UploadRequest &request)
+{
+    const QString kept =
+        QLatin1Char(' ') + Text::tr("The support file stays at %1.").arg(QDir::toNativeSeparators(path));
+    const QString hash = sha256Of(archive);
+    if (hash.isEmpty())
+        return Text::tr("The support file cannot be read (%1).").arg(archive.errorString()) + kept;
+    const QString name =
+        uploadObjectName(request.caseId, uploadHostName(redacted), QDateTime::currentDateTimeUtc());
+    QString problem;
+    UploadOptions options;
+    options.target = *uploadTarget(request.address, name, problem); // checked at the start
+    options.extraCas = request.extraCas;
+    const bool terminal = stderrIsTerminal();
+    const UploadResult result = uploadFile(
+        archive, options,
+        [terminal, &name](qint64 sent, qint64 total) {
+            if (terminal && total > 0)
+                print(stderr, QStringLiteral("\r\033[K") +
+                                  Text::tr("Uploading %1  %2 / %3 KiB").arg(name).arg(sent / 1024).arg(total / 1024));
+        },
+        [terminal](const QString &why, int delayMs) {
+            print(stderr, (terminal ? QStringLiteral("\r\033[K") : QString()) + QStringLiteral("zel.logging: ") + why +
+                              QLatin1Char(' ') + Text::tr("Trying again in %1 s.").arg(delayMs / 1000) +
+                              QLatin1Char('\n'));
+        });
+    if (terminal)
+        print(stderr, QStringLiteral("\r\033[K"));
+    if (!result.uploaded)
+        return result.problem + kept;
+    print(stdout, Text::tr("Uploaded as %1").arg(name) + QLatin1Char('\n') +
+                      (result.etag.isEmpty() ? QString() : QStringLiteral("ETag: ") + result.etag + QLatin1Char('\n')) +
+                      QStringLiteral("SHA-256: ") + hash + QLatin1Char('\n'));
+    return std::nullopt;
+}
+
 } // namespace
 
 bool wantsCommandLine(int argc, char **argv)
@@ -340,8 +387,24 @@ int runCommandLine(const QStringList &arguments)
         Text::tr("Writes the FILEs (or standard input) to standard output with every stand-in of a redacted support "
                  "archive replaced by its original, read from MAPPING, the file left beside the archive."),
         Text::tr("MAPPING"));
-    parser.addOptions(
-        {listing, json, enable, disable, level, clear, older, archive, maxLogSize, redact, output, unredact});
+    const QCommandLineOption uploadTo(
+        QStringLiteral("upload"),
+        Text::tr("Uploads the support archive just built with --support-archive, or the one that --output names, "
+                 "by an HTTPS PUT to URL, where {name} stands for the archive's name on the server "
+                 "(zel_support_<case>_<host>_<UTC time>.zip). Plain http:// only to this machine."),
+        Text::tr("URL"));
+    const QCommandLineOption caseNumber(
+        QStringLiteral("case"),
+        Text::tr("With --upload: the support desk's case, up to 40 letters, digits, \"-\" and \".\", for the "
+                 "archive's name."),
+        Text::tr("ID"));
+    const QCommandLineOption caFile(
+        QStringLiteral("ca-file"),
+        Text::tr("With --upload: trusts the certificates of the PEM file besides the system's, such as the support "
+                 "desk's own CA."),
+        Text::tr("PEM"));
+    parser.addOptions({listing, json, enable, disable, level, clear, older, archive, maxLogSize, redact, output,
+                       unredact, uploadTo, caseNumber, caFile});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -360,8 +423,8 @@ int runCommandLine(const QStringList &arguments)
         return usageError(Text::tr("unexpected argument: %1").arg(parser.positionalArguments().constFirst()));
     if (parser.isSet(older) && !parser.isSet(clear))
         return usageError(Text::tr("--delete-older needs --clear"));
-    if (parser.isSet(output) && !parser.isSet(archive))
-        return usageError(Text::tr("--output needs --support-archive"));
+    if (parser.isSet(output) && !parser.isSet(archive) && !parser.isSet(uploadTo))
+        return usageError(Text::tr("--output needs --support-archive or --upload"));
     if (parser.isSet(maxLogSize) && !parser.isSet(archive))
         return usageError(Text::tr("--max-log-size needs --support-archive"));
     if (parser.isSet(redact) && !parser.isSet(archive))
@@ -388,6 +451,32 @@ int runCommandLine(const QStringList &arguments)
                                    "to the stand-ins goes beside it"));
     const std::optional<quint64> cap =
         parser.isSet(maxLogSize) ? byteCount(parser.value(maxLogSize)) : site.maxLogSize.value_or(0);
+    UploadRequest uploadRequest;
+    if (parser.isSet(uploadTo)) {
+        if (!parser.isSet(archive) && !parser.isSet(output))
+            return usageError(Text::tr("--upload needs --support-archive, or --output with the archive to upload"));
+        if (toStandardOutput)
+            return usageError(Text::tr("--upload needs a file for --output"));
+        uploadRequest.address = parser.value(uploadTo);
+        QString problem;
+        if (!uploadTarget(uploadRequest.address, QStringLiteral("name"), problem))
+            return usageError(problem);
+        uploadRequest.caseId = parser.value(caseNumber);
+        if (parser.isSet(caseNumber) && !validCaseId(uploadRequest.caseId))
+            return usageError(
+                Text::tr("not a case: %1 (up to 40 letters, digits, \"-\" and \".\")").arg(uploadRequest.caseId));
+        QStringList caFiles = parser.values(caFile);
+        if (!site.caFile.isEmpty())
+            caFiles << site.caFile;
+        for (const QString &path : std::as_const(caFiles)) {
+            const std::optional<QList<QSslCertificate>> certificates = readCaFile(path, problem);
+            if (!certificates)
+                return usageError(problem);
+            uploadRequest.extraCas << *certificates;
+        }
+    } else if (parser.isSet(caseNumber) || parser.isSet(caFile)) {
+        return usageError(Text::tr("--%1 needs --upload").arg(parser.isSet(caseNumber) ? "case" : "ca-file"));
+    }
     if (!cap)
         return usageError(Text::tr("not a size: %1 (bytes, or a number followed by K, M or G)")
                               .arg(parser.value(maxLogSize)));
@@ -530,6 +619,16 @@ int runCommandLine(const QStringList &arguments)
             } else if (outcome == BuildOutcome::Built) {
                 print(stdout, QDir::toNativeSeparators(target) + QLatin1Char('\n') +
                                   (mapping.isEmpty() ? QString() : QDir::toNativeSeparators(mapping) + QLatin1Char('\n')));
+                // The archive as it was committed, through the file written, whatever has its
+                // name by now.
+                QFile built;
+                if (parser.isSet(uploadTo)) {
+                    if (!built.open(file->stream(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+                        problem(target, Text::tr("cannot be read for the upload"));
+                    else if (const std::optional<QString> failed =
+                                 upload(built, target, !mapping.isEmpty(), uploadRequest))
+                        problems << *failed;
+                }
             } else {
                 problem(target, report.problem.isEmpty()
                                     ? Text::tr("The support file could not be written completely (is the disk full?). "
@@ -537,6 +636,20 @@ int runCommandLine(const QStringList &arguments)
                                     : report.problem);
             }
         }
+    }
+
+    if (parser.isSet(uploadTo) && !parser.isSet(archive)) {
+        // An archive made earlier is uploaded only when it is a file of its own, so that a link
+        // put in its place cannot send another file of the user's to the desk.
+        const QString path = QFileInfo(outputPath).absoluteFilePath();
+        const PlainFile plain = openPlainFile(path, false);
+        QFile existing;
+        if (!plain || !existing.open(plain.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+            problem(path, Text::tr("cannot be uploaded: it is missing, cannot be read, or is no regular file of its own "
+                                   "(a link, a folder, or a file with a second name)"));
+        else if (const std::optional<QString> failed =
+                     upload(existing, path, isPlainFile(redactionMappingPath(path)), uploadRequest))
+            problems << *failed;
     }
 
     if (parser.isSet(json)) {

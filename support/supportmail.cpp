@@ -7,11 +7,9 @@ namespace {
 // The support desk's address, handed to the mail program as the recipient's name.
 const char supportDesk[] = "support@zel.example.com";
 
-} // namespace
-
-QString supportMailBody()
+QStringList bodyLines()
 {
-    const QStringList lines = {
+    return {
         QStringLiteral("Dear ZEL support,"),
         QString(),
         QStringLiteral("We've got a problem. Here is the description:"),
@@ -36,7 +34,13 @@ QString supportMailBody()
         QString(),
         QStringLiteral("*** Application generated email. ***"),
     };
-    return lines.join(QStringLiteral("\r\n"));
+}
+
+} // namespace
+
+QString supportMailBody()
+{
+    return bodyLines().join(QStringLiteral("\r\n"));
 }
 
 MailMessage supportMail(const QString &attachment)
@@ -46,5 +50,16 @@ MailMessage supportMail(const QString &attachment)
     mail.body = supportMailBody().toStdString();
     mail.recipient = supportDesk;
     mail.attachmentPath = attachment.toUtf8().toStdString();
+    return mail;
+}
+
+MailMessage uploadedSupportMail(const QString &objectName, const QString &sha256)
+{
+    QStringList lines = bodyLines();
+    // After "Interface : ...", the 15th line.
+    lines.insert(15, QStringLiteral("Support file : uploaded as ") + objectName);
+    lines.insert(16, QStringLiteral("SHA-256 : ") + sha256);
+    MailMessage mail = supportMail(QString());
+    mail.body = lines.join(QStringLiteral("\r\n")).toStdString();
     return mail;
 }

@@ -240,10 +240,6 @@
         <translation>--delete-older braucht --clear</translation>
     </message>
     <message>
-        <source>--output needs --support-archive</source>
-        <translation>--output braucht --support-archive</translation>
-    </message>
-    <message>
         <source>unknown component: %1</source>
         <translation>unbekannte Komponente: %1</translation>
     </message>
@@ -542,6 +538,156 @@
     <message>
         <source>Smaller Support File</source>
         <translation>Kleinere Supportdatei</translation>
+    </message>
+    <message>
+        <source>The support file stays at %1.</source>
+        <translation>Die Supportdatei bleibt unter %1.</translation>
+    </message>
+    <message>
+        <source>The support file cannot be read (%1).</source>
+        <translation>Die Supportdatei kann nicht gelesen werden (%1).</translation>
+    </message>
+    <message>
+        <source>Uploading %1  %2 / %3 KiB</source>
+        <translation>%1 wird hochgeladen  %2 / %3 KiB</translation>
+    </message>
+    <message>
+        <source>Trying again in %1 s.</source>
+        <translation>Neuer Versuch in %1 s.</translation>
+    </message>
+    <message>
+        <source>Uploaded as %1</source>
+        <translation>Hochgeladen als %1</translation>
+    </message>
+    <message>
+        <source>Uploads the support archive just built with --support-archive, or the one that --output names, by an HTTPS PUT to URL, where {name} stands for the archive&apos;s name on the server (zel_support_&lt;case&gt;_&lt;host&gt;_&lt;UTC time&gt;.zip). Plain http:// only to this machine.</source>
+        <translation>Lädt die gerade mit --support-archive erstellte Supportdatei, oder die mit --output genannte, per HTTPS-PUT an URL hoch, wobei {name} für den Namen der Datei auf dem Server steht (zel_support_&lt;Fall&gt;_&lt;Rechner&gt;_&lt;UTC-Zeit&gt;.zip). Einfaches http:// nur zu diesem Rechner.</translation>
+    </message>
+    <message>
+        <source>URL</source>
+        <translation>URL</translation>
+    </message>
+    <message>
+        <source>With --upload: the support desk&apos;s case, up to 40 letters, digits, &quot;-&quot; and &quot;.&quot;, for the archive&apos;s name.</source>
+        <translation>Mit --upload: der Fall des Supports, bis zu 40 Buchstaben, Ziffern, „-“ und „.“, für den Namen der Datei.</translation>
+    </message>
+    <message>
+        <source>ID</source>
+        <translation>ID</translation>
+    </message>
+    <message>
+        <source>With --upload: trusts the certificates of the PEM file besides the system&apos;s, such as the support desk&apos;s own CA.</source>
+        <translation>Mit --upload: vertraut neben denen des Systems den Zertifikaten der PEM-Datei, etwa der eigenen Zertifizierungsstelle des Supports.</translation>
+    </message>
+    <message>
+        <source>PEM</source>
+        <translation>PEM</translation>
+    </message>
+    <message>
+        <source>--output needs --support-archive or --upload</source>
+        <translation>--output braucht --support-archive oder --upload</translation>
+    </message>
+    <message>
+        <source>--upload needs --support-archive, or --output with the archive to upload</source>
+        <translation>--upload braucht --support-archive, oder --output mit der hochzuladenden Supportdatei</translation>
+    </message>
+    <message>
+        <source>--upload needs a file for --output</source>
+        <translation>--upload braucht eine Datei für --output</translation>
+    </message>
+    <message>
+        <source>not a case: %1 (up to 40 letters, digits, &quot;-&quot; and &quot;.&quot;)</source>
+        <translation>kein Fall: %1 (bis zu 40 Buchstaben, Ziffern, „-“ und „.“)</translation>
+    </message>
+    <message>
+        <source>--%1 needs --upload</source>
+        <translation>--%1 braucht --upload</translation>
+    </message>
+    <message>
+        <source>cannot be read for the upload</source>
+        <translation>kann für das Hochladen nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>cannot be uploaded: it is missing, cannot be read, or is no regular file of its own (a link, a folder, or a file with a second name)</source>
+        <translation>kann nicht hochgeladen werden: sie fehlt, ist nicht lesbar oder keine eigene, gewöhnliche Datei (ein Link, ein Ordner oder eine Datei mit einem zweiten Namen)</translation>
+    </message>
+    <message>
+        <source>The server refused the upload (HTTP %1): the upload address may have expired or may not allow writing. Please ask the support desk for a new one.</source>
+        <translation>Der Server hat das Hochladen abgelehnt (HTTP %1): die Adresse ist vielleicht abgelaufen oder erlaubt kein Schreiben. Bitte fragen Sie den Support nach einer neuen.</translation>
+    </message>
+    <message>
+        <source>The server does not know the upload address (HTTP 404). Please check it with the support desk.</source>
+        <translation>Der Server kennt die Adresse zum Hochladen nicht (HTTP 404). Bitte prüfen Sie sie mit dem Support.</translation>
+    </message>
+    <message>
+        <source>The server refuses a support file this large (HTTP 413). Please build a smaller one (with a lower level or a limit on the log size) or ask the support desk.</source>
+        <translation>Der Server lehnt eine so große Supportdatei ab (HTTP 413). Bitte erstellen Sie eine kleinere (mit einer niedrigeren Stufe oder einer Grenze für die Loggröße) oder fragen Sie den Support.</translation>
+    </message>
+    <message>
+        <source>The server failed (HTTP %1). Please try again later.</source>
+        <translation>Der Server hat einen Fehler gemeldet (HTTP %1). Bitte versuchen Sie es später erneut.</translation>
+    </message>
+    <message>
+        <source>The server sent the upload elsewhere (HTTP %1), which is not followed. Please ask the support desk for the address to use.</source>
+        <translation>Der Server hat das Hochladen anderswohin verwiesen (HTTP %1); dem wird nicht gefolgt. Bitte fragen Sie den Support nach der richtigen Adresse.</translation>
+    </message>
+    <message>
+        <source>The server did not take the upload (HTTP %1).</source>
+        <translation>Der Server hat das Hochladen nicht angenommen (HTTP %1).</translation>
+    </message>
+    <message>
+        <source>not an https:// address: %1</source>
+        <translation>keine https://-Adresse: %1</translation>
+    </message>
+    <message>
+        <source>plain http:// is only allowed to a loopback address (127.0.0.1, ::1); please use https://</source>
+        <translation>einfaches http:// ist nur zu einer Loopback-Adresse erlaubt (127.0.0.1, ::1); bitte verwenden Sie https://</translation>
+    </message>
+    <message>
+        <source>cannot read the CA file %1 (%2)</source>
+        <translation>die CA-Datei %1 kann nicht gelesen werden (%2)</translation>
+    </message>
+    <message>
+        <source>the CA file %1 holds no PEM certificate</source>
+        <translation>die CA-Datei %1 enthält kein PEM-Zertifikat</translation>
+    </message>
+    <message>
+        <source>The connection broke off after the server&apos;s answer (%1).</source>
+        <translation>Die Verbindung brach nach der Antwort des Servers ab (%1).</translation>
+    </message>
+    <message>
+        <source>The server stopped answering for %1 s.</source>
+        <translation>Der Server hat %1 s lang nicht geantwortet.</translation>
+    </message>
+    <message>
+        <source>The server&apos;s certificate is not trusted (%1). If the support desk has a CA of its own, give its certificate with --ca-file.</source>
+        <translation>Dem Zertifikat des Servers wird nicht vertraut (%1). Hat der Support eine eigene Zertifizierungsstelle, geben Sie deren Zertifikat mit --ca-file an.</translation>
+    </message>
+    <message>
+        <source>The connection to the server failed (%1).</source>
+        <translation>Die Verbindung zum Server ist fehlgeschlagen (%1).</translation>
+    </message>
+    <message>
+        <source>The upload was cancelled.</source>
+        <translation>Das Hochladen wurde abgebrochen.</translation>
+    </message>
+    <message>
+        <source>Support Case</source>
+        <translation>Supportfall</translation>
+    </message>
+    <message>
+        <source>The support desk&apos;s case number, if you have one
+(letters, digits, &quot;-&quot; and &quot;.&quot;, up to 40):</source>
+        <translation>Die Fallnummer des Supports, falls Sie eine haben
+(Buchstaben, Ziffern, „-“ und „.“, bis zu 40):</translation>
+    </message>
+    <message>
+        <source>Uploading the support file...</source>
+        <translation>Die Supportdatei wird hochgeladen...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
     </message>
     <message>
         <source>Upload</source>

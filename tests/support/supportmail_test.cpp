@@ -50,6 +50,19 @@ TEST(MailBody, isTheFormOfTwentyOneLines)
     EXPECT_FALSE(supportMailBody().endsWith("\n"));
 }
 
+// After an upload the mail carries the object's name and hash in the form, and no attachment.
+TEST(MailBody, afterAnUploadNamesTheObjectInsteadOfAttaching)
+{
+    const MailMessage mail = uploadedSupportMail("zel_support_SR-1_cam_20261209T091530Z.zip", "ab12");
+    QStringList expected = mailForm;
+    expected.insert(15, "Support file : uploaded as zel_support_SR-1_cam_20261209T091530Z.zip");
+    expected.insert(16, "SHA-256 : ab12");
+    EXPECT_EQ(QString::fromStdString(mail.body), expected.join("\r\n"));
+    EXPECT_TRUE(mail.attachmentPath.empty());
+    EXPECT_EQ(mail.subject, supportMail(QString()).subject);
+    EXPECT_EQ(mail.recipient, supportMail(QString()).recipient);
+}
+
 enum class ArchiveAfter { Unchanged, Rebuilt, Absent };
 
 struct MailCase {
