@@ -80,7 +80,7 @@ struct View {
     {
     }
     uchar operator[](qsizetype i) const { return size_t(i - low) < span ? uchar(bytes[i]) : uchar(' '); }
-    bool nameAt(qsizetype i) const { return names.literal(bytes, low + qsizetype(span), i) != nullptr; }
+    const Literal *nameAt(qsizetype i) const { return names.literal(bytes, low + qsizetype(span), i); }
     // Whether a name that could begin within the view ends right before `i`.
     bool nameEndsAt(qsizetype i) const;
 
@@ -338,14 +338,22 @@ bool groupBefore(const View &text, qsizetype i)
     return width > 0 && width <= 2 && (before == text[i] || runStart) && !text.nameEndsAt(i);
 }
 
-// The width of the byte group at `j`: a word of hexadecimal digits alone that is no name (as a
-// name's stand-in is none); 0 for anything else.
+// The width of the byte group at `j`: a word of hexadecimal digits alone; 0 for anything else.
+// Where a name begins, its stand-in will, so the stand-in's beginning counts ("dc01" is none as
+// "redacted-host1" is none; "C:\Users\…" begins with one either way).
 int groupWidthAt(const View &text, qsizetype j)
 {
     int width = 0;
+    if (const Literal *name = text.nameAt(j)) {
+        const QByteArray &standIn = name->replacement;
+        while (width < std::min<qsizetype>(standIn.size(), 14) && hexValue(uchar(standIn[width])) >= 0)
+            ++width;
+        const uchar after = width < standIn.size() ? uchar(standIn[width]) : text[j + name->lower.size()];
+        return wordByte[after] ? 0 : width;
+    }
     while (width < 14 && hexValue(text[j + width]) >= 0)
         ++width;
-    return width == 0 || wordByte[text[j + width]] || text.nameAt(j) ? 0 : width;
+    return wordByte[text[j + width]] ? 0 : width;
 }
 
 // A MAC address in groups: six bytes joined by ':' or '-', each of two digits or, with leading

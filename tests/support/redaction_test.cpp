@@ -196,7 +196,8 @@ TEST(Redaction, secondPassChangesNothing)
                              "f::0-0-0-1-22-00-1", "fe80::0.0.1.3:0",
                              "::501-0-1-c-f-11-20::", "fd00::1501-00-01-2c-5f-11-20::1501-00-01-2c-5f-11-2.1b22",
                              "0-1-c-f-11-22-Anna", "00-1b-21-3c-4d-5e-anna.schmidt", "0-1-c-f-11-22-dc01", "02-1b-21-3c-4d-5e-dc01",
-                             "f::0-1-0-1-2-00-1f::", "JKOWAL~1:2:c:4d:c:4d:5"}) {
+                             "f::0-1-0-1-2-00-1f::", "JKOWAL~1:2:c:4d:c:4d:5",
+                             "0:b:1:c:d:5:d:C:\\Users\\JKOWAL~1"}) {
         Redactor redactor(machine());
         const QByteArray once = archived(redactor, text);
         EXPECT_EQ(redactor.redacted(once).toStdString(), once.toStdString()) << text;
