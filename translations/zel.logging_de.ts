@@ -698,8 +698,8 @@
         <translation>Trotzdem senden</translation>
     </message>
     <message>
-        <source>This version cannot upload yet. Please hand the support file to the support desk another way:</source>
-        <translation>Diese Version kann noch nicht hochladen. Bitte geben Sie die Supportdatei auf anderem Weg an den Support:</translation>
+        <source>The support file was uploaded as %1, but the mail program could not be started, or it did not take the mail. Please tell the support desk this name.</source>
+        <translation>Die Supportdatei wurde als %1 hochgeladen, aber das Mailprogramm konnte nicht gestartet werden oder hat die Mail nicht übernommen. Bitte nennen Sie dem Support diesen Namen.</translation>
     </message>
 </context>
 </TS>

@@ -14,6 +14,7 @@
 #include "showinfolder.h"
 #include "supportmail.h"
 #include "systemtools.h"
+#include "uploadflow.h"
 #include "workprogress.h"
 #include "zipassembler.h"
 
@@ -384,7 +385,7 @@ void Dialog::on_pushButton_SupportMail_clicked()
     // The archive just built, held open since, so that no file put in its place goes out; else
     // the one in place, when it is a regular file with one name.
     PlainFile archive = built ? std::move(built) : logFolder ? logFolder->open(archiveName, false) : nullptr;
-    if (!fitForMail(archive))
+    if (!fitForMail(archive, *handOff))
         return;
     const std::optional<QString> attachment = copyForMail(archive.get(), archiveName, mailCopiesBase());
     if (!attachment) {
@@ -408,7 +409,7 @@ void Dialog::on_pushButton_SupportMail_clicked()
 // An archive larger than a mail may carry is said before the mail opens: the user may have a
 // smaller one built (each log keeps its last part; each further try keeps half as much), upload it
 // where the site has an upload address, or send it all the same. False when no mail is to go.
-bool Dialog::fitForMail(PlainFile &archive)
+bool Dialog::fitForMail(PlainFile &archive, MailHandOff &handOff)
 {
     // Room beside the logs for the INI files, the system reports, the manifest and the ZIP's own
     // records; logs of text shrink far below their size in the archive anyway.
@@ -433,7 +434,7 @@ bool Dialog::fitForMail(PlainFile &archive)
         if (box.clickedButton() == anyway)
             return true;
         if (upload && box.clickedButton() == upload) {
-            uploadSupportFile();
+            uploadSupportFile(archive, handOff);
             return false;
         }
         if (box.clickedButton() != smaller)
@@ -450,14 +451,20 @@ bool Dialog::fitForMail(PlainFile &archive)
     }
 }
 
-// The upload of the support file to the site's server (UploadUrl), offered for a support file too
-// large for a mail. The upload itself is not part of this program yet: the user learns where the
-// file is, to hand it over another way.
-void Dialog::uploadSupportFile()
+// The support file uploaded to the site's server (UploadUrl) instead of attached, offered for one
+// too large for a mail; the mail that follows names it on the server, with its checksum.
+void Dialog::uploadSupportFile(PlainFile &archive, MailHandOff &handOff)
 {
     const QString path = supportArchivePath(logPath);
-    offerFolder(QMessageBox::Information, tr("Upload"),
-                tr("This version cannot upload yet. Please hand the support file to the support desk another way:") +
-                    QLatin1Char('\n') + QDir::toNativeSeparators(path),
-                path);
+    // An archive made earlier counts as redacted where its key lies beside it.
+    const bool redacted =
+        site.redact || logFolder->kind(QFileInfo(redactionMappingPath(path)).fileName()) == EntryKind::PlainFile;
+    const std::optional<Uploaded> uploaded = uploadFromDialog(this, archive.get(), path, site, redacted);
+    if (!uploaded)
+        return;
+    if (handOff.send(uploadedSupportMail(uploaded->objectName, uploaded->sha256), winId()) == MailOutcome::Failed)
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("The support file was uploaded as %1, but the mail program could not be started, or "
+                                "it did not take the mail. Please tell the support desk this name.")
+                                 .arg(uploaded->objectName));
 }

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 
+class MailHandOff;
 class QTreeWidgetItem;
 struct DialogForm;
 
@@ -46,8 +47,8 @@ private:
     void reportUnwrittenArchive(const QString &problem = QString());
     void reportFileFaults(const QString &intro, const QStringList &lines);
     void reportSupportFile(quint64 size);
-    bool fitForMail(PlainFile &archive);
-    void uploadSupportFile();
+    bool fitForMail(PlainFile &archive, MailHandOff &handOff);
+    void uploadSupportFile(PlainFile &archive, MailHandOff &handOff);
     void offerFolder(QMessageBox::Icon icon, const QString &title, const QString &text, const QString &path);
 
     DialogForm *form;

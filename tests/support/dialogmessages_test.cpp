@@ -3,11 +3,18 @@
 // not write into or that is not the shared one, and the site's settings in the archive it builds.
 #include "archivebuild.h"
 #include "dialogdriver.h"
+#include "deskserver.h"
 #include "supportfixture.h"
 
+#include <QApplication>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <random>
@@ -144,7 +151,6 @@ TEST_F(DialogMessages, supportFileTooLargeForAMailIsSaidBeforeTheMailOpens)
         {"Send Anyway", "MaxMailSize=64K\n", true, false},
         {"Smaller Support File", "MaxMailSize=64K\n", true, true},
         {"Cancel", "MaxMailSize=64K\n", false, false},
-        {"Upload", "MaxMailSize=64K\nUploadUrl=https://desk.example/in/{name}?sig=x\n", false, false},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.answer);
@@ -160,24 +166,49 @@ TEST_F(DialogMessages, supportFileTooLargeForAMailIsSaidBeforeTheMailOpens)
         const SeenBox &question = boxes.seen[1];
         EXPECT_EQ(question.title, "Support File Too Large");
         EXPECT_TRUE(question.text.contains("more than the 64.0 KiB")) << question.text.toStdString();
-        const bool upload = QByteArray(row.site).contains("UploadUrl");
-        EXPECT_EQ(sorted(question.labels),
-                  sorted(QStringList({"Cancel", "Smaller Support File", "Send Anyway"}) +
-                         (upload ? QStringList({"Upload"}) : QStringList())));
+        EXPECT_EQ(sorted(question.labels), sorted(QStringList({"Cancel", "Smaller Support File", "Send Anyway"})));
         EXPECT_EQ(tools.runs("xdg-email") - mailsBefore, row.mailed ? 1 : 0);
         const qint64 size = QFileInfo(path(archiveName)).size();
         EXPECT_EQ(size <= 64 * 1024, row.smaller) << size;
-        if (upload) {
-            ASSERT_EQ(boxes.seen.size(), 3);
-            EXPECT_TRUE(boxes.seen[2].text.contains(native(archiveName)));
-        } else {
-            EXPECT_EQ(boxes.seen.size(), 2) << "no further question once the archive fits";
-        }
+        EXPECT_EQ(boxes.seen.size(), 2) << "no further question once the archive fits";
         if (row.mailed) {
             QFile attached(tools.arguments("xdg-email").value(5));
             EXPECT_EQ(attached.size(), size) << "the archive on disk is the one mailed";
         }
     }
+}
+
+// Where the site has an upload address, a support file too large for a mail can go to the desk's
+// server instead, under its object name with the case; the mail that follows names it and carries
+// no attachment.
+TEST_F(DialogMessages, uploadedSupportFileIsNamedInTheMailInsteadOfAttached)
+{
+    DeskServer desk(false);
+    site("MaxMailSize=64K\nUploadUrl=" + desk.url().toString().replace("N.zip", "{name}").toUtf8() + "\n");
+    write("kv4_usb.log", randomBytes(200 * 1024));
+    tools.add("xdg-email", "exit 0");
+    Dialog dialog;
+    BoxAnswers boxes({QMessageBox::Yes, "Upload"});
+    QTimer caseAnswer;
+    QObject::connect(&caseAnswer, &QTimer::timeout, [&caseAnswer] {
+        QWidget *modal = QApplication::activeModalWidget();
+        auto *field = modal ? modal->findChild<QLineEdit *>("caseId") : nullptr;
+        if (!field)
+            return;
+        caseAnswer.stop();
+        QTest::keyClicks(field, "SR-7");
+        modal->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    });
+    caseAnswer.start(20);
+    click(dialog, "pushButton_SupportMail");
+    ASSERT_GE(boxes.seen.size(), 2);
+    EXPECT_TRUE(boxes.seen[1].labels.contains("Upload"));
+    EXPECT_EQ(desk.body(), read(archiveName));
+    EXPECT_TRUE(desk.requestLine().startsWith("PUT /desk/zel_support_SR-7_")) << desk.requestLine().toStdString();
+    ASSERT_EQ(tools.runs("xdg-email"), 1);
+    const QString mail = tools.arguments("xdg-email").join(u' ');
+    EXPECT_FALSE(mail.contains("--attach")) << mail.toStdString();
+    EXPECT_TRUE(mail.contains("zel_support_SR-7_")) << mail.toStdString();
 }
 
 TEST_F(DialogMessages, supportFileWithinTheMailSizeGoesWithoutAQuestion)

@@ -1,53 +1,20 @@
 // The dialog's side of an upload: the case question and the progress window with Cancel, against
 // a small HTTP server of the test's own on loopback (plain http is allowed there).
 
-#include "uploadflow.h"
+#include "deskserver.h"
 #include "testenv.h"
+#include "uploadflow.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 namespace {
-
-// Takes one PUT; answers 201 once the whole body has come, or never when `stall`.
-class DeskServer : public QObject {
-public:
-    explicit DeskServer(bool stall) : stall(stall)
-    {
-        server.listen(QHostAddress::LocalHost);
-        connect(&server, &QTcpServer::newConnection, this, [this] {
-            QTcpSocket *socket = server.nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { take(socket); });
-        });
-    }
-    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/desk/N.zip").arg(server.serverPort())); }
-    QByteArray body() const { return received.mid(received.indexOf("\r\n\r\n") + 4); }
-
-private:
-    void take(QTcpSocket *socket)
-    {
-        received += socket->readAll();
-        const qsizetype end = received.indexOf("\r\n\r\n");
-        const qsizetype at = received.toLower().indexOf("content-length:");
-        if (stall || end < 0 || at < 0)
-            return;
-        const qsizetype length = received.mid(at + 15, received.indexOf("\r\n", at) - at - 15).trimmed().toLongLong();
-        if (received.size() - end - 4 >= length)
-            socket->write("HTTP/1.1 201 Created\r\nETag: \"e1\"\r\nContent-Length: 0\r\n\r\n");
-    }
-
-    QTcpServer server;
-    const bool stall;
-    QByteArray received;
-};
 
 // Calls `act` with the modal widget of type T once it shows.
 template <typename T>
