@@ -119,6 +119,101 @@ std::optional<DroppedText> droppedText(const QByteArray &text)
     return dropped;
 }
 
+// A file's lines as the comparison sees them: per section (by lower-case name, in the order of
+// first appearance) its comment and key lines, trimmed, in order. Comments in front of a header
+// belong to its section, as the library keeps them.
+struct Outline {
+    QByteArrayList names;
+    QHash<QByteArray, QByteArrayList> items;
+    QSet<QByteArray> headed;        // the sections with a header line
+    QHash<QByteArray, QByteArray> remarks; // lower-case section name -> what follows its "]"
+    bool lateRemark = false;        // a remark behind a section's second header
+    QByteArray last;                // the section of the last line
+    QVector<qsizetype> trailing; // the lines of the comments after the last other line
+    QByteArrayList raw;
+};
+
+Outline outline(const QByteArray &text)
+{
+    Outline out;
+    out.raw = lines(text);
+    out.names.append(QByteArray());
+    QByteArrayList pending;
+    for (qsizetype i = 0; i < out.raw.size(); ++i) {
+        const QByteArray line = trimmed(out.raw.at(i));
+        if (line.isEmpty())
+            continue;
+        if (isComment(line.at(0))) {
+            pending.append(line);
+            out.trailing.append(i);
+            continue;
+        }
+        out.trailing.clear();
+        const qsizetype close = line.indexOf(']');
+        if (line.startsWith('[') && close > 0) {
+            out.last = trimmed(line.mid(1, close - 1)).toLower();
+            const bool repeated = out.headed.contains(out.last);
+            if (!out.names.contains(out.last))
+                out.names.append(out.last);
+            out.headed.insert(out.last);
+            const QByteArray &rawLine = out.raw.at(i);
+            const QByteArray remark = rawLine.mid(rawLine.indexOf(']') + 1);
+            if (!trimmed(remark).isEmpty()) {
+                out.lateRemark = out.lateRemark || repeated;
+                out.remarks.insert(out.last, remark);
+            }
+            out.items[out.last] += pending;
+        } else {
+            const qsizetype equals = line.indexOf('=');
+            out.items[out.last] += pending;
+            out.items[out.last].append(equals < 0 ? line : trimmed(line.left(equals)) + '=' + trimmed(line.mid(equals + 1)));
+        }
+        pending.clear();
+    }
+    out.items[out.last] += pending;
+    return out;
+}
+
+// What the library drops from a file (without byte-order mark) that we can put back: the file
+// is loaded and saved unchanged, and every section, key, value and comment of the file must
+// be in what was saved, in order, but for remarks behind headers and comments after the last
+// entry. Nothing is returned where more is missing, or a remark stands behind a second header.
+std::optional<DroppedText> droppedByLibrary(const QByteArray &text)
+{
+    // The library reads text up to a NUL byte; what follows could not be compared.
+    if (text.contains('\0'))
+        return {};
+    CSimpleIniA ini(false, false, false);
+    ini.SetSpaces(false);
+    ini.SetQuotes(false);
+    ini.SetAllowKeyOnly(false);
+    std::string saved;
+    if (ini.LoadData(text.constData(), size_t(text.size())) < 0 || ini.Save(saved, false) < 0)
+        return {};
+    Outline file = outline(text);
+    const Outline kept = outline(QByteArray::fromStdString(saved));
+    if (file.names != kept.names || file.headed != kept.headed || file.lateRemark)
+        return {};
+    DroppedText dropped;
+    for (const QByteArray &remark : std::as_const(file.remarks))
+        if (!isComment(trimmed(remark).at(0)))
+            return {};
+    dropped.remarks = file.remarks;
+    QByteArrayList &tail = file.items[file.last];
+    for (qsizetype cut = 0; cut <= file.trailing.size(); ++cut) {
+        if (file.items == kept.items) {
+            if (cut > 0) {
+                const qsizetype from = file.trailing.at(file.trailing.size() - cut);
+                dropped.trailingComment = file.raw.mid(from, file.trailing.back() + 1 - from);
+            }
+            return dropped;
+        }
+        if (cut < file.trailing.size())
+            tail.removeLast();
+    }
+    return {};
+}
+
 // Puts the dropped text back into the saved file: each remark behind its section's header
 // (the library writes every section once, its header as "[" + name + "]", and no other line
 // starts with "["), the trailing comment at the end.
@@ -136,6 +231,18 @@ QByteArray withDroppedText(const QByteArray &saved, const DroppedText &dropped)
 }
 
 } // namespace
+
+bool droppedTextAgrees(const QByteArray &original)
+{
+    const QByteArray text = original.startsWith(utf8Bom) ? original.mid(utf8Bom.size()) : original;
+    // A second mark is refused before either looks.
+    if (text.startsWith(utf8Bom))
+        return true;
+    const std::optional<DroppedText> walked = droppedText(text);
+    const std::optional<DroppedText> loaded = droppedByLibrary(text);
+    return walked.has_value() == loaded.has_value() &&
+        (!walked || (walked->remarks == loaded->remarks && walked->trailingComment == loaded->trailingComment));
+}
 
 QByteArray withCrLf(const QByteArray &saved)
 {

@@ -22,6 +22,10 @@ constexpr qint64 maxIniSize = 16 * 1024 * 1024;
 std::optional<QByteArray> updatedIni(const QByteArray &original, const QString &logName, const QString &logFolder,
                                      const QString &levelMask);
 
+// The walk through a file as the reader does and the library's own load and save find the same
+// text to refuse or to put back.
+bool droppedTextAgrees(const QByteArray &original);
+
 // The INI library ends lines with its platform's line end, a bare LF outside Windows; the
 // components read CR LF everywhere. Ends every line with CR LF, leaving CR LF as it is.
 QByteArray withCrLf(const QByteArray &saved);

@@ -44,6 +44,11 @@ TEST_P(IniUpdate, fileMatchesItsGoldenCopy)
     EXPECT_EQ(read("kv4_usb_param.ini"), expected);
 }
 
+TEST_P(IniUpdate, walkAndLibraryAgree)
+{
+    EXPECT_TRUE(droppedTextAgrees(dataFile(QString(GetParam()) + ".ini")));
+}
+
 INSTANTIATE_TEST_SUITE_P(GoldenFiles, IniUpdate,
                          ::testing::Values("usb_empty", "lower_case_names", "logname_without_logpath",
                                            "logpath_without_logname", "empty_values_count",
