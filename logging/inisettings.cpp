@@ -55,70 +55,6 @@ struct DroppedText {
     QByteArrayList trailingComment;        // comment lines after the last entry
 };
 
-// Walks the file (without byte-order mark) as the reader does. The reader keeps the file's
-// leading comment and every comment in front of an entry; it drops text after a header's "]",
-// comments with no entry after them, and a comment in front of a section header met before.
-// Nothing is returned where that would lose more than a comment we can put back.
-std::optional<DroppedText> droppedText(const QByteArray &text)
-{
-    if (text.contains('\0'))
-        return {};
-    const QByteArrayList all = lines(text);
-    qsizetype i = 0;
-    // The leading comment runs from the first line while each line starts with a comment sign.
-    while (i < all.size() && !all.at(i).isEmpty() && isComment(all.at(i).at(0)))
-        ++i;
-    DroppedText dropped;
-    QSet<QByteArray> sections;
-    QSet<QByteArray> keys;
-    QByteArray section;
-    qsizetype commentStart = -1; // first line of a comment still waiting for its entry
-    for (; i < all.size(); ++i) {
-        const QByteArray line = trimmed(all.at(i));
-        if (line.isEmpty())
-            continue;
-        if (isComment(line.at(0))) {
-            if (commentStart < 0)
-                commentStart = i;
-            continue;
-        }
-        if (line.startsWith('[')) {
-            const qsizetype close = line.indexOf(']');
-            if (close < 0)
-                return {};
-            section = trimmed(line.mid(1, close - 1)).toLower();
-            const QByteArray remark = all.at(i).mid(all.at(i).indexOf(']') + 1);
-            const QByteArray remarkText = trimmed(remark);
-            // An empty name is the reader's name for entries before the first header, and a
-            // second header of a section loses its place when the reader joins the two.
-            const bool repeated = sections.contains(section);
-            if (section.isEmpty() || (!remarkText.isEmpty() && !isComment(remarkText.at(0))) ||
-                (repeated && (commentStart >= 0 || !remarkText.isEmpty())))
-                return {};
-            if (!remarkText.isEmpty())
-                dropped.remarks.insert(section, remark);
-            sections.insert(section);
-        } else {
-            const qsizetype equals = line.indexOf('=');
-            if (equals <= 0)
-                return {};
-            // Only the last value of a repeated key would stay.
-            const QByteArray key = section + '\n' + trimmed(line.left(equals)).toLower();
-            if (keys.contains(key))
-                return {};
-            keys.insert(key);
-        }
-        commentStart = -1;
-    }
-    if (commentStart >= 0) {
-        qsizetype end = all.size();
-        while (trimmed(all.at(end - 1)).isEmpty())
-            --end;
-        dropped.trailingComment = all.mid(commentStart, end - commentStart);
-    }
-    return dropped;
-}
-
 // A file's lines as the comparison sees them: per section (by lower-case name, in the order of
 // first appearance) its comment and key lines, trimmed, in order. Comments in front of a header
 // belong to its section, as the library keeps them.
@@ -232,18 +168,6 @@ QByteArray withDroppedText(const QByteArray &saved, const DroppedText &dropped)
 
 } // namespace
 
-bool droppedTextAgrees(const QByteArray &original)
-{
-    const QByteArray text = original.startsWith(utf8Bom) ? original.mid(utf8Bom.size()) : original;
-    // A second mark is refused before either looks.
-    if (text.startsWith(utf8Bom))
-        return true;
-    const std::optional<DroppedText> walked = droppedText(text);
-    const std::optional<DroppedText> loaded = droppedByLibrary(text);
-    return walked.has_value() == loaded.has_value() &&
-        (!walked || (walked->remarks == loaded->remarks && walked->trailingComment == loaded->trailingComment));
-}
-
 QByteArray withCrLf(const QByteArray &saved)
 {
     QByteArray out;
@@ -261,7 +185,7 @@ std::optional<QByteArray> updatedIni(const QByteArray &original, const QString &
 {
     const bool bom = original.startsWith(utf8Bom);
     const QByteArray text = bom ? original.mid(utf8Bom.size()) : original;
-    const std::optional<DroppedText> dropped = droppedText(text);
+    const std::optional<DroppedText> dropped = droppedByLibrary(text);
     // The reader would take a second byte-order mark for the first and drop it.
     if (!dropped || text.startsWith(utf8Bom))
         return {};

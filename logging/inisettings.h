@@ -16,15 +16,11 @@ constexpr qint64 maxIniSize = 16 * 1024 * 1024;
 
 // The contents of an INI file after the LOGGING update: Logname (and then Logpath, when both
 // are missing) added, Logging set to the level mask, every other section, key, value and
-// comment kept. Nothing when the INI reader would lose part of the file: NUL bytes, a line
-// that is no INI, a repeated key, a comment in front of a repeated section header, a remark
-// behind one, or an empty section name.
+// comment kept. Nothing when the INI reader would lose part of the file, as its own load and
+// save show: NUL bytes, a line that is no INI, a repeated key, a comment in front of a repeated
+// section header, a remark behind one, or an empty section name.
 std::optional<QByteArray> updatedIni(const QByteArray &original, const QString &logName, const QString &logFolder,
                                      const QString &levelMask);
-
-// The walk through a file as the reader does and the library's own load and save find the same
-// text to refuse or to put back.
-bool droppedTextAgrees(const QByteArray &original);
 
 // The INI library ends lines with its platform's line end, a bare LF outside Windows; the
 // components read CR LF everywhere. Ends every line with CR LF, leaving CR LF as it is.
