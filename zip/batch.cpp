@@ -288,7 +288,12 @@ Result Batch::writeEntry(uint32_t index)
         if (claimAhead(other)) {
             deflateAhead(other, true);
         } else if (!crew.runOne()) {
-            crew.waitFor(seen, std::max<std::chrono::milliseconds>(writer.options().progressInterval, std::chrono::milliseconds(1)));
+            // A helper's progress is reported from here: wake up when the next report is due.
+            if (progress)
+                crew.waitUntil(seen, lastReport + std::max<std::chrono::milliseconds>(
+                                                      writer.options().progressInterval, std::chrono::milliseconds(1)));
+            else
+                crew.wait(seen);
         }
         report(false);
     }
