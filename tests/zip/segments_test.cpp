@@ -175,3 +175,61 @@ TEST(Segmented, joinsOnlyWhereBothParsesStartInSync)
 }
 
 } // namespace
+
+namespace {
+
+using zip::Meeting;
+using zip::SyncPoint;
+using zip::SyncRecord;
+
+struct MergeRow {
+    const char *name;
+    SyncRecord before;
+    size_t from;
+    SyncRecord after;
+    std::optional<Meeting> meeting;
+};
+
+} // namespace
+
+// The join on hand-written records: the first position in sync in both, the earlier parse
+// counted only from its share's first symbol on.
+TEST(SyncMerge, findsTheFirstPositionBothAreInSyncAt)
+{
+    const MergeRow rows[] = {
+        {"meetAtFirstShared", {{90, 0}, {100, 4}, {104, 5}, {110, 7}}, 0, {{100, 0}, {110, 3}}, Meeting{100, 4, 0}},
+        {"skipsPositionsOnlyOneHas", {{100, 4}, {103, 5}, {109, 6}}, 0, {{101, 0}, {105, 1}, {109, 3}},
+         Meeting{109, 6, 3}},
+        {"ignoresSymbolsBeforeTheShare", {{100, 4}, {109, 6}}, 5, {{100, 0}, {109, 3}}, Meeting{109, 6, 3}},
+        {"lastPointsMeet", {{100, 1}, {250, 9}}, 0, {{120, 0}, {250, 30}}, Meeting{250, 9, 30}},
+        {"neverInStep", {{100, 1}, {102, 2}}, 0, {{101, 0}, {103, 1}}, std::nullopt},
+        {"nextHasNoPoint", {{100, 1}}, 0, {}, std::nullopt},
+        {"shareStartsPastEveryPoint", {{100, 1}, {120, 2}}, 3, {{100, 0}, {120, 5}}, std::nullopt},
+    };
+    for (const MergeRow &row : rows) {
+        const std::optional<Meeting> found = zip::firstMeeting(row.before, row.from, row.after);
+        ASSERT_EQ(found.has_value(), row.meeting.has_value()) << row.name;
+        if (found) {
+            EXPECT_EQ(found->position, row.meeting->position) << row.name;
+            EXPECT_EQ(found->last, row.meeting->last) << row.name;
+            EXPECT_EQ(found->first, row.meeting->first) << row.name;
+        }
+    }
+}
+
+// A record lists the symbols whose pass started in sync, at the positions their lengths give.
+TEST(SyncMerge, recordFollowsTheSymbolsLengths)
+{
+    namespace symbol = zip::scriptSymbol;
+    zip::Script script;
+    script.start = 1000;
+    script.symbols = {symbol::sync | 'a', symbol::makeMatch(4, 5), 'b', symbol::sync | symbol::makeMatch(1, 3),
+                      symbol::sync | 'c'};
+    const SyncRecord record = zip::syncRecord(script);
+    ASSERT_EQ(record.size(), 3u);
+    const SyncPoint expected[] = {{1000, 0}, {1007, 3}, {1010, 4}};
+    for (size_t i = 0; i < record.size(); ++i) {
+        EXPECT_EQ(record[i].position, expected[i].position) << i;
+        EXPECT_EQ(record[i].index, expected[i].index) << i;
+    }
+}
