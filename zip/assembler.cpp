@@ -845,22 +845,28 @@ ZipAssemblerResult zipAssemblerAddBatch(ZipAssemblerHandle *handle, ZipAssembler
     return zip::addBatch(*writer, entries, count, progress, context);
 }
 
-ZipAssemblerResult zipAssemblerSetThreads(ZipAssemblerHandle *handle, uint32_t threads)
+namespace {
+
+// Sets one of the writer's batch settings.
+ZipAssemblerResult setBatchValue(ZipAssemblerHandle *handle, void (zip::ZipAssembler::*set)(uint32_t), uint32_t value)
 {
     Result result;
     zip::ZipAssembler *writer = writerOf(handle, result);
     if (writer)
-        writer->setThreads(threads);
+        (writer->*set)(value);
     return result;
+}
+
+} // namespace
+
+ZipAssemblerResult zipAssemblerSetThreads(ZipAssemblerHandle *handle, uint32_t threads)
+{
+    return setBatchValue(handle, &zip::ZipAssembler::setThreads, threads);
 }
 
 ZipAssemblerResult zipAssemblerSetSegmentSize(ZipAssemblerHandle *handle, uint32_t bytes)
 {
-    Result result;
-    zip::ZipAssembler *writer = writerOf(handle, result);
-    if (writer)
-        writer->setSegmentSize(bytes);
-    return result;
+    return setBatchValue(handle, &zip::ZipAssembler::setSegmentSize, bytes);
 }
 
 ZipAssemblerResult zipAssemblerMemory(ZipAssemblerHandle *handle, const uint8_t **bytes, uint32_t *length)
