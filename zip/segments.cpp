@@ -146,7 +146,6 @@ struct Segment {
     uint64_t stopAt = 0;
     InputStore::View input;
     Script script;
-    SyncRecord syncs; // of script, made on the parse's thread
     FaultLog faults;
     std::atomic<bool> parsed{false};
     // The symbols [first, last) are this segment's share of the joined parse, the first at
@@ -160,9 +159,15 @@ struct Segment {
 // first position when none does.
 std::pair<uint64_t, size_t> lastSync(const Segment &segment)
 {
-    if (segment.syncs.empty() || segment.syncs.back().index < segment.first)
-        return {segment.firstPosition, segment.first};
-    return {segment.syncs.back().position, segment.syncs.back().index};
+    std::pair<uint64_t, size_t> found{segment.firstPosition, segment.first};
+    uint64_t position = segment.firstPosition;
+    for (size_t i = segment.first; i < segment.script.symbols.size(); ++i) {
+        const uint32_t symbol = segment.script.symbols[i];
+        if (symbol & scriptSymbol::sync)
+            found = {position, i};
+        position += scriptSymbol::length(symbol);
+    }
+    return found;
 }
 
 class SegmentedDeflate {
@@ -229,7 +234,6 @@ bool SegmentedDeflate::createSegment()
     crew.post([this, s, &crew = crew] {
         ViewIo input(s->input);
         parseScript(input, s->start, s->stopAt, {}, s->script, s->faults);
-        s->syncs = syncRecord(s->script);
         s->parsed = true;
         --running;
         crew.wake();
@@ -251,33 +255,52 @@ void SegmentedDeflate::waitParsed(const Segment &segment)
 // meets the current one in sync, or over the whole segment.
 void SegmentedDeflate::join(Segment &previous, Segment &current)
 {
-    if (const std::optional<Meeting> meeting = firstMeeting(previous.syncs, previous.first, current.syncs)) {
-        previous.last = meeting->last;
-        current.first = meeting->first;
-        current.firstPosition = meeting->position;
-        return;
+    const std::vector<uint32_t> &before = previous.script.symbols;
+    const std::vector<uint32_t> &after = current.script.symbols;
+    // Back from the previous parse's end to the symbol at the current one's start: the overlap
+    // is short.
+    size_t i = before.size(), j = 0;
+    uint64_t p = previous.script.end, q = current.start;
+    while (i > previous.first && p > q)
+        p -= scriptSymbol::length(before[--i]);
+    while (i < before.size() && j < after.size()) {
+        if (p < q) {
+            p += scriptSymbol::length(before[i++]);
+        } else if (q < p) {
+            q += scriptSymbol::length(after[j++]);
+        } else if (before[i] & after[j] & scriptSymbol::sync) {
+            previous.last = i;
+            current.first = j;
+            current.firstPosition = p;
+            return;
+        } else {
+            p += scriptSymbol::length(before[i++]);
+            q += scriptSymbol::length(after[j++]);
+        }
     }
 
     const auto [from, index] = lastSync(previous);
     previous.last = index;
     std::vector<uint64_t> meet;
-    for (const SyncPoint &point : current.syncs)
-        if (point.position > from)
-            meet.push_back(point.position);
+    q = current.start;
+    for (const uint32_t symbol : after) {
+        if ((symbol & scriptSymbol::sync) && q > from)
+            meet.push_back(q);
+        q += scriptSymbol::length(symbol);
+    }
     Script bridge;
     const InputStore::View input = store.view(from > history ? from - history : 0, current.stopAt + runout);
     ViewIo inputIo(input);
     parseScript(inputIo, from, current.stopAt, meet, bridge, faults);
     if (bridge.met) {
         // The current parse goes on from where they met.
-        const auto met = std::lower_bound(current.syncs.begin(), current.syncs.end(), bridge.end,
-                                          [](const SyncPoint &point, uint64_t position) { return point.position < position; });
-        const std::vector<uint32_t> &after = current.script.symbols;
-        bridge.symbols.insert(bridge.symbols.end(), after.begin() + std::ptrdiff_t(met->index), after.end());
+        q = current.start;
+        for (j = 0; q < bridge.end; ++j)
+            q += scriptSymbol::length(after[j]);
+        bridge.symbols.insert(bridge.symbols.end(), after.begin() + std::ptrdiff_t(j), after.end());
         bridge.end = current.script.end;
     }
     current.script = std::move(bridge);
-    current.syncs = syncRecord(current.script);
     current.first = 0;
     current.firstPosition = from;
 }
@@ -336,34 +359,6 @@ DeflateResult SegmentedDeflate::run(uint16_t &flags)
 }
 
 } // namespace
-
-SyncRecord syncRecord(const Script &script)
-{
-    SyncRecord record;
-    uint64_t position = script.start;
-    for (size_t i = 0; i < script.symbols.size(); ++i) {
-        if (script.symbols[i] & scriptSymbol::sync)
-            record.push_back({position, i});
-        position += scriptSymbol::length(script.symbols[i]);
-    }
-    return record;
-}
-
-std::optional<Meeting> firstMeeting(const SyncRecord &before, size_t from, const SyncRecord &after)
-{
-    auto i = std::lower_bound(before.begin(), before.end(), from,
-                              [](const SyncPoint &point, size_t index) { return point.index < index; });
-    auto j = after.begin();
-    while (i != before.end() && j != after.end()) {
-        if (i->position < j->position)
-            ++i;
-        else if (j->position < i->position)
-            ++j;
-        else
-            return Meeting{i->position, i->index, j->index};
-    }
-    return std::nullopt;
-}
 
 Crew::Crew(uint32_t threads, uint32_t segmentSize)
     : threadCount(std::max(threads, 1u)),

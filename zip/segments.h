@@ -9,18 +9,6 @@
 // order, with every window fill, slide and block end where the single-threaded compressor has
 // them, and parses the last stretch of the input itself, where the nice length and the stale
 // bytes past the input's end come into play.
-//
-// The join. A pass that starts in sync depends only on the input and the chains, and both parses
-// build the same chains for every position they cover; so from a position where both start a
-// pass in sync, they find the same symbols up to where the first one stops. Each parse keeps a
-// record of its in-sync points (position, symbol index) as it goes, and the join is the merge
-// of two records: the first position in both, the previous parse's share ending at its index
-// there and the next one's starting at its own. Where the records share no position (the parses
-// never fall into step within the overlap), the previous parse goes on from its last point in
-// sync over the next segment, meeting its record where it can, and that bridge takes the next
-// segment's place. What the merge finds is tested on hand-written records in segments_test
-// (SyncMerge); that the joined parse is the single-threaded one is tested byte for byte on
-// generated inputs and segment sizes there, in batch_test and by the deflate fuzz target.
 
 #include "blockcoder.h"
 #include "entry_io.h"
@@ -33,7 +21,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <thread>
 #include <vector>
 
@@ -84,28 +71,6 @@ public:
 private:
     std::unique_ptr<EntryDeflater> deflater;
 };
-
-// Where a parse was in sync: the position of a pass that started with no match in hand, and
-// the index of the symbol it produced. A record lists them by position (and so by index).
-struct SyncPoint {
-    uint64_t position;
-    size_t index;
-};
-using SyncRecord = std::vector<SyncPoint>;
-
-SyncRecord syncRecord(const Script &script);
-
-// Where two parses join: the first parse's symbols up to `last` (exclusive), then the second's
-// from `first`, which starts at `position`.
-struct Meeting {
-    uint64_t position;
-    size_t last;
-    size_t first;
-};
-
-// The first position at which both parses are in sync, `before` from its symbol `from` on;
-// nothing when they never are at the same position. The merge of two records, nothing more.
-std::optional<Meeting> firstMeeting(const SyncRecord &before, size_t from, const SyncRecord &after);
 
 // Work that any thread of a batch may take on: the segments of large entries. The threads that
 // serve it run its tasks while they have nothing else to do.
