@@ -55,68 +55,99 @@ struct DroppedText {
     QByteArrayList trailingComment;        // comment lines after the last entry
 };
 
-// Walks the file (without byte-order mark) as the reader does. The reader keeps the file's
-// leading comment and every comment in front of an entry; it drops text after a header's "]",
-// comments with no entry after them, and a comment in front of a section header met before.
-// Nothing is returned where that would lose more than a comment we can put back.
-std::optional<DroppedText> droppedText(const QByteArray &text)
+// A file's lines as the comparison sees them: per section (by lower-case name, in the order of
+// first appearance) its comment and key lines, trimmed, in order. Comments in front of a header
+// belong to its section, as the library keeps them.
+struct Outline {
+    QByteArrayList names;
+    QHash<QByteArray, QByteArrayList> items;
+    QSet<QByteArray> headed;        // the sections with a header line
+    QHash<QByteArray, QByteArray> remarks; // lower-case section name -> what follows its "]"
+    bool lateRemark = false;        // a remark behind a section's second header
+    QByteArray last;                // the section of the last line
+    QVector<qsizetype> trailing; // the lines of the comments after the last other line
+    QByteArrayList raw;
+};
+
+Outline outline(const QByteArray &text)
 {
-    if (text.contains('\0'))
-        return {};
-    const QByteArrayList all = lines(text);
-    qsizetype i = 0;
-    // The leading comment runs from the first line while each line starts with a comment sign.
-    while (i < all.size() && !all.at(i).isEmpty() && isComment(all.at(i).at(0)))
-        ++i;
-    DroppedText dropped;
-    QSet<QByteArray> sections;
-    QSet<QByteArray> keys;
-    QByteArray section;
-    qsizetype commentStart = -1; // first line of a comment still waiting for its entry
-    for (; i < all.size(); ++i) {
-        const QByteArray line = trimmed(all.at(i));
+    Outline out;
+    out.raw = lines(text);
+    out.names.append(QByteArray());
+    QByteArrayList pending;
+    for (qsizetype i = 0; i < out.raw.size(); ++i) {
+        const QByteArray line = trimmed(out.raw.at(i));
         if (line.isEmpty())
             continue;
         if (isComment(line.at(0))) {
-            if (commentStart < 0)
-                commentStart = i;
+            pending.append(line);
+            out.trailing.append(i);
             continue;
         }
-        if (line.startsWith('[')) {
-            const qsizetype close = line.indexOf(']');
-            if (close < 0)
-                return {};
-            section = trimmed(line.mid(1, close - 1)).toLower();
-            const QByteArray remark = all.at(i).mid(all.at(i).indexOf(']') + 1);
-            const QByteArray remarkText = trimmed(remark);
-            // An empty name is the reader's name for entries before the first header, and a
-            // second header of a section loses its place when the reader joins the two.
-            const bool repeated = sections.contains(section);
-            if (section.isEmpty() || (!remarkText.isEmpty() && !isComment(remarkText.at(0))) ||
-                (repeated && (commentStart >= 0 || !remarkText.isEmpty())))
-                return {};
-            if (!remarkText.isEmpty())
-                dropped.remarks.insert(section, remark);
-            sections.insert(section);
+        out.trailing.clear();
+        const qsizetype close = line.indexOf(']');
+        if (line.startsWith('[') && close > 0) {
+            out.last = trimmed(line.mid(1, close - 1)).toLower();
+            const bool repeated = out.headed.contains(out.last);
+            if (!out.names.contains(out.last))
+                out.names.append(out.last);
+            out.headed.insert(out.last);
+            const QByteArray &rawLine = out.raw.at(i);
+            const QByteArray remark = rawLine.mid(rawLine.indexOf(']') + 1);
+            if (!trimmed(remark).isEmpty()) {
+                out.lateRemark = out.lateRemark || repeated;
+                out.remarks.insert(out.last, remark);
+            }
+            out.items[out.last] += pending;
         } else {
             const qsizetype equals = line.indexOf('=');
-            if (equals <= 0)
-                return {};
-            // Only the last value of a repeated key would stay.
-            const QByteArray key = section + '\n' + trimmed(line.left(equals)).toLower();
-            if (keys.contains(key))
-                return {};
-            keys.insert(key);
+            out.items[out.last] += pending;
+            out.items[out.last].append(equals < 0 ? line : trimmed(line.left(equals)) + '=' + trimmed(line.mid(equals + 1)));
         }
-        commentStart = -1;
+        pending.clear();
     }
-    if (commentStart >= 0) {
-        qsizetype end = all.size();
-        while (trimmed(all.at(end - 1)).isEmpty())
-            --end;
-        dropped.trailingComment = all.mid(commentStart, end - commentStart);
+    out.items[out.last] += pending;
+    return out;
+}
+
+// What the library drops from a file (without byte-order mark) that we can put back: the file
+// is loaded and saved unchanged, and every section, key, value and comment of the file must
+// be in what was saved, in order, but for remarks behind headers and comments after the last
+// entry. Nothing is returned where more is missing, or a remark stands behind a second header.
+std::optional<DroppedText> droppedByLibrary(const QByteArray &text)
+{
+    // The library reads text up to a NUL byte; what follows could not be compared.
+    if (text.contains('\0'))
+        return {};
+    CSimpleIniA ini(false, false, false);
+    ini.SetSpaces(false);
+    ini.SetQuotes(false);
+    ini.SetAllowKeyOnly(false);
+    std::string saved;
+    if (ini.LoadData(text.constData(), size_t(text.size())) < 0 || ini.Save(saved, false) < 0)
+        return {};
+    Outline file = outline(text);
+    const Outline kept = outline(QByteArray::fromStdString(saved));
+    if (file.names != kept.names || file.headed != kept.headed || file.lateRemark)
+        return {};
+    DroppedText dropped;
+    for (const QByteArray &remark : std::as_const(file.remarks))
+        if (!isComment(trimmed(remark).at(0)))
+            return {};
+    dropped.remarks = file.remarks;
+    QByteArrayList &tail = file.items[file.last];
+    for (qsizetype cut = 0; cut <= file.trailing.size(); ++cut) {
+        if (file.items == kept.items) {
+            if (cut > 0) {
+                const qsizetype from = file.trailing.at(file.trailing.size() - cut);
+                dropped.trailingComment = file.raw.mid(from, file.trailing.back() + 1 - from);
+            }
+            return dropped;
+        }
+        if (cut < file.trailing.size())
+            tail.removeLast();
     }
-    return dropped;
+    return {};
 }
 
 // Puts the dropped text back into the saved file: each remark behind its section's header
@@ -154,7 +185,7 @@ std::optional<QByteArray> updatedIni(const QByteArray &original, const QString &
 {
     const bool bom = original.startsWith(utf8Bom);
     const QByteArray text = bom ? original.mid(utf8Bom.size()) : original;
-    const std::optional<DroppedText> dropped = droppedText(text);
+    const std::optional<DroppedText> dropped = droppedByLibrary(text);
     // The reader would take a second byte-order mark for the first and drop it.
     if (!dropped || text.startsWith(utf8Bom))
         return {};

@@ -16,9 +16,9 @@ constexpr qint64 maxIniSize = 16 * 1024 * 1024;
 
 // The contents of an INI file after the LOGGING update: Logname (and then Logpath, when both
 // are missing) added, Logging set to the level mask, every other section, key, value and
-// comment kept. Nothing when the INI reader would lose part of the file: NUL bytes, a line
-// that is no INI, a repeated key, a comment in front of a repeated section header, a remark
-// behind one, or an empty section name.
+// comment kept. Nothing when the INI reader would lose part of the file, as its own load and
+// save show: NUL bytes, a line that is no INI, a repeated key, a comment in front of a repeated
+// section header, a remark behind one, or an empty section name.
 std::optional<QByteArray> updatedIni(const QByteArray &original, const QString &logName, const QString &logFolder,
                                      const QString &levelMask);
 

@@ -297,13 +297,13 @@ ZipAssemblerResult ZipAssembler::openMemory(void *buffer, uint32_t capacity)
 }
 
 ZipAssemblerResult ZipAssembler::add(const char *entryName, const void *source, uint32_t sourceLength,
-                                     ZipSourceKind kind)
+                                     ZipSourceKind kind, const AddContext &context)
 {
     ZipEntryRecord entry;
     const Result result = admit(entryName, kind, entry);
     if (result != Result::Ok)
         return result;
-    return writeEntry(entry, openSource(input, source, sourceLength, kind), [&] { return writeData(entry, kind); },
+    return writeEntry(entry, openSource(input, source, sourceLength, kind), [&] { return writeData(entry, kind, context); },
                       [&] { return input.restart(); });
 }
 
@@ -330,7 +330,7 @@ ZipAssemblerResult ZipAssembler::addDeflated(const char *entryName, EntrySource 
 
 uint64_t ZipAssembler::readLimit(const EntrySource &source) const
 {
-    return source.expectedSize >= sizeLimit ? UINT64_MAX : sizeLimit;
+    return source.expectedSize >= settings.sizeLimit ? UINT64_MAX : settings.sizeLimit;
 }
 
 ZipAssemblerResult ZipAssembler::refusal() const
@@ -387,7 +387,7 @@ ZipAssemblerResult ZipAssembler::writeEntry(ZipEntryRecord &entry, ZipAssemblerR
     result = archiveResult(result);
     if (result != Result::Ok)
         return result;
-    centralSize += centralHeaderSize(entry, sizeLimit);
+    centralSize += centralHeaderSize(entry, settings.sizeLimit);
     entries.push_back(std::move(entry));
     return Result::Ok;
 }
@@ -395,13 +395,10 @@ ZipAssemblerResult ZipAssembler::writeEntry(ZipEntryRecord &entry, ZipAssemblerR
 // One writing of the entry, from its provisional header to its final one.
 ZipAssemblerResult ZipAssembler::writeOnce(ZipEntryRecord &entry, const std::function<ZipAssemblerResult()> &data)
 {
-    if (entry.zip64Local) {
-        entry.uncompressedSize = input.expectedSize;
-        entry.compressedSize = entry.method == stored ? input.expectedSize : 0;
-    } else {
-        entry.uncompressedSize = static_cast<uint32_t>(input.declaredSize);
-        entry.compressedSize = entry.method == stored && input.declaredSize >= 0 ? entry.uncompressedSize : 0;
-    }
+    // Provisional sizes, which the final header replaces in the same size.
+    const uint64_t expected = input.size.value_or(input.expectedSize);
+    entry.uncompressedSize = entry.zip64Local ? expected : static_cast<uint32_t>(expected);
+    entry.compressedSize = entry.method == stored ? entry.uncompressedSize : 0;
     entry.crc = 0;
     entryReserve = static_cast<uint32_t>(centralReserve(entry));
     entryZip64 = entry.zip64Local;
@@ -409,7 +406,7 @@ ZipAssemblerResult ZipAssembler::writeOnce(ZipEntryRecord &entry, const std::fun
     entryOutgrown = false;
     entryError = Result::Ok;
 
-    if (!writeRecord(localHeader(entry, sizeLimit)))
+    if (!writeRecord(localHeader(entry, settings.sizeLimit)))
         return Result::WriteFailed;
     written += localHeaderSize(entry);
 
@@ -448,29 +445,30 @@ bool ZipAssembler::rollBack(uint64_t offset)
 
 namespace {
 
-ZipAssemblerResult takeStream(EntrySource &input, const char *path, uint32_t sourceLength)
+// The rest of an open stream's source: a disk file's size, times and attributes, or a device's
+// declared size.
+ZipAssemblerResult takeStream(EntrySource &input, std::FILE *stream, bool owned, const char *path,
+                              uint32_t sourceLength)
 {
     DiskFileInfo info;
-    switch (querySource(input.stream, path, info)) {
+    const SourceType type = querySource(stream, path, info);
+    input.data = fileSource(stream, owned, type == SourceType::DiskFile);
+    switch (type) {
     case SourceType::Unreadable:
         return Result::OpenFailed;
     case SourceType::Device:
         input.attributes = unknownAttributes;
-        input.declaredSize = sourceLength ? static_cast<int32_t>(sourceLength) : -1;
         input.expectedSize = sourceLength;
         input.times = currentTimes();
         return Result::Ok;
     case SourceType::DiskFile:
         break;
     }
-    input.attributes = externalAttributes(info.attributes, looksExecutable(input.stream, info.size));
+    input.attributes = externalAttributes(info.attributes, looksExecutable(stream, info.size));
     // The entry's data is read from the file's start, wherever the caller or the look at its
     // header left it.
-    std::rewind(input.stream);
-    input.declaredSize = static_cast<int32_t>(static_cast<uint32_t>(info.size));
-    input.sizeKnown = true;
+    std::rewind(stream);
     input.size = input.expectedSize = info.size;
-    input.seekable = true;
     input.times = info.times;
     return Result::Ok;
 }
@@ -485,24 +483,22 @@ ZipAssemblerResult openSource(EntrySource &input, const void *source, uint32_t s
         if (!source)
             return Result::BadArgument;
         const char *path = static_cast<const char *>(source);
-        input.stream = zip::openSourceFile(path);
-        if (!input.stream)
+        std::FILE *stream = zip::openSourceFile(path);
+        if (!stream)
             return Result::OpenFailed;
-        input.owned.reset(input.stream);
-        return takeStream(input, path, 0);
+        return takeStream(input, stream, true, path, 0);
     }
     case ZipSourceKind::Stream:
         if (!source)
             return Result::BadArgument;
-        input.stream = static_cast<std::FILE *>(const_cast<void *>(source));
-        return takeStream(input, nullptr, sourceLength);
+        return takeStream(input, static_cast<std::FILE *>(const_cast<void *>(source)), false, nullptr, sourceLength);
     case ZipSourceKind::Reader: {
         const auto *reader = static_cast<const ZipAssemblerReader *>(source);
         if (!reader || !reader->read)
             return Result::BadArgument;
         if (reader->rewind && !reader->rewind(reader->context))
             return Result::OpenFailed;
-        input.reader = reader;
+        input.data = callbackSource(*reader);
         input.expectedSize = reader->size;
         // The data's size is known only once it is read; the file it comes from gives the rest.
         DiskFileInfo info;
@@ -515,18 +511,14 @@ ZipAssemblerResult openSource(EntrySource &input, const void *source, uint32_t s
     case ZipSourceKind::Memory:
         if (!source || sourceLength == 0)
             return Result::BadArgument;
-        input.memory = static_cast<const uint8_t *>(source);
-        input.memoryLength = sourceLength;
+        input.data = memorySource(static_cast<const uint8_t *>(source), sourceLength);
         input.attributes = unknownAttributes;
-        input.declaredSize = static_cast<int32_t>(sourceLength);
-        input.sizeKnown = true;
         input.size = input.expectedSize = sourceLength;
         input.times = currentTimes();
         return Result::Ok;
     case ZipSourceKind::Folder:
         input.attributes = folderAttributes;
-        input.declaredSize = 0;
-        input.sizeKnown = true;
+        input.size = 0;
         input.times = currentTimes();
         return Result::Ok;
     }
@@ -544,19 +536,12 @@ bool deflatesSource(const char *entryName, ZipSourceKind kind)
 
 bool EntrySource::restart()
 {
-    if (reader ? !reader->rewind || !reader->rewind(reader->context) : stream && (!seekable || !seekFile(stream, 0)))
+    if (data && !data->rewind())
         return false;
-    memoryPosition = 0;
     bytesRead = 0;
     crc = 0;
     outgrown = false;
     return true;
-}
-
-void EntrySource::close()
-{
-    owned.reset();
-    stream = nullptr;
 }
 
 // Refuses an entry that could carry a memory archive past the length it can have, before
@@ -565,19 +550,46 @@ ZipAssemblerResult ZipAssembler::checkRoom(const ZipEntryRecord &entry) const
 {
     if (output)
         return Result::Ok;
-    const uint64_t data = !input.sizeKnown ? 0 : entry.method == deflated ? deflateBound(input.size) : input.size;
-    if (committed() + localHeaderSize(entry) + data + centralReserve(entry) > sizeLimit)
+    const uint64_t size = input.size.value_or(0);
+    const uint64_t data = entry.method == deflated ? deflateBound(size) : size;
+    if (committed() + localHeaderSize(entry) + data + centralReserve(entry) > settings.sizeLimit)
         return Result::CapacityTooSmall;
     return Result::Ok;
 }
 
-ZipAssemblerResult ZipAssembler::writeData(ZipEntryRecord &entry, ZipSourceKind kind)
+namespace {
+
+// The compressor's side of a single add: the entry's source in, the archive out.
+class AddIo final : public EntryIo {
+public:
+    AddIo(const std::function<uint32_t(uint8_t *, uint32_t)> &in, ZipAssembler &writer, uint8_t *out)
+        : in(in), writer(writer), out(out)
+    {
+    }
+    uint32_t read(uint8_t *bytes, uint32_t maxBytes) override { return in(bytes, maxBytes); }
+    uint32_t write(const uint8_t *bytes, uint32_t count) override { return writer.write(bytes, count); }
+    uint8_t *buffer() override { return out; }
+
+private:
+    const std::function<uint32_t(uint8_t *, uint32_t)> &in;
+    ZipAssembler &writer;
+    uint8_t *const out;
+};
+
+} // namespace
+
+ZipAssemblerResult ZipAssembler::writeData(ZipEntryRecord &entry, ZipSourceKind kind, const AddContext &context)
 {
     if (kind == ZipSourceKind::Folder)
         return Result::Ok;
-    if (entry.method == deflated)
-        return deflateOutcome(crew ? deflateEntry(*this, entry.flags, *crew) : deflateEntry(*this, entry.flags));
-    for (uint32_t count; (count = readEntrySource(ioBuffer.data(), ioBufferSize)) > 0;)
+    if (entry.method == deflated) {
+        const std::function<uint32_t(uint8_t *, uint32_t)> in = [&](uint8_t *bytes, uint32_t maxBytes) {
+            return readEntrySource(bytes, maxBytes, context);
+        };
+        AddIo io(in, *this, ioBuffer.data());
+        return deflateOutcome(context.crew ? deflateEntry(io, entry.flags, *context.crew) : deflateEntry(io, entry.flags));
+    }
+    for (uint32_t count; (count = readEntrySource(ioBuffer.data(), ioBufferSize, context)) > 0;)
         if (write(ioBuffer.data(), count) < count)
             break;
     return entryError;
@@ -593,7 +605,7 @@ ZipAssemblerResult ZipAssembler::deflateOutcome(const DeflateResult &deflate) co
 
 ZipAssemblerResult ZipAssembler::rewriteLocalHeader(const ZipEntryRecord &entry)
 {
-    if (seekArchive(entry.localHeaderOffset) && writeRecord(localHeader(entry, sizeLimit)) && seekArchive(written))
+    if (seekArchive(entry.localHeaderOffset) && writeRecord(localHeader(entry, settings.sizeLimit)) && seekArchive(written))
         return Result::Ok;
     return archiveResult(Result::WriteFailed);
 }
@@ -604,16 +616,16 @@ ZipAssemblerResult ZipAssembler::archiveResult(ZipAssemblerResult result) const
     return stickyError != Result::Ok ? stickyError : result;
 }
 
-uint32_t ZipAssembler::readEntrySource(uint8_t *bytes, uint32_t maxBytes)
+uint32_t ZipAssembler::readEntrySource(uint8_t *bytes, uint32_t maxBytes, const AddContext &context)
 {
     if (entryError != Result::Ok)
         return 0;
-    const uint32_t count = input.read(bytes, maxBytes, entryZip64 ? UINT64_MAX : sizeLimit);
+    const uint32_t count = input.read(bytes, maxBytes, entryZip64 ? UINT64_MAX : settings.sizeLimit);
     if (input.outgrown) {
         entryError = Result::OpenFailed;
         entryOutgrown = true;
     }
-    else if (onRead && !onRead(count))
+    else if (context.onRead && !context.onRead(count))
         entryError = Result::Cancelled;
     return entryError == Result::Ok ? count : 0;
 }
@@ -623,27 +635,16 @@ uint32_t EntrySource::read(uint8_t *bytes, uint32_t maxBytes, uint64_t limit)
     if (outgrown)
         return 0;
     const uint64_t room = limit - 1 - bytesRead;
-    const uint32_t count = fetch(bytes, static_cast<uint32_t>(std::min<uint64_t>(maxBytes, room)));
+    if (!data)
+        return 0;
+    const uint32_t count = data->read(bytes, static_cast<uint32_t>(std::min<uint64_t>(maxBytes, room)));
     if (count == 0 && room == 0 && maxBytes > 0) {
         uint8_t probe;
-        outgrown = fetch(&probe, 1) == 1;
+        outgrown = data->read(&probe, 1) == 1;
         return 0;
     }
     bytesRead += count;
     crc = crc32Update(crc, bytes, count);
-    return count;
-}
-
-uint32_t EntrySource::fetch(uint8_t *bytes, uint32_t maxBytes)
-{
-    if (stream)
-        return static_cast<uint32_t>(std::fread(bytes, 1, maxBytes, stream));
-    if (reader)
-        return maxBytes ? std::min(reader->read(reader->context, bytes, maxBytes), maxBytes) : 0;
-    const uint32_t count = std::min(maxBytes, memoryLength - memoryPosition);
-    if (count > 0)
-        std::memcpy(bytes, memory + memoryPosition, count);
-    memoryPosition += count;
     return count;
 }
 
@@ -654,11 +655,11 @@ uint32_t ZipAssembler::write(const uint8_t *bytes, uint32_t count)
 {
     if (entryError != Result::Ok)
         return 0;
-    if (!output && committed() + entryReserve + entryBytes + count > sizeLimit) {
+    if (!output && committed() + entryReserve + entryBytes + count > settings.sizeLimit) {
         entryError = Result::CapacityTooSmall;
         return 0;
     }
-    if (!entryZip64 && entryBytes + count >= sizeLimit) {
+    if (!entryZip64 && entryBytes + count >= settings.sizeLimit) {
         entryError = Result::OpenFailed;
         entryOutgrown = true;
         return 0;
@@ -734,7 +735,7 @@ bool ZipAssembler::growMemory(uint64_t needed)
 // end records.
 uint64_t ZipAssembler::committed() const
 {
-    return written + centralSize + endRecordsSize(entries.size() + 1, countLimit);
+    return written + centralSize + endRecordsSize(entries.size() + 1, settings.countLimit);
 }
 
 void ZipAssembler::fail(ZipAssemblerResult error)
@@ -751,11 +752,11 @@ ZipAssemblerResult ZipAssembler::finish()
     finishResult = Result::WriteFailed;
     const uint64_t start = written;
     for (const ZipEntryRecord &entry : entries) {
-        if (!writeRecord(centralHeader(entry, sizeLimit)))
+        if (!writeRecord(centralHeader(entry, settings.sizeLimit)))
             return finishResult;
-        written += centralHeaderSize(entry, sizeLimit);
+        written += centralHeaderSize(entry, settings.sizeLimit);
     }
-    const std::vector<uint8_t> end = endRecords(entries.size(), written - start, start, sizeLimit, countLimit);
+    const std::vector<uint8_t> end = endRecords(entries.size(), written - start, start, settings.sizeLimit, settings.countLimit);
     if (!writeRecord(end))
         return finishResult;
     written += end.size();
@@ -800,10 +801,11 @@ zip::ZipAssembler *writerOf(ZipAssemblerHandle *handle, Result &result)
 
 } // namespace
 
-ZipAssemblerHandle *zipAssemblerCreate(const void *target, uint32_t capacity, ZipTargetKind targetKind)
+ZipAssemblerHandle *zip::createWriter(const void *target, uint32_t capacity, ZipTargetKind targetKind,
+                                      const WriterOptions &options)
 {
     tzset();
-    auto writer = std::make_unique<zip::ZipAssembler>();
+    auto writer = std::make_unique<zip::ZipAssembler>(options);
     Result result = Result::BadArgument;
     if (targetKind == ZipTargetKind::FileName)
         result = writer->openFile(static_cast<const char *>(target));
@@ -816,6 +818,11 @@ ZipAssemblerHandle *zipAssemblerCreate(const void *target, uint32_t capacity, Zi
     auto *handle = new ZipAssemblerHandle;
     handle->writer = std::move(writer);
     return handle;
+}
+
+ZipAssemblerHandle *zipAssemblerCreate(const void *target, uint32_t capacity, ZipTargetKind targetKind)
+{
+    return zip::createWriter(target, capacity, targetKind, {});
 }
 
 ZipAssemblerResult zipAssemblerAdd(ZipAssemblerHandle *handle, const char *entryName, const void *source,
@@ -841,12 +848,12 @@ ZipAssemblerResult zipAssemblerAddBatch(ZipAssemblerHandle *handle, ZipAssembler
 namespace {
 
 // Sets one of the writer's batch settings.
-ZipAssemblerResult setBatchValue(ZipAssemblerHandle *handle, uint32_t zip::ZipAssembler::*setting, uint32_t value)
+ZipAssemblerResult setBatchValue(ZipAssemblerHandle *handle, void (zip::ZipAssembler::*set)(uint32_t), uint32_t value)
 {
     Result result;
     zip::ZipAssembler *writer = writerOf(handle, result);
     if (writer)
-        writer->*setting = value;
+        (writer->*set)(value);
     return result;
 }
 
@@ -854,12 +861,12 @@ ZipAssemblerResult setBatchValue(ZipAssemblerHandle *handle, uint32_t zip::ZipAs
 
 ZipAssemblerResult zipAssemblerSetThreads(ZipAssemblerHandle *handle, uint32_t threads)
 {
-    return setBatchValue(handle, &zip::ZipAssembler::threads, threads);
+    return setBatchValue(handle, &zip::ZipAssembler::setThreads, threads);
 }
 
 ZipAssemblerResult zipAssemblerSetSegmentSize(ZipAssemblerHandle *handle, uint32_t bytes)
 {
-    return setBatchValue(handle, &zip::ZipAssembler::segmentSize, bytes);
+    return setBatchValue(handle, &zip::ZipAssembler::setSegmentSize, bytes);
 }
 
 ZipAssemblerResult zipAssemblerMemory(ZipAssemblerHandle *handle, const uint8_t **bytes, uint32_t *length)

@@ -3,6 +3,7 @@
 
 #include "entry_io.h"
 #include "fileinfo.h"
+#include "source.h"
 #include "zipassembler.h"
 
 #include <array>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,30 +32,13 @@ struct ZipEntryRecord {
     EntryTimes times;
 };
 
-struct FileCloser {
-    void operator()(std::FILE *file) const { std::fclose(file); }
-};
-
-// The source of an entry being added, and what has been taken from it. Move-only: a stream the
-// writer opened has one owner.
+// The source of an entry being added, and what has been taken from it.
 struct EntrySource {
-    EntrySource() = default;
-    EntrySource(EntrySource &&) = default;
-    EntrySource &operator=(EntrySource &&) = default;
-
-    std::FILE *stream = nullptr;
-    const ZipAssemblerReader *reader = nullptr;
-    std::unique_ptr<std::FILE, FileCloser> owned; // `stream`, when the writer opened it itself
-    const uint8_t *memory = nullptr;
-    uint32_t memoryLength = 0;
-    uint32_t memoryPosition = 0;
+    std::unique_ptr<Source> data; // null for a folder, which has no data
+    std::optional<uint64_t> size; // the source's full size, when known before it is read
+    uint64_t expectedSize = 0;    // size, or what a reader or a device's caller declared (0: unknown)
     uint32_t attributes = 0;
     EntryTimes times;
-    int32_t declaredSize = -1; // for the provisional header; -1 when unknown
-    bool sizeKnown = false;    // size below holds the source's full size
-    uint64_t size = 0;
-    uint64_t expectedSize = 0; // size, or what a reader or a device's caller declared (0: unknown)
-    bool seekable = false;     // `stream` is a disk file, which can be read again from its start
     uint64_t bytesRead = 0;
     uint32_t crc = 0;
     bool outgrown = false; // the source holds `limit` bytes or more: reading stopped
@@ -63,11 +48,8 @@ struct EntrySource {
     uint32_t read(uint8_t *bytes, uint32_t maxBytes, uint64_t limit);
     // Starts the data again from its first byte, the counts too; false when it cannot.
     bool restart();
-    // Closes the stream if the writer opened it; the counts stay.
-    void close();
-
-private:
-    uint32_t fetch(uint8_t *bytes, uint32_t maxBytes);
+    // Lets go of the data (a stream the writer opened is closed); the counts stay.
+    void close() { data.reset(); }
 };
 
 // Opens `source` for an add into `input` (see zipAssemblerAdd): OpenFailed or BadArgument
@@ -79,36 +61,50 @@ bool deflatesSource(const char *entryName, ZipSourceKind kind);
 
 class Crew;
 
-class ZipAssembler final : public EntryIo {
-public:
+// What a writer keeps from its creation on. The defaults are the format's; tests lower the
+// limits to reach them cheaply, and the batch's budget and report interval to reach the scratch
+// file, races and every report.
+struct WriterOptions {
     // A size or offset at or past this bound goes into a ZIP64 field (0xFFFFFFFF marks one to
-    // readers), and a memory archive's length stays within it. Tests lower it, and the count of
-    // entries past which the end records go ZIP64, to reach them cheaply.
+    // readers), and a memory archive's length stays within it; past this count of entries the
+    // end records go ZIP64.
     uint32_t sizeLimit = 0xFFFFFFFF;
     uint32_t countLimit = 0xFFFF;
     // Batch adds: the compressed data kept in memory while it waits for its turn (beyond it,
     // a scratch file beside the archive), the threads (0: one per core; see
-    // zipAssemblerSetThreads) and the time between progress reports. Tests lower them to reach
-    // the scratch file, races and every report.
+    // zipAssemblerSetThreads), the segment size of a large entry deflated on several threads
+    // (0: chosen for the threads) and the time between progress reports.
     uint64_t spoolMemory = 32u << 20;
     uint32_t threads = 0;
-    uint32_t segmentSize = 0; // of a large entry deflated on several threads; 0: chosen for the threads
-    // While a batch runs: the threads that help deflate a large entry of a single add.
-    Crew *crew = nullptr;
+    uint32_t segmentSize = 0;
     std::chrono::milliseconds progressInterval{100};
-    // Told of every source read of a single add; false stops the add with Cancelled.
-    std::function<bool(uint32_t count)> onRead;
+};
 
-    ZipAssembler() = default;
+// What a batch lends one of its adds: the threads that help deflate a large entry, and a hook
+// told of every source read, which stops the add with Cancelled by returning false.
+struct AddContext {
+    Crew *crew = nullptr;
+    std::function<bool(uint32_t count)> onRead;
+};
+
+class ZipAssembler final {
+public:
+    explicit ZipAssembler(const WriterOptions &options = {}) : settings(options) {}
     ZipAssembler(const ZipAssembler &) = delete;
     ZipAssembler &operator=(const ZipAssembler &) = delete;
-    ~ZipAssembler() override;
+    ~ZipAssembler();
+
+    const WriterOptions &options() const { return settings; }
+    // The batch's thread count and segment size, which the public interface sets after create;
+    // they leave the archive's bytes as they are.
+    void setThreads(uint32_t threads) { settings.threads = threads; }
+    void setSegmentSize(uint32_t bytes) { settings.segmentSize = bytes; }
 
     ZipAssemblerResult openFile(const char *path);
     ZipAssemblerResult openStream(std::FILE *stream);
     ZipAssemblerResult openMemory(void *buffer, uint32_t capacity);
     ZipAssemblerResult add(const char *entryName, const void *source, uint32_t sourceLength,
-                           ZipSourceKind kind);
+                           ZipSourceKind kind, const AddContext &context = {});
     // Adds an entry deflated ahead of its turn, as add would with the same source: `source` is
     // what opening and reading it found (`opened` the open's result), `replay` writes the
     // compressed bytes through write() as the compressor made them, ORs the compressor's flag
@@ -132,10 +128,8 @@ public:
     ZipAssemblerResult close();
     ZipAssemblerResult memoryArchive(const uint8_t **bytes, uint32_t *length);
 
-    // EntryIo for the compressor: the source's bytes, and the entry's data out.
-    uint32_t read(uint8_t *bytes, uint32_t maxBytes) override { return readEntrySource(bytes, maxBytes); }
-    uint32_t write(const uint8_t *bytes, uint32_t count) override;
-    uint8_t *buffer() override { return ioBuffer.data(); }
+    // The current entry's data out: see the definition.
+    uint32_t write(const uint8_t *bytes, uint32_t count);
 
 private:
     ZipAssemblerResult admit(const char *entryName, ZipSourceKind kind, ZipEntryRecord &entry) const;
@@ -145,12 +139,12 @@ private:
     ZipAssemblerResult writeOnce(ZipEntryRecord &entry, const std::function<ZipAssemblerResult()> &data);
     bool rollBack(uint64_t offset);
     ZipAssemblerResult checkRoom(const ZipEntryRecord &entry) const;
-    ZipAssemblerResult writeData(ZipEntryRecord &entry, ZipSourceKind kind);
+    ZipAssemblerResult writeData(ZipEntryRecord &entry, ZipSourceKind kind, const AddContext &context);
     ZipAssemblerResult deflateOutcome(const DeflateResult &deflate) const;
     ZipAssemblerResult rewriteLocalHeader(const ZipEntryRecord &entry);
     ZipAssemblerResult archiveResult(ZipAssemblerResult result) const;
 
-    uint32_t readEntrySource(uint8_t *bytes, uint32_t maxBytes);
+    uint32_t readEntrySource(uint8_t *bytes, uint32_t maxBytes, const AddContext &context);
     uint32_t writeArchiveBytes(const uint8_t *bytes, uint32_t count);
     bool writeRecord(const std::vector<uint8_t> &record);
     bool seekArchive(uint64_t position);
@@ -158,6 +152,7 @@ private:
     uint64_t committed() const;
     void fail(ZipAssemblerResult error);
 
+    WriterOptions settings;
     std::FILE *output = nullptr;
     bool ownsOutput = false; // false for a stream target, which the caller closes
     std::string scratch;
@@ -187,3 +182,11 @@ struct ZipAssemblerHandle {
     uint32_t kind = archiveWriter;
     std::unique_ptr<zip::ZipAssembler> writer;
 };
+
+namespace zip {
+
+// zipAssemblerCreate with options other than the defaults.
+ZipAssemblerHandle *createWriter(const void *target, uint32_t capacity, ZipTargetKind targetKind,
+                                 const WriterOptions &options);
+
+} // namespace zip

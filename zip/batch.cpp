@@ -31,7 +31,8 @@ constexpr uint32_t maxThreads = 32;
 
 uint32_t threadsFor(const ZipAssembler &writer)
 {
-    return std::min(writer.threads ? writer.threads : std::max(1u, std::thread::hardware_concurrency()), maxThreads);
+    const uint32_t threads = writer.options().threads;
+    return std::min(threads ? threads : std::max(1u, std::thread::hardware_concurrency()), maxThreads);
 }
 
 // The disk file behind an open stream, or null for a pipe or device: a stream can be deflated
@@ -125,6 +126,7 @@ private:
     std::vector<uint8_t> pieceBuffer;
 
     Crew crew; // the segments of large entries, and the wake-ups of waiting threads
+    const AddContext addContext; // what the adds at their turn get: the crew, and progress
     std::mutex lock; // guards the jobs' states, head and scanFrom
     uint32_t head = 0;     // the entry whose turn it is
     uint32_t scanFrom = 0; // no job below it is open
@@ -165,7 +167,8 @@ private:
 Batch::Batch(ZipAssembler &writer, ZipAssemblerEntry *entries, uint32_t count, ZipAssemblerProgress progress,
              void *context)
     : writer(writer), entries(entries), count(count), progress(progress), context(context), jobs(count),
-      store(writer.scratchPrefix(), writer.spoolMemory), crew(threadsFor(writer), writer.segmentSize)
+      store(writer.scratchPrefix(), writer.options().spoolMemory), crew(threadsFor(writer), writer.options().segmentSize),
+      addContext{&crew, [this](uint32_t read) { return sourceRead(read, true); }}
 {
 }
 
@@ -191,8 +194,6 @@ Result Batch::run()
         }
     }
 
-    writer.onRead = [this](uint32_t read) { return sourceRead(read, true); };
-    writer.crew = &crew;
     lastReport = Clock::now();
     for (uint32_t index = 0; index < count && !cancelled; ++index) {
         {
@@ -203,8 +204,6 @@ Result Batch::run()
             entries[index].result = writeEntry(index);
         stopping = writer.refusal() != Result::Ok;
     }
-    writer.onRead = nullptr;
-    writer.crew = nullptr;
     stopping = true;
     crew.wake();
     for (std::thread &thread : threads)
@@ -275,7 +274,7 @@ Result Batch::writeEntry(uint32_t index)
     if (job.state == JobState::AtItsTurn || job.state == JobState::Open) {
         job.state = JobState::Taken;
         guard.unlock();
-        return writer.add(entry.entryName, entry.source, entry.sourceLength, entry.sourceKind);
+        return writer.add(entry.entryName, entry.source, entry.sourceLength, entry.sourceKind, addContext);
     }
     guard.unlock();
     for (;;) {
@@ -289,7 +288,12 @@ Result Batch::writeEntry(uint32_t index)
         if (claimAhead(other)) {
             deflateAhead(other, true);
         } else if (!crew.runOne()) {
-            crew.waitFor(seen, std::max<std::chrono::milliseconds>(writer.progressInterval, std::chrono::milliseconds(1)));
+            // A helper's progress is reported from here: wake up when the next report is due.
+            if (progress)
+                crew.waitUntil(seen, lastReport + std::max<std::chrono::milliseconds>(
+                                                      writer.options().progressInterval, std::chrono::milliseconds(1)));
+            else
+                crew.wait(seen);
         }
         report(false);
     }
@@ -303,7 +307,7 @@ Result Batch::writeSpool(uint32_t index)
     Spool &spool = jobs[index].spool;
     // A source that outgrew its entry's header is read again at its turn, as a single add reads it.
     const Result result = spool.lost || spool.source.outgrown
-        ? writer.add(entry.entryName, entry.source, entry.sourceLength, entry.sourceKind)
+        ? writer.add(entry.entryName, entry.source, entry.sourceLength, entry.sourceKind, addContext)
         : writer.addDeflated(entry.entryName, spool.source, spool.opened, [&](uint16_t &flags) {
               flags |= spool.flags;
               return replay(spool);
@@ -334,7 +338,7 @@ bool Batch::sourceRead(uint32_t read, bool onCaller)
 bool Batch::report(bool due)
 {
     const Clock::time_point now = Clock::now();
-    if (!progress || cancelled || (!due && now - lastReport < writer.progressInterval))
+    if (!progress || cancelled || (!due && now - lastReport < writer.options().progressInterval))
         return !cancelled;
     lastReport = now;
     if (!progress(context, head, done, total)) {

@@ -204,7 +204,7 @@ SegmentedDeflate::~SegmentedDeflate()
     while (running != 0) {
         const uint64_t seen = crew.generation();
         if (running != 0 && !crew.runOne())
-            crew.waitFor(seen, std::chrono::milliseconds(10));
+            crew.wait(seen);
     }
     crew.giveSlots(slots);
 }
@@ -246,7 +246,7 @@ void SegmentedDeflate::waitParsed(const Segment &segment)
     while (!segment.parsed) {
         const uint64_t seen = crew.generation();
         if (!segment.parsed && !crew.runOne())
-            crew.waitFor(seen, std::chrono::milliseconds(10));
+            crew.wait(seen);
     }
 }
 
@@ -404,10 +404,16 @@ void Crew::wake()
     changed.notify_all();
 }
 
-void Crew::waitFor(uint64_t seen, std::chrono::milliseconds timeout)
+void Crew::wait(uint64_t seen)
 {
     std::unique_lock<std::mutex> guard(lock);
-    changed.wait_for(guard, timeout, [&] { return changes != seen || !tasks.empty(); });
+    changed.wait(guard, [&] { return changes != seen || !tasks.empty(); });
+}
+
+void Crew::waitUntil(uint64_t seen, std::chrono::steady_clock::time_point deadline)
+{
+    std::unique_lock<std::mutex> guard(lock);
+    changed.wait_until(guard, deadline, [&] { return changes != seen || !tasks.empty(); });
 }
 
 void Crew::serve(const std::atomic<bool> &stop)
@@ -415,7 +421,7 @@ void Crew::serve(const std::atomic<bool> &stop)
     while (!stop) {
         const uint64_t seen = generation();
         if (!stop && !runOne())
-            waitFor(seen, std::chrono::milliseconds(100));
+            wait(seen);
     }
 }
 

@@ -86,11 +86,15 @@ public:
     void post(std::function<void()> task);
     // Runs one posted task on this thread; false when there was none.
     bool runOne();
-    // Waits until a task is posted or wake() is called after generation() returned `seen`, or
-    // until the timeout.
+    // Every change that a waiting thread may be waiting for (a task posted, a parse done, a
+    // stop) counts up the generation and wakes the waiters. A thread reads generation() before
+    // it looks at the state it waits for, and then waits until a task is posted or the
+    // generation moves on from `seen`, so that no change between its look and its wait is lost.
     uint64_t generation();
     void wake();
-    void waitFor(uint64_t seen, std::chrono::milliseconds timeout);
+    void wait(uint64_t seen);
+    // The same, but no later than `deadline` (a batch's next progress report).
+    void waitUntil(uint64_t seen, std::chrono::steady_clock::time_point deadline);
     // Runs tasks as they come until `stop` is set (and wake() called).
     void serve(const std::atomic<bool> &stop);
 

@@ -57,6 +57,30 @@ INSTANTIATE_TEST_SUITE_P(LeftUntouched, IniUpdate,
                                            "comment_before_repeated_section", "empty_section_name",
                                            "byte_order_mark_in_key", "byte_order_mark_twice"));
 
+// Refusal comes from comparing the library's own save with the file's lines: sections joined
+// by the library keep every line, and a comment in front of a later header stays with that
+// header; anything the save lacks, or a header it adds or drops, refuses the file.
+TEST(IniRefusal, followsWhatTheLibraryKeeps)
+{
+    const struct {
+        const char *text;
+        bool refused;
+    } rows[] = {
+        {"[A]\r\nk=1\r\n[B]\r\nx=1\r\n[a]\r\ny=2\r\n; c\r\n[C]\r\nz=3\r\n", false},
+        {"[A] ; remark\r\nk=1\r\n[B]\r\n[a]\r\ny=2\r\n", false},
+        {"[A]\r\nk=1\r\n[a] ; remark\r\ny=2\r\n", true},
+        {"[A]\r\nk=1\r\n[B]\r\n; lost\r\n[a]\r\ny=2\r\n", true},
+        {"[A] remark\r\nk=1\r\n", true},
+        {"[A\r\nk=1\r\n", true},
+        {"[A]\r\nk=1\r\n[ ]\r\nx=1\r\n", true},
+        {"[A]\r\nk = 1\r\nK=2\r\n", true},
+        {"[A]\r\n  k  =  1  \r\n\t; note\r\nm=2\r\n", false},
+        {"; one\r\n\r\n; two\r\n", false},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(!updatedIni(row.text, "a.log", "/var/zel/", "0x0000FC03"), row.refused) << row.text;
+}
+
 TEST_F(LogFolderTest, updatingTwiceChangesOnlyTheLevel)
 {
     write("a.ini", "");

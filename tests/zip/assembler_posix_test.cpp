@@ -394,8 +394,9 @@ protected:
     {
         if (access("/dev/zero", R_OK) != 0)
             GTEST_SKIP() << "no /dev/zero";
-        archive = zipAssemblerCreate(nullptr, 64, ZipTargetKind::Memory);
-        archive->writer->sizeLimit = 40000;
+        zip::WriterOptions options;
+        options.sizeLimit = 40000;
+        archive = zip::createWriter(nullptr, 64, ZipTargetKind::Memory, options);
     }
     ZipAssemblerHandle *archive = nullptr;
 };
@@ -431,8 +432,9 @@ TEST(PipeSource, entryWhoseDataOutgrowsItsHeaderFailsAndLeavesNoByteInTheFile)
     close(ends[1]);
     std::FILE *stream = fdopen(ends[0], "rb");
     const auto path = dir / "a.zip";
-    ZipAssemblerHandle *archive = zipAssemblerCreate(path.c_str(), 0, ZipTargetKind::FileName);
-    archive->writer->sizeLimit = 5000;
+    zip::WriterOptions options;
+    options.sizeLimit = 5000;
+    ZipAssemblerHandle *archive = zip::createWriter(path.c_str(), 0, ZipTargetKind::FileName, options);
     EXPECT_EQ(zipAssemblerAdd(archive, "pipe.bin", stream, 0, ZipSourceKind::Stream), Result::OpenFailed);
     std::fclose(stream);
     ASSERT_EQ(zipAssemblerAdd(archive, "after.gz", "after", 5, ZipSourceKind::Memory), Result::Ok);
@@ -496,8 +498,9 @@ TEST(SparseSources, sizesOf4GiBOrMoreAreSeenBeforeWriting)
     EXPECT_EQ(zipAssemblerClose(memory), Result::Ok);
 
     const auto archivePath = dir / "x.zip";
-    ZipAssemblerHandle *archive = zipAssemblerCreate(archivePath.c_str(), 0, ZipTargetKind::FileName);
-    archive->writer->sizeLimit = 1 << 20;
+    zip::WriterOptions options;
+    options.sizeLimit = 1 << 20;
+    ZipAssemblerHandle *archive = zip::createWriter(archivePath.c_str(), 0, ZipTargetKind::FileName, options);
     const struct {
         uint64_t size;
         const char *name;

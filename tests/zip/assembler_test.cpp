@@ -466,8 +466,9 @@ class LoweredLimit : public testing::Test {
 protected:
     void SetUp() override
     {
-        archive = memoryTarget();
-        archive->writer->sizeLimit = 2000;
+        zip::WriterOptions options;
+        options.sizeLimit = 2000;
+        archive = zip::createWriter(nullptr, 64, ZipTargetKind::Memory, options);
     }
     Bytes bytesSoFar() { return memoryBytes(archive); }
     ZipAssemblerHandle *archive = nullptr;

@@ -58,17 +58,21 @@ struct Sources {
     }
 };
 
-using Tweak = std::function<void(zip::ZipAssembler &)>;
+using Tweak = std::function<void(zip::WriterOptions &)>;
+
+ZipAssemblerHandle *create(const void *target, uint32_t capacity, ZipTargetKind kind, const Tweak &tweak)
+{
+    zip::WriterOptions options;
+    tweak(options);
+    return zip::createWriter(target, capacity, kind, options);
+}
 
 ZipAssemblerHandle *createIn(const TempDir &dir, const std::string &name, const Tweak &tweak)
 {
-    ZipAssemblerHandle *handle = zipAssemblerCreate((dir / name).string().c_str(), 0, ZipTargetKind::FileName);
-    if (handle)
-        tweak(*handle->writer);
-    return handle;
+    return create((dir / name).string().c_str(), 0, ZipTargetKind::FileName, tweak);
 }
 
-void noTweak(zip::ZipAssembler &) {}
+void noTweak(zip::WriterOptions &) {}
 
 // The folder's files besides the sources: the archives, and anything left behind.
 std::vector<std::string> filesBeside(const TempDir &dir)
@@ -134,10 +138,10 @@ TEST_P(BatchAdd, writesTheArchiveOfSingleAddsWithTheSameResults)
         batchEntries[i].sourceKind = ZipSourceKind::Reader;
     }
 
-    ZipAssemblerHandle *single = GetParam().inMemory ? zipAssemblerCreate(nullptr, 1, ZipTargetKind::Memory)
-                                                     : createIn(sources.dir, "single.zip", noTweak);
+    const Tweak &tweak = GetParam().tweak;
+    ZipAssemblerHandle *single = GetParam().inMemory ? create(nullptr, 1, ZipTargetKind::Memory, tweak)
+                                                     : createIn(sources.dir, "single.zip", tweak);
     ASSERT_NE(single, nullptr);
-    GetParam().tweak(*single->writer);
     std::vector<Result> singleResults;
     for (const ZipAssemblerEntry &entry : entries)
         singleResults.push_back(zipAssemblerAdd(single, entry.entryName, entry.source, 0, entry.sourceKind));
@@ -146,11 +150,10 @@ TEST_P(BatchAdd, writesTheArchiveOfSingleAddsWithTheSameResults)
 
     const std::unique_ptr<std::FILE, int (*)(std::FILE *)> target(
         GetParam().toStream ? std::fopen((sources.dir / "batch.zip").string().c_str(), "w+b") : nullptr, std::fclose);
-    ZipAssemblerHandle *batch = GetParam().inMemory   ? zipAssemblerCreate(nullptr, 1, ZipTargetKind::Memory)
-                                : GetParam().toStream ? zipAssemblerCreate(target.get(), 0, ZipTargetKind::Stream)
-                                                      : createIn(sources.dir, "batch.zip", noTweak);
+    ZipAssemblerHandle *batch = GetParam().inMemory   ? create(nullptr, 1, ZipTargetKind::Memory, tweak)
+                                : GetParam().toStream ? create(target.get(), 0, ZipTargetKind::Stream, tweak)
+                                                      : createIn(sources.dir, "batch.zip", tweak);
     ASSERT_NE(batch, nullptr);
-    GetParam().tweak(*batch->writer);
     EXPECT_EQ(zipAssemblerAddBatch(batch, batchEntries.data(), uint32_t(entries.size()), nullptr, nullptr), Result::Ok);
     const Bytes inMemory = GetParam().inMemory ? memoryBytes(batch) : Bytes{};
     EXPECT_EQ(zipAssemblerClose(batch), Result::Ok);
@@ -166,29 +169,29 @@ TEST_P(BatchAdd, writesTheArchiveOfSingleAddsWithTheSameResults)
 INSTANTIATE_TEST_SUITE_P(
     Writers, BatchAdd,
     testing::Values(BatchRow{"asIs", noTweak},
-                    BatchRow{"oneThread", [](zip::ZipAssembler &writer) { writer.threads = 1; }},
-                    BatchRow{"fourThreads", [](zip::ZipAssembler &writer) { writer.threads = 4; }},
+                    BatchRow{"oneThread", [](zip::WriterOptions &writer) { writer.threads = 1; }},
+                    BatchRow{"fourThreads", [](zip::WriterOptions &writer) { writer.threads = 4; }},
                     // Everything waiting goes through the scratch file.
-                    BatchRow{"noSpoolMemory", [](zip::ZipAssembler &writer) { writer.spoolMemory = 0; }},
+                    BatchRow{"noSpoolMemory", [](zip::WriterOptions &writer) { writer.spoolMemory = 0; }},
                     BatchRow{"memoryArchive", noTweak, true},
                     BatchRow{"streams", noTweak, false, true},
-                    BatchRow{"streamsNoSpoolMemory", [](zip::ZipAssembler &writer) { writer.spoolMemory = 0; }, false,
+                    BatchRow{"streamsNoSpoolMemory", [](zip::WriterOptions &writer) { writer.spoolMemory = 0; }, false,
                              true},
                     // The waiting data goes to a scratch file of the system's temporary folder.
-                    BatchRow{"streamTargetNoSpoolMemory", [](zip::ZipAssembler &writer) { writer.spoolMemory = 0; },
+                    BatchRow{"streamTargetNoSpoolMemory", [](zip::WriterOptions &writer) { writer.spoolMemory = 0; },
                              false, true, true},
                     BatchRow{"readers", noTweak, false, true, false, true},
-                    BatchRow{"readersNoSpoolMemory", [](zip::ZipAssembler &writer) { writer.spoolMemory = 0; }, false,
+                    BatchRow{"readersNoSpoolMemory", [](zip::WriterOptions &writer) { writer.spoolMemory = 0; }, false,
                              true, false, true},
                     // The large entries in segments that force many joins, also with their
                     // output waiting in the scratch file, and with a source outgrowing its entry.
                     BatchRow{"smallSegments",
-                             [](zip::ZipAssembler &writer) {
+                             [](zip::WriterOptions &writer) {
                                  writer.threads = 3;
                                  writer.segmentSize = 4096;
                              }},
                     BatchRow{"segmentsNoSpoolMemory",
-                             [](zip::ZipAssembler &writer) {
+                             [](zip::WriterOptions &writer) {
                                  writer.segmentSize = 65536;
                                  writer.spoolMemory = 0;
                              }},
@@ -196,14 +199,14 @@ INSTANTIATE_TEST_SUITE_P(
                     // one whose deflated data outgrows its header and is written again, offsets
                     // and the directory in ZIP64 fields.
                     BatchRow{"segmentsLoweredLimit",
-                             [](zip::ZipAssembler &writer) {
+                             [](zip::WriterOptions &writer) {
                                  writer.threads = 2;
                                  writer.segmentSize = 65536;
                                  writer.sizeLimit = 1'000'000;
                              }},
-                    BatchRow{"loweredLimit", [](zip::ZipAssembler &writer) { writer.sizeLimit = 1'000'000; }},
+                    BatchRow{"loweredLimit", [](zip::WriterOptions &writer) { writer.sizeLimit = 1'000'000; }},
                     BatchRow{"loweredLimitNoSpoolMemory",
-                             [](zip::ZipAssembler &writer) {
+                             [](zip::WriterOptions &writer) {
                                  writer.sizeLimit = 1'000'000;
                                  writer.spoolMemory = 0;
                              }},
@@ -211,20 +214,20 @@ INSTANTIATE_TEST_SUITE_P(
                     // header, on several threads and in segments, and is read again, into the
                     // archive that the streams' known sizes give the single adds.
                     BatchRow{"readersLoweredLimit",
-                             [](zip::ZipAssembler &writer) {
+                             [](zip::WriterOptions &writer) {
                                  writer.threads = 3;
                                  writer.segmentSize = 65536;
                                  writer.sizeLimit = 1'000'000;
                              },
                              false, true, false, true},
                     BatchRow{"readersLoweredLimitOneThread",
-                             [](zip::ZipAssembler &writer) {
+                             [](zip::WriterOptions &writer) {
                                  writer.threads = 1;
                                  writer.sizeLimit = 1'000'000;
                              },
                              false, true, false, true},
                     // Entries past 4 MB do not fit the memory archive: refused, smaller ones follow.
-                    BatchRow{"loweredLimitInMemory", [](zip::ZipAssembler &writer) { writer.sizeLimit = 4'000'000; },
+                    BatchRow{"loweredLimitInMemory", [](zip::WriterOptions &writer) { writer.sizeLimit = 4'000'000; },
                              true}),
     [](const testing::TestParamInfo<BatchRow> &info) { return std::string(info.param.name); });
 
@@ -291,7 +294,7 @@ struct CancelRow {
 };
 
 // Reports at every read, and keeps the waiting data in the scratch file.
-void everyReport(zip::ZipAssembler &writer)
+void everyReport(zip::WriterOptions &writer)
 {
     writer.progressInterval = std::chrono::milliseconds(0);
     writer.spoolMemory = 0;

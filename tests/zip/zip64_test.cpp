@@ -35,12 +35,10 @@ Bytes withoutTimes(Bytes bytes, std::initializer_list<std::pair<size_t, size_t>>
 
 ZipAssemblerHandle *fileTarget(const std::filesystem::path &path, uint32_t sizeLimit, uint32_t countLimit = 0xFFFF)
 {
-    ZipAssemblerHandle *handle = zipAssemblerCreate(path.string().c_str(), 0, ZipTargetKind::FileName);
-    if (handle) {
-        handle->writer->sizeLimit = sizeLimit;
-        handle->writer->countLimit = countLimit;
-    }
-    return handle;
+    zip::WriterOptions options;
+    options.sizeLimit = sizeLimit;
+    options.countLimit = countLimit;
+    return zip::createWriter(path.string().c_str(), 0, ZipTargetKind::FileName, options);
 }
 
 Result addMemory(ZipAssemblerHandle *handle, const char *name, const Bytes &bytes)

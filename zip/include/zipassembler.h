@@ -42,9 +42,6 @@ enum class ZipAssemblerResult : uint32_t {
     // the archive is in doubt: later adds return PreviouslyFailed and the close reports
     // Cancelled. The caller closes the archive and deletes its file.
     Cancelled = 0x00070000,
-    // Internal codes, never returned: a short stored chunk and a compressor consistency
-    // failure are both reported as WriteFailed.
-    ShortStore = 0x00060000,
     // The handle is not an archive writer's.
     WrongHandle = 0x00080000,
     // Reserved: every target of this writer has an output and every source an input.
@@ -54,8 +51,6 @@ enum class ZipAssemblerResult : uint32_t {
     SeekFailed = 0x02000000,
     // Reserved: every target of this writer can seek, so no entry needs a data descriptor.
     CannotPatch = 0x04000000,
-    // Internal, never returned (see ShortStore).
-    CompressFailed = 0x05000000,
 };
 
 enum class ZipTargetKind : uint32_t {
