@@ -4,9 +4,11 @@
 # ports and stopped at the end. All runs in network and mount namespaces of its own, where the
 # name "zeldesk" is the server's for the proxy case; where none can be made, that case is left out
 # and the test ends as skipped (77), as it does where nginx, tinyproxy or openssl is missing.
-# Usage: upload_server.sh ZEL_PROGRAM
+# Usage: upload_server.sh ZEL_PROGRAM [sanitized]; a sanitized program's memory is the
+# sanitizer's as much as its own, so its peak is printed but not held to the limit.
 set -euo pipefail
 program=$(realpath "$1")
+sanitized=${2:-}
 if [ -z "${ZEL_UPLOAD_INSIDE:-}" ]; then
     for namespaces in "--mount --net" "--user --map-root-user --mount --net"; do
         # shellcheck disable=SC2086
@@ -232,7 +234,7 @@ if [ -x /usr/bin/time ]; then
         "${ca[@]}" >"$work/large.out" 2>"$work/large.err" || fail "large: $(cat "$work/large.err")"
     peak=$(sed -n 's/^\s*Maximum resident set size (kbytes): //p' "$work/time.txt")
     echo "peak memory while uploading 500 MB: $((peak / 1024)) MiB"
-    [ "$peak" -lt $((64 * 1024)) ] || fail "large: $peak KiB at the peak"
+    [ "$sanitized" = sanitized ] || [ "$peak" -lt $((64 * 1024)) ] || fail "large: $peak KiB at the peak"
     cmp "$work/large.zip" "$work/dav/desk/large/$(sed -n 's/^Uploaded as //p' "$work/large.out")" ||
         fail "large: the file did not arrive whole"
     rm -rf "$work/dav/desk/large"
