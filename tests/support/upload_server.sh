@@ -12,7 +12,7 @@ sanitized=${2:-}
 if [ -z "${ZEL_UPLOAD_INSIDE:-}" ]; then
     for namespaces in "--mount --net" "--user --map-root-user --mount --net"; do
         # shellcheck disable=SC2086
-        ! unshare $namespaces true 2>/dev/null || exec env ZEL_UPLOAD_INSIDE=1 unshare $namespaces "$0" "$program"
+        ! unshare $namespaces true 2>/dev/null || exec env ZEL_UPLOAD_INSIDE=1 unshare $namespaces "$0" "$program" "$sanitized"
     done
 fi
 for tool in nginx tinyproxy openssl python3 cmp sha256sum; do
