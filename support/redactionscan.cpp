@@ -254,13 +254,24 @@ bool ipv4Dashed(const View &text, qsizetype p, Token &token)
     return true;
 }
 
+// Whether the colon at `i` follows a group of an address begun earlier: up to four hexadecimal
+// digits behind anything but a letter or digit. A word's tail ("user1:…") or a name's end is
+// none, as their stand-ins' are none.
+bool ipv6GroupBefore(const View &text, qsizetype i)
+{
+    int width = 0;
+    while (width < 5 && hexValue(text[i - 1 - width]) >= 0)
+        ++width;
+    return width > 0 && width <= 4 && !wordByte[text[i - 1 - width]] && !text.nameEndsAt(i);
+}
+
 // An IPv6 address: hexadecimal groups and colons, a dotted IPv4 tail allowed, as the system
 // parses it; "[…]:port", "%zone" and "/prefix" behind it stay. A run of letters only counts with
 // three groups ("dead:beef::cafe", not "ab::cd"), and "N:N::" closing a field of a colon-separated
 // record ("x:1000:1000::/home") is not one.
 bool ipv6At(const View &text, qsizetype p, Token &token)
 {
-    if ((text[p - 1] == ':' && (hexValue(text[p - 2]) >= 0 || text[p - 2] == ':')) ||
+    if ((text[p - 1] == ':' && (ipv6GroupBefore(text, p - 1) || text[p - 2] == ':')) ||
         (text[p - 1] == '.' && wordByte[text[p - 2]]))
         return false;
     qsizetype end = p;
@@ -353,7 +364,9 @@ int groupWidthAt(const View &text, qsizetype j)
     }
     while (width < 14 && hexValue(text[j + width]) >= 0)
         ++width;
-    return wordByte[text[j + width]] ? 0 : width;
+    // Nor is a dotted number's first part: an IPv4 address's stand-in begins with three digits.
+    const bool dotted = text[j + width] == '.' && hexValue(text[j + width + 1]) >= 0;
+    return wordByte[text[j + width]] || dotted ? 0 : width;
 }
 
 // A MAC address in groups: six bytes joined by ':' or '-', each of two digits or, with leading
@@ -386,8 +399,14 @@ bool macGroups(const View &text, qsizetype p, Token &token)
         ++i;
     }
     // Behind it, a further group makes a longer run; a word ("…:5e:Anna", "…-5e-abcd") does not.
-    const int nextWidth = text[i] == ':' || text[i] == '-' ? groupWidthAt(text, i + 1) : 0;
-    if (wordByte[text[i]] || (nextWidth > 0 && nextWidth <= 2) || count < 6)
+    // Nor does an IPv6 address, which may be a run's tail ("…-22-000::2") and whose stand-in may
+    // begin with "::": either way it is no MAC address's neighbour.
+    const bool separated = text[i] == ':' || text[i] == '-';
+    const int nextWidth = separated ? groupWidthAt(text, i + 1) : 0;
+    uint64_t ahead;
+    const int aheadWidth = separated ? hexDigitsAt(text, i + 1, 5, ahead) : 0;
+    const bool ipv6Ahead = separated && aheadWidth <= 4 && text[i + 1 + aheadWidth] == ':';
+    if (wordByte[text[i]] || (nextWidth > 0 && nextWidth <= 2) || ipv6Ahead || count < 6)
         return false;
     const auto bytes = [&](size_t k) { return group[k].value; };
     size_t first;
@@ -572,12 +591,17 @@ bool addressAt(const View &text, qsizetype p, Mapper &mapper, Token &token)
     const bool lead = c == '0' && (text[p + 1] | 0x20) == 'x';
     if (run > 0 && !lead && (run == 14 || wordByte[text[p + run]]))
         return false;
-    // An IPv4 address begins with up to three digits and its separator.
+    // What the first group and the byte after it allow: byte groups of one or two digits and
+    // their separator, an IPv6 address's group of up to four and a colon (or its "::"), four
+    // digits and a dot, an IPv4 address's up to three digits and its separator, and the integer
+    // forms' lengths.
     const uchar after = text[p + run];
     const bool quad = run <= 3 && isDigit(c);
-    return macGroups(text, p, token) || ipv6At(text, p, token) || macQuads(text, p, token) ||
+    return (run <= 2 && (after == ':' || after == '-') && macGroups(text, p, token)) ||
+           (run <= 4 && after == ':' && ipv6At(text, p, token)) ||
+           (run == 4 && after == '.' && macQuads(text, p, token)) ||
            (quad && after == '.' && ipv4Dotted(text, p, token)) || (quad && after == '-' && ipv4Dashed(text, p, token)) ||
-           (c != ':' && integerAt(text, p, mapper, token));
+           ((lead || (run >= 7 && run <= 12)) && integerAt(text, p, mapper, token));
 }
 
 // Whether a URL-encoded separator ("%2F", "%5C") ends right before `index`.
@@ -649,7 +673,9 @@ qsizetype Scanner::run(const QByteArray &text, qsizetype from, bool atEnd, QByte
     while (index < limit) {
         if (!startsHere(bytes, index, low)) {
             ++index;
-            while (index < limit && wordByte[uchar(bytes[index - 1])] && !afterEncodedSeparator(bytes, index, low))
+            // Within a word only "%2F" or "%5C" lets something begin.
+            while (index < limit && wordByte[uchar(bytes[index - 1])] &&
+                   (index - 3 < low || bytes[index - 3] != '%' || !afterEncodedSeparator(bytes, index, low)))
                 ++index;
             continue;
         }
