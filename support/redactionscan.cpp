@@ -126,7 +126,8 @@ int prefixAt(const View &text, qsizetype i, int most)
         return -1;
     const int count = digitsAt(text, i + 1, 3, value);
     const uchar after = text[i + 1 + count];
-    const bool alone = !wordByte[after] && after != ':' && !(after == '.' && isDigit(text[i + 2 + count]));
+    // "/4-8-0-1.example" is no prefix length: the number runs on into a name.
+    const bool alone = !wordByte[after] && after != ':' && after != '-' && !(after == '.' && isDigit(text[i + 2 + count]));
     return count > 0 && alone && value <= uint64_t(most) ? int(value) : -1;
 }
 

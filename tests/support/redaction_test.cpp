@@ -198,7 +198,8 @@ TEST(Redaction, secondPassChangesNothing)
                              "0-1-c-f-11-22-Anna", "00-1b-21-3c-4d-5e-anna.schmidt", "0-1-c-f-11-22-dc01", "02-1b-21-3c-4d-5e-dc01",
                              "f::0-1-0-1-2-00-1f::", "JKOWAL~1:2:c:4d:c:4d:5",
                              "0:b:1:c:d:5:d:C:\\Users\\JKOWAL~1", "2-C-4-f-11-22-000::2",
-                             "c-f-1-2-00-1B:2.0.0.0", "Jkowalski:5::8.1.0.1"}) {
+                             "c-f-1-2-00-1B:2.0.0.0", "Jkowalski:5::8.1.0.1",
+                             "5::/4-8-0-1.m"}) {
         Redactor redactor(machine());
         const QByteArray once = archived(redactor, text);
         EXPECT_EQ(redactor.redacted(once).toStdString(), once.toStdString()) << text;
