@@ -15,12 +15,20 @@ const std::array<bool, 256> wordByte = [] {
     return table;
 }();
 
+// Each byte's value as a hexadecimal digit, -1 for any other.
+const std::array<int8_t, 256> hexTable = [] {
+    std::array<int8_t, 256> table;
+    table.fill(-1);
+    for (int c = 0; c < 10; ++c)
+        table[size_t('0' + c)] = int8_t(c);
+    for (int c = 0; c < 6; ++c)
+        table[size_t('a' + c)] = table[size_t('A' + c)] = int8_t(10 + c);
+    return table;
+}();
+
 int hexValue(uchar c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    c |= 0x20;
-    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    return hexTable[c];
 }
 
 bool isDigit(uchar c)
@@ -71,6 +79,23 @@ Token tokenOf(qsizetype begin, qsizetype end, Kind kind, Notation notation)
     return token;
 }
 
+// Whether a URL-encoded separator ("%2F", "%5C") ends right before `index`.
+inline bool afterEncodedSeparator(const char *text, qsizetype index, qsizetype low)
+{
+    if (index - 3 < low || text[index - 3] != '%')
+        return false;
+    const char a = text[index - 2];
+    const char b = char(text[index - 1] | 0x20);
+    return (a == '2' && b == 'f') || (a == '5' && b == 'c');
+}
+
+// Whether a name or an address may begin at `index`: behind anything but a letter or a digit,
+// and behind a URL-encoded separator ("%2Fhome%2Fanna").
+inline bool startsHere(const char *text, qsizetype index, qsizetype low)
+{
+    return index == low || !wordByte[uchar(text[index - 1])] || afterEncodedSeparator(text, index, low);
+}
+
 // The text seen by the classifiers: every read outside [low, size) gives a space, so that what
 // is decided at an index depends only on the bytes within `context` before it and `maxSpan`
 // after it, wherever the text was cut.
@@ -80,9 +105,20 @@ struct View {
     {
     }
     uchar operator[](qsizetype i) const { return size_t(i - low) < span ? uchar(bytes[i]) : uchar(' '); }
+    // The `n` bytes from `i` on, read as above: within the text where they all lie in it, else
+    // copied into `spare`.
+    const uchar *window(qsizetype i, qsizetype n, uchar *spare) const
+    {
+        if (i >= low && size_t(i - low + n) <= span)
+            return reinterpret_cast<const uchar *>(bytes + i);
+        for (qsizetype k = 0; k < n; ++k)
+            spare[k] = (*this)[i + k];
+        return spare;
+    }
     const Literal *nameAt(qsizetype i) const { return names.literal(bytes, low + qsizetype(span), i); }
     // Whether a name that could begin within the view ends right before `i`.
     bool nameEndsAt(qsizetype i) const;
+    bool startsAt(qsizetype i) const { return startsHere(bytes, i, low); }
 
     const char *bytes;
     qsizetype low;
@@ -93,19 +129,23 @@ struct View {
 // Digits at `i`, at most `most`; their number and value.
 int digitsAt(const View &text, qsizetype i, int most, uint64_t &value)
 {
+    uchar spare[16];
+    const uchar *digits = text.window(i, most, spare);
     int count = 0;
     value = 0;
-    while (count < most && isDigit(text[i + count]))
-        value = value * 10 + uint64_t(text[i + count++] - '0');
+    for (; count < most && isDigit(digits[count]); ++count)
+        value = value * 10 + uint64_t(digits[count] - '0');
     return count;
 }
 
 int hexDigitsAt(const View &text, qsizetype i, int most, uint64_t &value)
 {
+    uchar spare[16];
+    const uchar *digits = text.window(i, most, spare);
     int count = 0;
     value = 0;
-    while (count < most && hexValue(text[i + count]) >= 0)
-        value = value << 4 | uint64_t(hexValue(text[i + count++]));
+    for (int digit; count < most && (digit = hexValue(digits[count])) >= 0; ++count)
+        value = value << 4 | uint64_t(digit);
     return count;
 }
 
@@ -256,14 +296,16 @@ bool ipv4Dashed(const View &text, qsizetype p, Token &token)
 }
 
 // Whether the colon at `i` follows a group of an address begun earlier: up to four hexadecimal
-// digits behind anything but a letter or digit. A word's tail ("user1:…") or a name's end is
+// digits where something may begin (behind anything but a letter or digit, or behind "%2F"). A
+// word's tail ("user1:…") or a name's end is
 // none, as their stand-ins' are none.
 bool ipv6GroupBefore(const View &text, qsizetype i)
 {
-    int width = 0;
-    while (width < 5 && hexValue(text[i - 1 - width]) >= 0)
-        ++width;
-    return width > 0 && width <= 4 && !wordByte[text[i - 1 - width]] && !text.nameEndsAt(i);
+    for (int width = 1; width <= 4 && hexValue(text[i - width]) >= 0; ++width) {
+        if (text.startsAt(i - width))
+            return !text.nameEndsAt(i);
+    }
+    return false;
 }
 
 // An IPv6 address: hexadecimal groups and colons, a dotted IPv4 tail allowed, as the system
@@ -365,9 +407,12 @@ int groupWidthAt(const View &text, qsizetype j)
     }
     while (width < 14 && hexValue(text[j + width]) >= 0)
         ++width;
-    // Nor is a dotted number's first part: an IPv4 address's stand-in begins with three digits.
-    const bool dotted = text[j + width] == '.' && hexValue(text[j + width + 1]) >= 0;
-    return wordByte[text[j + width]] || dotted ? 0 : width;
+    // Nor is a dotted number's first part ("…:2.0.0.0"): an IPv4 address's stand-in begins with
+    // three digits. A name behind the dot counts by its stand-in's first byte, as above.
+    if (text[j + width] != '.')
+        return wordByte[text[j + width]] ? 0 : width;
+    const Literal *name = text.nameAt(j + width + 1);
+    return isDigit(name ? uchar(name->replacement[0]) : text[j + width + 1]) ? 0 : width;
 }
 
 // A MAC address in groups: six bytes joined by ':' or '-', each of two digits or, with leading
@@ -500,8 +545,8 @@ bool integerAt(const View &text, qsizetype p, Mapper &mapper, Token &token)
     return mapper.knownIpv4(uint32_t(number));
 }
 
-// `value` in hexadecimal, at least `digits` long.
-QByteArray hexText(uint64_t value, int digits, bool upper)
+// Appends `value` in hexadecimal, at least `digits` long.
+void appendHex(QByteArray &out, uint64_t value, int digits, bool upper)
 {
     const char *const set = upper ? "0123456789ABCDEF" : "0123456789abcdef";
     while (digits < 16 && value >> (4 * digits))
@@ -509,46 +554,70 @@ QByteArray hexText(uint64_t value, int digits, bool upper)
     char text[16];
     for (int i = digits - 1; i >= 0; --i, value >>= 4)
         text[i] = set[value & 0xF];
-    return QByteArray(text, digits);
+    out.append(text, digits);
 }
 
-QByteArray leadText(const Token &token)
+// The system's printer goes through formatted output, many times the scan's cost per byte, and
+// the same stand-ins recur all through a log: their texts are kept, per thread, in a table of
+// 4096 places chosen by a hash of the address.
+template <typename Address, typename Print>
+QByteArray printed(const Address &address, uint64_t hash, Print print)
 {
-    return token.lead ? QByteArray("0") + token.lead : QByteArray();
+    struct Entry {
+        Address address;
+        QByteArray text;
+    };
+    thread_local std::array<Entry, 4096> cache;
+    Entry &entry = cache[(hash * 0x9E3779B97F4A7C15u) >> 52];
+    if (entry.text.isEmpty() || entry.address != address)
+        entry = {address, print(address)};
+    return entry.text;
 }
 
-// The replacement written in the token's notation.
-QByteArray written(const Token &token, uint64_t value, const Ipv6Bytes &v6)
+// Appends the replacement written in the token's notation.
+void write(const Token &token, uint64_t value, const Ipv6Bytes &v6, QByteArray &out)
 {
+    if (token.lead)
+        out.append('0').append(token.lead);
     switch (token.notation) {
     case Notation::Dotted:
-        return ipv4Text(uint32_t(value));
+        out += printed(uint32_t(value), value, ipv4Text);
+        break;
     case Notation::Dashed:
-        return ipv4Text(uint32_t(value)).replace('.', '-');
+        out += printed(uint32_t(value), value, ipv4Text).replace('.', '-');
+        break;
     case Notation::Hex:
-        return leadText(token) + hexText(value, token.kind == Mac ? 12 : 8, token.upper);
+        appendHex(out, value, token.kind == Mac ? 12 : 8, token.upper);
+        break;
     case Notation::Low:
-        return leadText(token) + hexText(value, 8, token.upper);
+        appendHex(out, value, 8, token.upper);
+        break;
     case Notation::Decimal:
-        return QByteArray::number(qulonglong(value));
+        out += QByteArray::number(qulonglong(value));
+        break;
     case Notation::Text6: {
-        const QByteArray text = token.dotted ? ipv6TextDotted(v6) : ipv6Text(v6);
-        return token.upper ? text.toUpper() : text;
+        const auto print = [](const std::pair<Ipv6Bytes, bool> &key) {
+            return key.second ? ipv6TextDotted(key.first) : ipv6Text(key.first);
+        };
+        const QByteArray text = printed(std::pair(v6, token.dotted), high(v6) * 31 + low(v6) * 2 + token.dotted, print);
+        out += token.upper ? text.toUpper() : text;
+        break;
     }
-    case Notation::Groups: {
-        QByteArray text;
+    case Notation::Groups:
         for (int i = 5; i >= 0; --i) {
-            text += hexText(value >> (8 * i) & 0xFF, token.narrow >> i & 1 ? 1 : 2, token.upper);
+            appendHex(out, value >> (8 * i) & 0xFF, token.narrow >> i & 1 ? 1 : 2, token.upper);
             if (i > 0)
-                text += token.separator;
+                out += token.separator;
         }
-        return text;
-    }
+        break;
     case Notation::Quads:
-        return hexText(value >> 32, 4, token.upper) + '.' + hexText(value >> 16 & 0xFFFF, 4, token.upper) + '.' +
-               hexText(value & 0xFFFF, 4, token.upper);
+        for (int i = 2; i >= 0; --i) {
+            appendHex(out, value >> (16 * i) & 0xFFFF, 4, token.upper);
+            if (i > 0)
+                out += '.';
+        }
+        break;
     }
-    return {};
 }
 
 // The replacement of the token, or false where it stays.
@@ -575,7 +644,7 @@ bool replacement(const Token &token, Mapper &mapper, QByteArray &out)
             return false;
         }
     }
-    out += written(token, value, v6);
+    write(token, value, v6, out);
     return true;
 }
 
@@ -605,25 +674,10 @@ bool addressAt(const View &text, qsizetype p, Mapper &mapper, Token &token)
            ((lead || (run >= 7 && run <= 12)) && integerAt(text, p, mapper, token));
 }
 
-// Whether a URL-encoded separator ("%2F", "%5C") ends right before `index`.
-bool afterEncodedSeparator(const char *text, qsizetype index, qsizetype low)
-{
-    if (index - 3 < low || text[index - 3] != '%')
-        return false;
-    const char a = text[index - 2];
-    const char b = char(text[index - 1] | 0x20);
-    return (a == '2' && b == 'f') || (a == '5' && b == 'c');
-}
-
-// Whether a name or an address may begin at `index`: behind anything but a letter or a digit,
-// and behind a URL-encoded separator ("%2Fhome%2Fanna").
-bool startsHere(const char *text, qsizetype index, qsizetype low)
-{
-    return index == low || !wordByte[uchar(text[index - 1])] || afterEncodedSeparator(text, index, low);
-}
-
 bool View::nameEndsAt(qsizetype i) const
 {
+    if (size_t(i - 1 - low) >= span || !names.mayEndName(uchar(bytes[i - 1])))
+        return false;
     for (qsizetype k = std::max(low, i - names.longestName()); k < i; ++k) {
         const Literal *name = startsHere(bytes, k, low) ? names.literal(bytes, low + qsizetype(span), k) : nullptr;
         if (name && k + name->lower.size() == i)
@@ -640,6 +694,8 @@ Scanner::Scanner(std::vector<Literal> names) : literals(std::move(names))
                      [](const Literal &a, const Literal &b) { return a.lower.size() > b.lower.size(); });
     for (const Literal &name : literals) {
         byFirstByte[uchar(name.lower[0])].push_back(&name);
+        const uchar last = uchar(name.lower.back());
+        lastBytes[last] = lastBytes[last >= 'a' && last <= 'z' ? last - 0x20 : last] = true;
         longest = std::max(longest, name.lower.size());
     }
 }
@@ -673,11 +729,15 @@ qsizetype Scanner::run(const QByteArray &text, qsizetype from, bool atEnd, QByte
     Token token;
     while (index < limit) {
         if (!startsHere(bytes, index, low)) {
-            ++index;
-            // Within a word only "%2F" or "%5C" lets something begin.
-            while (index < limit && wordByte[uchar(bytes[index - 1])] &&
-                   (index - 3 < low || bytes[index - 3] != '%' || !afterEncodedSeparator(bytes, index, low)))
+            // Within a word only "%2F" or "%5C" lets something begin, and the byte before this
+            // one is a letter or digit already: only the next place can follow one.
+            if (afterEncodedSeparator(bytes, index + 1, low)) {
                 ++index;
+                continue;
+            }
+            while (index < limit && wordByte[uchar(bytes[index])])
+                ++index;
+            index = std::min(index + 1, limit);
             continue;
         }
         // Spaces and punctuation begin nothing, but for the names that begin with them ("/home/…").

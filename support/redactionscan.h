@@ -58,11 +58,14 @@ public:
     // letter or digit; null when there is none.
     const Literal *literal(const char *text, qsizetype size, qsizetype index) const;
     qsizetype longestName() const { return longest; }
+    // Whether a name may end with the byte `c`.
+    bool mayEndName(uchar c) const { return lastBytes[c]; }
 
 private:
 
     std::vector<Literal> literals; // the longest first
     std::array<std::vector<const Literal *>, 256> byFirstByte;
+    std::array<bool, 256> lastBytes{};
     qsizetype longest = 0;
 };
 

@@ -199,7 +199,8 @@ TEST(Redaction, secondPassChangesNothing)
                              "f::0-1-0-1-2-00-1f::", "JKOWAL~1:2:c:4d:c:4d:5",
                              "0:b:1:c:d:5:d:C:\\Users\\JKOWAL~1", "2-C-4-f-11-22-000::2",
                              "c-f-1-2-00-1B:2.0.0.0", "Jkowalski:5::8.1.0.1",
-                             "5::/4-8-0-1.m"}) {
+                             "5::/4-8-0-1.m", "2:0:00:2:b:a1:11.plant.company.example",
+                             "%2F000:1c:21:3c:4d:21:3c:4d:5e"}) {
         Redactor redactor(machine());
         const QByteArray once = archived(redactor, text);
         EXPECT_EQ(redactor.redacted(once).toStdString(), once.toStdString()) << text;
