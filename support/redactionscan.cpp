@@ -177,11 +177,23 @@ int prefixAt(const View &text, qsizetype i, int most)
 bool versionContext(const View &text, qsizetype begin, qsizetype end)
 {
     // A suffix is a Debian revision ("-1", "-1~deb12u1") or a word ("+dfsg", "~rc1"), never
-    // something that could be an address of its own.
+    // something that could be an address of its own ("+b11::a"). Where a name follows, its
+    // stand-in will, so the stand-in's bytes count.
     const uchar after = text[end];
-    const bool letter = ((text[end + 1] | 0x20) >= 'a' && (text[end + 1] | 0x20) <= 'z');
-    if ((after == '+' || after == '~') && letter)
-        return true;
+    if (after == '+' || after == '~') {
+        const Literal *name = text.nameAt(end + 1);
+        const auto byte = [&](qsizetype k) {
+            if (!name)
+                return text[end + 1 + k];
+            const qsizetype size = name->replacement.size();
+            return k < size ? uchar(name->replacement[k]) : text[end + 1 + name->lower.size() + k - size];
+        };
+        qsizetype k = 0;
+        while (k < 24 && wordByte[byte(k)])
+            ++k;
+        if ((byte(0) | 0x20) >= 'a' && (byte(0) | 0x20) <= 'z' && byte(k) != ':')
+            return true;
+    }
     if (after == '-' && isDigit(text[end + 1])) {
         uint64_t number;
         const qsizetype i = end + 1 + digitsAt(text, end + 1, 6, number);
