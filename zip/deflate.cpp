@@ -599,18 +599,18 @@ bool EntryDeflater::replay(const uint32_t *symbols, size_t count)
 
 namespace {
 
-// Collects a parse's symbols instead of coding them, and stops it at `stopAt`, or earlier at a
-// position where it is in sync and another parse was in sync too (the first of `meet` it
-// reaches).
+// Collects a parse's symbols instead of coding them, with its points in sync where the range
+// asks for them, and stops it at the range's stop, or earlier at a position where it is in sync
+// and another parse was in sync too (the first of `meet` it reaches).
 struct ScriptSink {
     Script &script;
-    uint64_t stopAt;
+    const ParseRange &range;
     const uint64_t *meet;
     const uint64_t *meetEnd;
 
     bool stopBefore(uint64_t position, bool sync)
     {
-        if (position >= stopAt)
+        if (position >= range.stopAt)
             return true;
         if (!sync || meet == meetEnd)
             return false;
@@ -619,36 +619,46 @@ struct ScriptSink {
         script.met = meet != meetEnd && *meet == position;
         return script.met;
     }
+    void add(uint32_t symbol, uint32_t length, bool sync)
+    {
+        if (sync) {
+            const SyncPoint point{script.end, script.symbols.size()};
+            script.lastSync = point;
+            if (point.position < range.headEnd)
+                script.head.push_back(point);
+            else if (point.position >= range.tailFrom)
+                script.tail.push_back(point);
+        }
+        script.symbols.push_back(symbol | (sync ? scriptSymbol::sync : 0));
+        script.end += length;
+    }
     bool literal(uint8_t byte, uint32_t, bool sync)
     {
-        script.symbols.push_back(byte | (sync ? scriptSymbol::sync : 0));
-        script.end++;
+        add(byte, 1, sync);
         return false;
     }
     bool match(uint32_t distance, uint32_t length, uint32_t, bool sync)
     {
-        script.symbols.push_back(scriptSymbol::makeMatch(distance, length) | (sync ? scriptSymbol::sync : 0));
-        script.end += length;
+        add(scriptSymbol::makeMatch(distance, length), length, sync);
         return false;
     }
 };
 
 } // namespace
 
-void parseScript(EntryIo &io, uint64_t start, uint64_t stopAt, const std::vector<uint64_t> &meet, Script &script,
+void parseScript(EntryIo &io, const ParseRange &range, const std::vector<uint64_t> &meet, Script &script,
                  FaultLog &faults)
 {
-    const uint64_t from = start > windowHalf ? start - windowHalf : 0;
+    const uint64_t from = range.start > windowHalf ? range.start - windowHalf : 0;
     const auto deflater = std::make_unique<EntryDeflater>(io);
     deflater->start(from);
-    deflater->restartAt(uint32_t(start - from));
-    script.start = script.end = start;
-    script.symbols.clear();
+    deflater->restartAt(uint32_t(range.start - from));
+    script = Script();
+    script.start = script.end = range.start;
     // At most a symbol a byte, and a literal at the stop: reserved at once, so that the memory a
     // parse holds is its bound, not twice that after the vector's last growth.
-    script.symbols.reserve(size_t(stopAt - start) + 2);
-    script.met = false;
-    ScriptSink sink{script, stopAt, meet.data(), meet.data() + meet.size()};
+    script.symbols.reserve(size_t(range.stopAt - range.start) + 2);
+    ScriptSink sink{script, range, meet.data(), meet.data() + meet.size()};
     deflater->lazyLoop(sink);
     if (deflater->fault())
         faults.record(deflater->fault());

@@ -16,8 +16,13 @@ constexpr uint64_t segmentBudget = 32u << 20;
 constexpr uint32_t minSegment = 4096;
 constexpr uint32_t maxSegment = 4u << 20;
 
-// Input plus symbols (4 bytes per input byte at worst) of one segment.
-uint64_t segmentCost(uint32_t segment) { return 5ull * segment + chunkSize; }
+constexpr uint32_t maxOverlap = 4096;
+// The next parse's points in sync that a join may meet lie this far past its start.
+constexpr uint32_t headLength = 2 * maxOverlap;
+
+// Input plus symbols (4 bytes per input byte at worst) of one segment, and its records of points
+// in sync (at most one a byte, over its head and its overlap with the next).
+uint64_t segmentCost(uint32_t segment) { return 5ull * segment + chunkSize + (headLength + maxOverlap) * sizeof(SyncPoint); }
 
 uint32_t chooseSegment(uint32_t threads, uint32_t asked)
 {
@@ -142,8 +147,7 @@ private:
 };
 
 struct Segment {
-    uint64_t start = 0;
-    uint64_t stopAt = 0;
+    ParseRange range;
     InputStore::View input;
     Script script;
     FaultLog faults;
@@ -157,17 +161,10 @@ struct Segment {
 
 // Position and index of the last symbol from `first` on that starts in sync; the segment's own
 // first position when none does.
-std::pair<uint64_t, size_t> lastSync(const Segment &segment)
+SyncPoint lastSync(const Segment &segment)
 {
-    std::pair<uint64_t, size_t> found{segment.firstPosition, segment.first};
-    uint64_t position = segment.firstPosition;
-    for (size_t i = segment.first; i < segment.script.symbols.size(); ++i) {
-        const uint32_t symbol = segment.script.symbols[i];
-        if (symbol & scriptSymbol::sync)
-            found = {position, i};
-        position += scriptSymbol::length(symbol);
-    }
-    return found;
+    const std::optional<SyncPoint> &last = segment.script.lastSync;
+    return last && last->index >= segment.first ? *last : SyncPoint{segment.firstPosition, segment.first};
 }
 
 class SegmentedDeflate {
@@ -223,8 +220,7 @@ bool SegmentedDeflate::createSegment()
             return false;
     }
     auto segment = std::make_unique<Segment>();
-    segment->start = start;
-    segment->stopAt = stopAt;
+    segment->range = {start, stopAt, start + headLength, start + segmentSize};
     segment->firstPosition = start;
     segment->input = store.view(start > history ? start - history : 0, stopAt + runout);
     Segment *const s = segment.get();
@@ -233,7 +229,7 @@ bool SegmentedDeflate::createSegment()
     // Once `running` drops to 0 the entry may be done and gone: the wake-up needs only the crew.
     crew.post([this, s, &crew = crew] {
         ViewIo input(s->input);
-        parseScript(input, s->start, s->stopAt, {}, s->script, s->faults);
+        parseScript(input, s->range, {}, s->script, s->faults);
         s->parsed = true;
         --running;
         crew.wake();
@@ -255,54 +251,30 @@ void SegmentedDeflate::waitParsed(const Segment &segment)
 // meets the current one in sync, or over the whole segment.
 void SegmentedDeflate::join(Segment &previous, Segment &current)
 {
-    const std::vector<uint32_t> &before = previous.script.symbols;
-    const std::vector<uint32_t> &after = current.script.symbols;
-    // Back from the previous parse's end to the symbol at the current one's start: the overlap
-    // is short.
-    size_t i = before.size(), j = 0;
-    uint64_t p = previous.script.end, q = current.start;
-    while (i > previous.first && p > q)
-        p -= scriptSymbol::length(before[--i]);
-    while (i < before.size() && j < after.size()) {
-        if (p < q) {
-            p += scriptSymbol::length(before[i++]);
-        } else if (q < p) {
-            q += scriptSymbol::length(after[j++]);
-        } else if (before[i] & after[j] & scriptSymbol::sync) {
-            previous.last = i;
-            current.first = j;
-            current.firstPosition = p;
-            return;
-        } else {
-            p += scriptSymbol::length(before[i++]);
-            q += scriptSymbol::length(after[j++]);
-        }
+    if (const std::optional<Meeting> meeting = firstMeeting(previous.script.tail, previous.first, current.script.head)) {
+        previous.last = meeting->last;
+        current.first = meeting->first;
+        current.firstPosition = meeting->position;
+        return;
     }
-
-    const auto [from, index] = lastSync(previous);
-    previous.last = index;
+    const SyncPoint from = lastSync(previous);
+    previous.last = from.index;
     std::vector<uint64_t> meet;
-    q = current.start;
-    for (const uint32_t symbol : after) {
-        if ((symbol & scriptSymbol::sync) && q > from)
-            meet.push_back(q);
-        q += scriptSymbol::length(symbol);
+    for (const SyncPoint &point : current.script.head) {
+        if (point.position > from.position)
+            meet.push_back(point.position);
     }
     Script bridge;
-    const InputStore::View input = store.view(from > history ? from - history : 0, current.stopAt + runout);
+    const InputStore::View input = store.view(from.position > history ? from.position - history : 0,
+                                              current.range.stopAt + runout);
     ViewIo inputIo(input);
-    parseScript(inputIo, from, current.stopAt, meet, bridge, faults);
-    if (bridge.met) {
-        // The current parse goes on from where they met.
-        q = current.start;
-        for (j = 0; q < bridge.end; ++j)
-            q += scriptSymbol::length(after[j]);
-        bridge.symbols.insert(bridge.symbols.end(), after.begin() + std::ptrdiff_t(j), after.end());
-        bridge.end = current.script.end;
-    }
+    parseScript(inputIo, {from.position, current.range.stopAt, from.position, current.range.tailFrom}, meet, bridge,
+                faults);
+    if (bridge.met)
+        continueAs(bridge, current.script);
     current.script = std::move(bridge);
     current.first = 0;
-    current.firstPosition = from;
+    current.firstPosition = from.position;
 }
 
 bool SegmentedDeflate::replay(Segment &segment)
@@ -316,7 +288,7 @@ bool SegmentedDeflate::replay(Segment &segment)
 DeflateResult SegmentedDeflate::run(uint16_t &flags)
 {
     segmentSize = crew.segmentSize();
-    overlap = std::min(segmentSize / 4, 4096u);
+    overlap = std::min(segmentSize / 4, maxOverlap);
     // Without room for two segments, or with too little input for them, one thread does it all.
     slots = crew.takeSlots(crew.threads() + 2);
     if (slots < 2)
@@ -336,7 +308,7 @@ DeflateResult SegmentedDeflate::run(uint16_t &flags)
         waitParsed(previous);
         if (joined == segments.size()) {
             // The last segment: coded up to its last position in sync, and the rest parsed here.
-            previous.last = lastSync(previous).second;
+            previous.last = lastSync(previous).index;
             coding = replay(previous);
             break;
         }
@@ -359,6 +331,37 @@ DeflateResult SegmentedDeflate::run(uint16_t &flags)
 }
 
 } // namespace
+
+std::optional<Meeting> firstMeeting(const SyncRecord &before, size_t from, const SyncRecord &after)
+{
+    auto i = std::lower_bound(before.begin(), before.end(), from,
+                              [](const SyncPoint &point, size_t index) { return point.index < index; });
+    auto j = after.begin();
+    while (i != before.end() && j != after.end()) {
+        if (i->position < j->position)
+            ++i;
+        else if (j->position < i->position)
+            ++j;
+        else
+            return Meeting{i->position, i->index, j->index};
+    }
+    return std::nullopt;
+}
+
+void continueAs(Script &bridge, const Script &after)
+{
+    const auto byPosition = [](const SyncPoint &point, uint64_t position) { return point.position < position; };
+    const auto met = std::lower_bound(after.head.begin(), after.head.end(), bridge.end, byPosition);
+    // The symbol `after` has where they met, and every one behind it, follow the bridge's own.
+    const size_t base = bridge.symbols.size();
+    const auto moved = [&](const SyncPoint &point) { return SyncPoint{point.position, base + point.index - met->index}; };
+    bridge.symbols.insert(bridge.symbols.end(), after.symbols.begin() + std::ptrdiff_t(met->index), after.symbols.end());
+    for (auto point = std::lower_bound(after.tail.begin(), after.tail.end(), bridge.end, byPosition);
+         point != after.tail.end(); ++point)
+        bridge.tail.push_back(moved(*point));
+    bridge.lastSync = moved(*after.lastSync);
+    bridge.end = after.end;
+}
 
 Crew::Crew(uint32_t threads, uint32_t segmentSize)
     : threadCount(std::max(threads, 1u)),

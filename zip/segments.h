@@ -9,6 +9,22 @@
 // order, with every window fill, slide and block end where the single-threaded compressor has
 // them, and parses the last stretch of the input itself, where the nice length and the stale
 // bytes past the input's end come into play.
+//
+// The join. A pass that starts in sync depends only on the input and the chains, and both parses
+// build the same chains for every position they cover (the essay at the head of deflate.cpp), so
+// from a position where both start a pass in sync they find the same symbols up to where the
+// first one stops. Each parse records its points in sync (position, symbol index) as it goes,
+// but only where a join looks: in its head, the first 8 KiB it covers, and from the next
+// segment's start on, its overlap with the next parse. The join is then the merge of the
+// previous parse's tail with the next one's head: the first position in both ends the previous
+// share at its index there and starts the next one at its own. Where they share no position (the
+// parses never fall into step within the overlap), the previous parse goes on from its last
+// point in sync, stopping where it meets a point of the next one's head; from there it goes on as
+// the next parse does, which it replaces (continueAs). Met nowhere, it parses the whole segment.
+// The merge and the bridge's take-over are tested on hand-written records and scripts in
+// segments_test (SyncMerge), the records against the parse's own symbols there too; that the
+// joined parse is the single-threaded one is tested byte for byte on generated inputs and
+// segment sizes there, in batch_test and by the deflate and writer fuzz targets.
 
 #include "blockcoder.h"
 #include "entry_io.h"
@@ -21,6 +37,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -39,20 +56,59 @@ inline uint32_t length(uint32_t symbol) { return symbol & match ? (symbol & 0xFF
 inline uint32_t distance(uint32_t symbol) { return ((symbol >> 8) & 0x7FFF) + 1; }
 } // namespace scriptSymbol
 
+// Where a parse started a pass in sync: its position, and the index of the symbol it produced
+// there. A record lists such points by position, and so by index.
+struct SyncPoint {
+    uint64_t position;
+    size_t index;
+};
+using SyncRecord = std::vector<SyncPoint>;
+
+// What a parse covers: from `start`, as if a match had just ended there, up to the first pass
+// at or after `stopAt`. It records its points in sync before `headEnd` and from `tailFrom` on,
+// the stretches where a join looks for them.
+struct ParseRange {
+    uint64_t start = 0;
+    uint64_t stopAt = 0;
+    uint64_t headEnd = 0;
+    uint64_t tailFrom = UINT64_MAX;
+};
+
 // The symbols a parse found for the input from `start` up to `end`.
 struct Script {
     uint64_t start = 0;
     uint64_t end = 0;
     std::vector<uint32_t> symbols;
     bool met = false; // it stopped in sync at one of the positions it was to meet
+    SyncRecord head;  // its points in sync before the range's `headEnd`
+    SyncRecord tail;  // and from its `tailFrom` on
+    std::optional<SyncPoint> lastSync;
 };
 
-// Parses the input from `start`, as if a match had just ended there, up to the first pass at
-// or after `stopAt`, or to a pass in sync at one of the positions `meet` (sorted). `io`
-// delivers the input from 32 KiB before `start` (or from its start), and at least 1,024 bytes
-// past `stopAt`: every pass parsed has the full lookahead, as far from the input's end.
-void parseScript(EntryIo &io, uint64_t start, uint64_t stopAt, const std::vector<uint64_t> &meet, Script &script,
+// Parses the input over `range`, stopping early at a pass in sync at one of the positions `meet`
+// (sorted). `io` delivers the input from 32 KiB before the start (or from the input's start),
+// and at least 1,024 bytes past the stop: every pass parsed has the full lookahead, as far from
+// the input's end.
+void parseScript(EntryIo &io, const ParseRange &range, const std::vector<uint64_t> &meet, Script &script,
                  FaultLog &faults);
+
+// Where two parses join: the first parse's symbols up to `last` (exclusive), then the second's
+// from `first`, which starts at `position`.
+struct Meeting {
+    uint64_t position;
+    size_t last;
+    size_t first;
+};
+
+// The first position at which both parses are in sync, `before` counted from its symbol `from`
+// on: the merge of the first parse's tail record with the second's head record. Nothing when
+// they share no position.
+std::optional<Meeting> firstMeeting(const SyncRecord &before, size_t from, const SyncRecord &after);
+
+// A parse that met `after` in sync (`bridge.met`) goes on as `after` does from there: its
+// symbols, tail record and last point in sync. The meeting point must be in `after`'s head
+// record.
+void continueAs(Script &bridge, const Script &after);
 
 class EntryDeflater;
 

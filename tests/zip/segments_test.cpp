@@ -175,3 +175,133 @@ TEST(Segmented, joinsOnlyWhereBothParsesStartInSync)
 }
 
 } // namespace
+
+namespace {
+
+using zip::Meeting;
+using zip::SyncPoint;
+using zip::SyncRecord;
+
+struct MergeRow {
+    const char *name;
+    SyncRecord before;
+    size_t from;
+    SyncRecord after;
+    std::optional<Meeting> meeting;
+};
+
+// A script of `symbols` from `start`, its records made by walking their lengths.
+zip::Script script(uint64_t start, std::vector<uint32_t> symbols, uint64_t headEnd, uint64_t tailFrom)
+{
+    zip::Script s;
+    s.start = s.end = start;
+    for (const uint32_t symbol : symbols) {
+        if (symbol & zip::scriptSymbol::sync) {
+            const SyncPoint point{s.end, s.symbols.size()};
+            s.lastSync = point;
+            if (point.position < headEnd)
+                s.head.push_back(point);
+            else if (point.position >= tailFrom)
+                s.tail.push_back(point);
+        }
+        s.symbols.push_back(symbol);
+        s.end += zip::scriptSymbol::length(symbol);
+    }
+    return s;
+}
+
+void expectRecord(const SyncRecord &got, const SyncRecord &expected, const char *what)
+{
+    ASSERT_EQ(got.size(), expected.size()) << what;
+    for (size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].position, expected[i].position) << what << " " << i;
+        EXPECT_EQ(got[i].index, expected[i].index) << what << " " << i;
+    }
+}
+
+} // namespace
+
+// The join on hand-written records: the first position in sync in both, the earlier parse
+// counted only from its share's first symbol on.
+TEST(SyncMerge, findsTheFirstPositionBothAreInSyncAt)
+{
+    const MergeRow rows[] = {
+        {"meetAtFirstShared", {{90, 0}, {100, 4}, {104, 5}, {110, 7}}, 0, {{100, 0}, {110, 3}}, Meeting{100, 4, 0}},
+        {"skipsPositionsOnlyOneHas", {{100, 4}, {103, 5}, {109, 6}}, 0, {{101, 0}, {105, 1}, {109, 3}},
+         Meeting{109, 6, 3}},
+        {"ignoresSymbolsBeforeTheShare", {{100, 4}, {109, 6}}, 5, {{100, 0}, {109, 3}}, Meeting{109, 6, 3}},
+        {"countsTheSharesFirstSymbol", {{100, 4}, {109, 6}}, 4, {{100, 0}, {109, 3}}, Meeting{100, 4, 0}},
+        {"lastPointsMeet", {{100, 1}, {250, 9}}, 0, {{120, 0}, {250, 30}}, Meeting{250, 9, 30}},
+        {"neverInStep", {{100, 1}, {102, 2}}, 0, {{101, 0}, {103, 1}}, std::nullopt},
+        {"nextHasNoPoint", {{100, 1}}, 0, {}, std::nullopt},
+        {"shareStartsPastEveryPoint", {{100, 1}, {120, 2}}, 3, {{100, 0}, {120, 5}}, std::nullopt},
+    };
+    for (const MergeRow &row : rows) {
+        const std::optional<Meeting> found = zip::firstMeeting(row.before, row.from, row.after);
+        ASSERT_EQ(found.has_value(), row.meeting.has_value()) << row.name;
+        if (found) {
+            EXPECT_EQ(found->position, row.meeting->position) << row.name;
+            EXPECT_EQ(found->last, row.meeting->last) << row.name;
+            EXPECT_EQ(found->first, row.meeting->first) << row.name;
+        }
+    }
+}
+
+// A bridge that met the next parse takes over its symbols from the meeting on, and with them its
+// tail record and last point in sync, their indexes counted in the bridge.
+TEST(SyncMerge, bridgeGoesOnAsTheParseItMet)
+{
+    namespace symbol = zip::scriptSymbol;
+    const uint32_t s = symbol::sync;
+    // The next parse from 1000: a literal, a match of 5 to 1006, a literal, a match of 3 in sync at
+    // 1007, then literals in sync at 1010 and 1011 (its tail from 1010).
+    const zip::Script after = script(1000, {s | 'a', symbol::makeMatch(4, 5), 'b', s | symbol::makeMatch(1, 3), s | 'c', s | 'd'},
+                                     1008, 1010);
+    expectRecord(after.head, {{1000, 0}, {1007, 3}}, "head");
+    expectRecord(after.tail, {{1010, 4}, {1011, 5}}, "tail");
+    // The bridge from 998: two literals, then a match of 7 in sync at 1000, which stops at 1007.
+    zip::Script bridge = script(998, {s | 'x', 'y', s | symbol::makeMatch(2, 7)}, 998, 1010);
+    bridge.met = true;
+    zip::continueAs(bridge, after);
+    EXPECT_EQ(bridge.end, after.end);
+    const std::vector<uint32_t> expected = {s | 'x', 'y', s | symbol::makeMatch(2, 7), s | symbol::makeMatch(1, 3),
+                                            s | 'c', s | 'd'};
+    EXPECT_EQ(bridge.symbols, expected);
+    expectRecord(bridge.tail, {{1010, 4}, {1011, 5}}, "bridge's tail");
+    ASSERT_TRUE(bridge.lastSync.has_value());
+    EXPECT_EQ(bridge.lastSync->position, 1011u);
+    EXPECT_EQ(bridge.lastSync->index, 5u);
+}
+
+// The parse records every symbol whose pass started in sync before its head's end and from its
+// tail on, at the positions the symbols' lengths give, and nothing in between: with both edges
+// on points in sync, the head's left out and the tail's kept.
+TEST(SyncMerge, parseRecordsItsPointsInSyncWhereTheRangeAsks)
+{
+    const Bytes input = cameraLog(120000, 3);
+    const auto parse = [&](const zip::ParseRange &range) {
+        MemoryIo io(input);
+        zip::Script parsed;
+        zip::FaultLog faults;
+        zip::parseScript(io, range, {}, parsed, faults);
+        EXPECT_EQ(faults.last, nullptr);
+        return parsed;
+    };
+    const zip::Script whole = parse({40000, 80000, 80000, 80000});
+    ASSERT_GT(whole.head.size(), 1000u);
+    const uint64_t headEnd = whole.head[whole.head.size() / 4].position;
+    const uint64_t tailFrom = whole.head[whole.head.size() * 3 / 4].position;
+    for (const zip::ParseRange range : {zip::ParseRange{40000, 80000, headEnd, tailFrom}, zip::ParseRange{50000, 60000}}) {
+        const zip::Script parsed = parse(range);
+        const zip::Script walked = script(range.start, parsed.symbols, range.headEnd, range.tailFrom);
+        EXPECT_EQ(parsed.end, walked.end);
+        expectRecord(parsed.head, walked.head, "head");
+        expectRecord(parsed.tail, walked.tail, "tail");
+        ASSERT_TRUE(parsed.lastSync.has_value());
+        EXPECT_EQ(parsed.lastSync->index, walked.lastSync->index);
+        EXPECT_EQ(parsed.lastSync->position, walked.lastSync->position);
+    }
+    const zip::Script edges = parse({40000, 80000, headEnd, tailFrom});
+    EXPECT_LT(edges.head.back().position, headEnd);
+    EXPECT_EQ(edges.tail.front().position, tailFrom);
+}
