@@ -666,6 +666,10 @@ bool addressAt(const View &text, qsizetype p, Mapper &mapper, Token &token)
     const uchar c = text[p];
     if (hexValue(c) < 0 && c != ':')
         return false;
+    // "%2F" and "%5C" are separators, whatever follows them: no address begins with their digits.
+    const uchar second = text[p + 1] | 0x20;
+    if (text[p - 1] == '%' && ((c == '2' && second == 'f') || (c == '5' && second == 'c')))
+        return false;
     // Every notation but "0x…" and "::…" begins with at most 13 hexadecimal digits and
     // something other than a letter or digit after them: most words end here ("camera", "frame").
     uint64_t value;

@@ -200,7 +200,7 @@ TEST(Redaction, secondPassChangesNothing)
                              "0:b:1:c:d:5:d:C:\\Users\\JKOWAL~1", "2-C-4-f-11-22-000::2",
                              "c-f-1-2-00-1B:2.0.0.0", "Jkowalski:5::8.1.0.1",
                              "5::/4-8-0-1.m", "2:0:00:2:b:a1:11.plant.company.example",
-                             "%2F000:1c:21:3c:4d:21:3c:4d:5e", "1.3.239.0+b11::a"}) {
+                             "%2F000:1c:21:3c:4d:21:3c:4d:5e", "1.3.239.0+b11::a", "%5C000::F"}) {
         Redactor redactor(machine());
         const QByteArray once = archived(redactor, text);
         EXPECT_EQ(redactor.redacted(once).toStdString(), once.toStdString()) << text;
