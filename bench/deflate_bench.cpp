@@ -426,7 +426,7 @@ void measureSequentialShare(const char *inputName, const Bytes &input, int runs)
         MemoryIo parseIo(input, output);
         zip::Script script;
         zip::FaultLog faults;
-        parseScript(parseIo, {0, input.size() - 1024}, {}, script, faults);
+        parseScript(parseIo, {0, input.size() - 1024}, nullptr, script, faults);
         // Coded up to the last position in sync; the rest is parsed by the coding thread.
         size_t last = 0, count = 0;
         for (const uint32_t symbol : script.symbols) {

@@ -601,23 +601,27 @@ namespace {
 
 // Collects a parse's symbols instead of coding them, with its points in sync where the range
 // asks for them, and stops it at the range's stop, or earlier at a position where it is in sync
-// and another parse was in sync too (the first of `meet` it reaches).
+// and another parse was in sync too: `meet`, whose symbols it walks alongside its own.
 struct ScriptSink {
     Script &script;
     const ParseRange &range;
-    const uint64_t *meet;
-    const uint64_t *meetEnd;
+    const Script *meet;
+    size_t next = 0;        // meet's first symbol not behind the parse
+    uint64_t nextPosition;  // where it starts
 
     bool stopBefore(uint64_t position, bool sync)
     {
         if (position >= range.stopAt)
             return true;
-        if (!sync || meet == meetEnd)
+        if (!sync || !meet || position == range.start)
             return false;
-        while (meet != meetEnd && *meet < position)
-            ++meet;
-        script.met = meet != meetEnd && *meet == position;
-        return script.met;
+        const std::vector<uint32_t> &symbols = meet->symbols;
+        while (next < symbols.size() && nextPosition < position)
+            nextPosition += scriptSymbol::length(symbols[next++]);
+        if (next == symbols.size() || nextPosition != position || !(symbols[next] & scriptSymbol::sync))
+            return false;
+        script.met = next;
+        return true;
     }
     void add(uint32_t symbol, uint32_t length, bool sync)
     {
@@ -646,8 +650,7 @@ struct ScriptSink {
 
 } // namespace
 
-void parseScript(EntryIo &io, const ParseRange &range, const std::vector<uint64_t> &meet, Script &script,
-                 FaultLog &faults)
+void parseScript(EntryIo &io, const ParseRange &range, const Script *meet, Script &script, FaultLog &faults)
 {
     const uint64_t from = range.start > windowHalf ? range.start - windowHalf : 0;
     const auto deflater = std::make_unique<EntryDeflater>(io);
@@ -658,7 +661,7 @@ void parseScript(EntryIo &io, const ParseRange &range, const std::vector<uint64_
     // At most a symbol a byte, and a literal at the stop: reserved at once, so that the memory a
     // parse holds is its bound, not twice that after the vector's last growth.
     script.symbols.reserve(size_t(range.stopAt - range.start) + 2);
-    ScriptSink sink{script, range, meet.data(), meet.data() + meet.size()};
+    ScriptSink sink{script, range, meet, 0, meet ? meet->start : 0};
     deflater->lazyLoop(sink);
     if (deflater->fault())
         faults.record(deflater->fault());

@@ -17,8 +17,9 @@ constexpr uint32_t minSegment = 4096;
 constexpr uint32_t maxSegment = 4u << 20;
 
 constexpr uint32_t maxOverlap = 4096;
-// The next parse's points in sync that a join may meet lie this far past its start.
-constexpr uint32_t headLength = 2 * maxOverlap;
+// The next parse's points in sync that a join may meet lie this far past its start: the
+// previous parse stops within its overlap.
+constexpr uint32_t headLength = maxOverlap;
 
 // Input plus symbols (4 bytes per input byte at worst) of one segment, and its records of points
 // in sync (at most one a byte, over its head and its overlap with the next).
@@ -259,17 +260,12 @@ void SegmentedDeflate::join(Segment &previous, Segment &current)
     }
     const SyncPoint from = lastSync(previous);
     previous.last = from.index;
-    std::vector<uint64_t> meet;
-    for (const SyncPoint &point : current.script.head) {
-        if (point.position > from.position)
-            meet.push_back(point.position);
-    }
     Script bridge;
     const InputStore::View input = store.view(from.position > history ? from.position - history : 0,
                                               current.range.stopAt + runout);
     ViewIo inputIo(input);
-    parseScript(inputIo, {from.position, current.range.stopAt, from.position, current.range.tailFrom}, meet, bridge,
-                faults);
+    parseScript(inputIo, {from.position, current.range.stopAt, from.position, current.range.tailFrom}, &current.script,
+                bridge, faults);
     if (bridge.met)
         continueAs(bridge, current.script);
     current.script = std::move(bridge);
@@ -350,14 +346,14 @@ std::optional<Meeting> firstMeeting(const SyncRecord &before, size_t from, const
 
 void continueAs(Script &bridge, const Script &after)
 {
-    const auto byPosition = [](const SyncPoint &point, uint64_t position) { return point.position < position; };
-    const auto met = std::lower_bound(after.head.begin(), after.head.end(), bridge.end, byPosition);
     // The symbol `after` has where they met, and every one behind it, follow the bridge's own.
+    const size_t met = *bridge.met;
     const size_t base = bridge.symbols.size();
-    const auto moved = [&](const SyncPoint &point) { return SyncPoint{point.position, base + point.index - met->index}; };
-    bridge.symbols.insert(bridge.symbols.end(), after.symbols.begin() + std::ptrdiff_t(met->index), after.symbols.end());
-    for (auto point = std::lower_bound(after.tail.begin(), after.tail.end(), bridge.end, byPosition);
-         point != after.tail.end(); ++point)
+    const auto moved = [&](const SyncPoint &point) { return SyncPoint{point.position, base + point.index - met}; };
+    bridge.symbols.insert(bridge.symbols.end(), after.symbols.begin() + std::ptrdiff_t(met), after.symbols.end());
+    const auto tail = std::lower_bound(after.tail.begin(), after.tail.end(), bridge.end,
+                                       [](const SyncPoint &point, uint64_t position) { return point.position < position; });
+    for (auto point = tail; point != after.tail.end(); ++point)
         bridge.tail.push_back(moved(*point));
     bridge.lastSync = moved(*after.lastSync);
     bridge.end = after.end;

@@ -14,13 +14,14 @@
 // build the same chains for every position they cover (the essay at the head of deflate.cpp), so
 // from a position where both start a pass in sync they find the same symbols up to where the
 // first one stops. Each parse records its points in sync (position, symbol index) as it goes,
-// but only where a join looks: in its head, the first 8 KiB it covers, and from the next
+// but only where a join looks: in its head, the first 4 KiB it covers, and from the next
 // segment's start on, its overlap with the next parse. The join is then the merge of the
 // previous parse's tail with the next one's head: the first position in both ends the previous
 // share at its index there and starts the next one at its own. Where they share no position (the
 // parses never fall into step within the overlap), the previous parse goes on from its last
-// point in sync, stopping where it meets a point of the next one's head; from there it goes on as
-// the next parse does, which it replaces (continueAs). Met nowhere, it parses the whole segment.
+// point in sync, walking the next one's symbols alongside, and stops where both are in sync at
+// the same position; from there it goes on as the next parse does, which it replaces
+// (continueAs). Met nowhere, it parses the whole segment.
 // The merge and the bridge's take-over are tested on hand-written records and scripts in
 // segments_test (SyncMerge), the records against the parse's own symbols there too; that the
 // joined parse is the single-threaded one is tested byte for byte on generated inputs and
@@ -79,18 +80,17 @@ struct Script {
     uint64_t start = 0;
     uint64_t end = 0;
     std::vector<uint32_t> symbols;
-    bool met = false; // it stopped in sync at one of the positions it was to meet
+    std::optional<size_t> met; // where it stopped in sync: the index of the symbol it met there
     SyncRecord head;  // its points in sync before the range's `headEnd`
     SyncRecord tail;  // and from its `tailFrom` on
     std::optional<SyncPoint> lastSync;
 };
 
-// Parses the input over `range`, stopping early at a pass in sync at one of the positions `meet`
-// (sorted). `io` delivers the input from 32 KiB before the start (or from the input's start),
-// and at least 1,024 bytes past the stop: every pass parsed has the full lookahead, as far from
-// the input's end.
-void parseScript(EntryIo &io, const ParseRange &range, const std::vector<uint64_t> &meet, Script &script,
-                 FaultLog &faults);
+// Parses the input over `range`, stopping early at a pass in sync where `meet` (if any) has a
+// symbol whose pass started in sync too. `io` delivers the input from 32 KiB before the start
+// (or from the input's start), and at least 1,024 bytes past the stop: every pass parsed has the
+// full lookahead, as far from the input's end.
+void parseScript(EntryIo &io, const ParseRange &range, const Script *meet, Script &script, FaultLog &faults);
 
 // Where two parses join: the first parse's symbols up to `last` (exclusive), then the second's
 // from `first`, which starts at `position`.
@@ -106,8 +106,7 @@ struct Meeting {
 std::optional<Meeting> firstMeeting(const SyncRecord &before, size_t from, const SyncRecord &after);
 
 // A parse that met `after` in sync (`bridge.met`) goes on as `after` does from there: its
-// symbols, tail record and last point in sync. The meeting point must be in `after`'s head
-// record.
+// symbols, tail record and last point in sync.
 void continueAs(Script &bridge, const Script &after);
 
 class EntryDeflater;

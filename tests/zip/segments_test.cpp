@@ -261,7 +261,7 @@ TEST(SyncMerge, bridgeGoesOnAsTheParseItMet)
     expectRecord(after.tail, {{1010, 4}, {1011, 5}}, "tail");
     // The bridge from 998: two literals, then a match of 7 in sync at 1000, which stops at 1007.
     zip::Script bridge = script(998, {s | 'x', 'y', s | symbol::makeMatch(2, 7)}, 998, 1010);
-    bridge.met = true;
+    bridge.met = 3; // the match at 1007
     zip::continueAs(bridge, after);
     EXPECT_EQ(bridge.end, after.end);
     const std::vector<uint32_t> expected = {s | 'x', 'y', s | symbol::makeMatch(2, 7), s | symbol::makeMatch(1, 3),
@@ -283,7 +283,7 @@ TEST(SyncMerge, parseRecordsItsPointsInSyncWhereTheRangeAsks)
         MemoryIo io(input);
         zip::Script parsed;
         zip::FaultLog faults;
-        zip::parseScript(io, range, {}, parsed, faults);
+        zip::parseScript(io, range, nullptr, parsed, faults);
         EXPECT_EQ(faults.last, nullptr);
         return parsed;
     };
